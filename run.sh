@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the program (release) and starts it against the simulated controller.
+# Without a display it starts a virtual X server and says so.
+set -euo pipefail
+cd "$(dirname "$0")"
+. cmake/packages.sh
+vorn_install_packages
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVORN_BUILD_TESTS=OFF -DVORN_BUILD_BENCH=OFF
+cmake --build build -j"$(nproc)" --target vorn_rivuz_gui
+
+if [ -z "${DISPLAY:-}" ]; then
+    echo "No display: starting the program under Xvfb (virtual screen 1920x1080)."
+    exec xvfb-run -a -s "-screen 0 1920x1080x24" build/vorn_rivuz_gui "$@"
+fi
+exec build/vorn_rivuz_gui "$@"
