@@ -1,0 +1,268 @@
+#include "MainWindow.h"
+
+#include <QCoreApplication>
+#include <QDockWidget>
+#include <QHBoxLayout>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "Globals.h"
+#include "GraphFrame.h"
+#include "MailboxComm.h"
+#include "MainWindowRules.h"
+#include "Updater.h"
+#include "WidgetGraphCurrents.h"
+#include "WidgetGraphInt.h"
+#include "WidgetGraphPos.h"
+#include "ui_mainwindow.h"
+
+// The resource bundle sits in a static library; referencing it here keeps the
+// linker from dropping it, so the build number and the style sheet are there.
+static int anchorMainResources()
+{
+    Q_INIT_RESOURCE(main);
+    return 1;
+}
+[[maybe_unused]] static const int mainResourcesAnchored = anchorMainResources();
+
+namespace {
+
+constexpr int CONTROL_DOCK_WIDTH = 340;
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , m_logWindow(nullptr)
+    , ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    // The docks fill the window; it has no central widget.
+    ui->centralWidget->deleteLater();
+
+    setWindowTitle(MainWindowRules::windowTitle(MainWindowRules::readBuildNumber()));
+
+    if (MainWindowRules::displaySettingsAvailable(SW_VERSION)) {
+        SAMP_FREQ = MainWindowRules::displayRateFrom(MAILBOX_COMM->getDisplayFreq(nullptr));
+        ui->action_Display_Settings->setVisible(true);
+    } else {
+        SAMP_FREQ = MainWindowRules::FIXED_DISPLAY_RATE;
+        ui->action_Display_Settings->setVisible(false);
+    }
+    ui->actionPico_Amp->setVisible(true);
+
+    createWidgets();
+    layoutDocks();
+    connectMenuActions();
+
+    setupGraphCurrents();
+    setupGraphDAC();
+    setupGraphPosX();
+    setupGraphPosY();
+    setupGraphInt();
+
+    // The device link's first poll may have announced the devices before this
+    // window listened; this emission runs here, on the GUI thread.
+    MAILBOX_COMM->announceZentrims();
+
+    handleUserLevelChange(USER_LEVEL);
+}
+
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::connectLoginSignals()
+{
+}
+
+void MainWindow::createWidgets()
+{
+    graphCurrents1 = new WidgetGraphCurrents(this, 4);
+    graphCurrents2 = new WidgetGraphCurrents(this, 4);
+    graphDAC = new WidgetGraphCurrents(this, 4);
+
+    m_dockXY = new QDockWidget(tr("Graph XY"), this);
+    addDockWidget(Qt::LeftDockWidgetArea, m_dockXY);
+
+    m_xyInner = new QWidget;
+    m_xyLayout = new QHBoxLayout;
+    m_controlInner = new QWidget;
+    m_controlTabs = new QTabWidget;
+    m_controlLayout = new QVBoxLayout;
+
+    m_dockFFT = new QDockWidget(tr("Graph FFT"), this);
+    addDockWidget(Qt::LeftDockWidgetArea, m_dockFFT);
+
+    m_dockControl = new QDockWidget(tr("Control"), this);
+    addDockWidget(Qt::RightDockWidgetArea, m_dockControl);
+
+    m_dockCurrents1 = new QDockWidget(tr("Graph Currents BPM1"), this);
+    m_dockCurrents1->hide();
+    m_dockCurrents2 = new QDockWidget(tr("Graph Currents BPM2"), this);
+    m_dockCurrents2->hide();
+
+    graphPosX = new WidgetGraphPos(this, 0, 2);
+    graphPosY = new WidgetGraphPos(this, 1, 2);
+    graphInt = new WidgetGraphInt(this, 2);
+}
+
+void MainWindow::layoutDocks()
+{
+    m_xyInner->setLayout(m_xyLayout);
+    m_dockXY->setWidget(m_xyInner);
+    m_dockXY->show();
+
+    m_dockXY->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    m_dockFFT->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    m_dockFFT->setMaximumHeight(height() * 3 / 4);
+
+    m_controlLayout->addWidget(m_controlTabs);
+    m_controlInner->setLayout(m_controlLayout);
+    m_dockControl->setWidget(m_controlInner);
+    m_dockControl->setFixedWidth(CONTROL_DOCK_WIDTH);
+}
+
+void MainWindow::connectMenuActions()
+{
+    connect(ui->action_Beamline_Settings, &QAction::triggered, this, &MainWindow::showBeamlineConf);
+    connect(ui->actionSFP_info, &QAction::triggered, this, &MainWindow::showSFPinfo);
+    connect(ui->action_PID_Parameters, &QAction::triggered, this, &MainWindow::showPIDparams);
+    connect(ui->action_Rocking_Curve, &QAction::triggered, this, &MainWindow::showRockCurve);
+    connect(ui->action_ROC_ROI, &QAction::triggered, this, &MainWindow::showROCwindow);
+    connect(ui->actionRocking_Curve_3D, &QAction::triggered, this, &MainWindow::showRockCurve3D);
+    connect(ui->actionStep_Response, &QAction::triggered, this, &MainWindow::showStepResponse);
+    connect(ui->actionPico_Amp, &QAction::triggered, this, &MainWindow::showPicoWindow);
+    connect(ui->action_Save_Data, &QAction::triggered, this, &MainWindow::showSaveDataWindow);
+    connect(ui->action_Login, &QAction::triggered, this, &MainWindow::showLoginDialog);
+    connect(ui->action_Display_Settings, &QAction::triggered, this, &MainWindow::showDispSettings);
+    connect(ui->action_Exit, &QAction::triggered, this, &MainWindow::Exit);
+    connect(ui->action_About, &QAction::triggered, this, &MainWindow::showAboutDialog);
+    connect(ui->actionManual_Output_Control, &QAction::triggered, this, &MainWindow::showManualOutputControl);
+    connect(ui->action_Log, &QAction::triggered, this, &MainWindow::showLogWindow);
+    connect(ui->actionFrequency_Analysis, &QAction::triggered, this, &MainWindow::showFrequencyAnalysisWindow);
+
+    connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, this, &MainWindow::nr_zentrims_changed);
+}
+
+QDockWidget* MainWindow::addTabDock(const QString& title, QWidget* content, QDockWidget* dock)
+{
+    if (!dock)
+        dock = new QDockWidget(title, this);
+    dock->setWidget(content);
+    addDockWidget(Qt::BottomDockWidgetArea, dock);
+    tabifyDockWidget(m_dockFFT, dock);
+    return dock;
+}
+
+bool MainWindow::setupCurrentsLike(WidgetGraphCurrents* graph, const char* name, unsigned kind,
+                                   const QString& yLabel)
+{
+    if (!MainWindowRules::registerGraph(graph, name, QString(name) + "_", kind, 4))
+        return false;
+    graph->setAxisLabels(tr("Time [s]"), yLabel);
+    return true;
+}
+
+bool MainWindow::setupPosition(WidgetGraphPos* graph, const char* name, unsigned kind, const QStringList& names)
+{
+    if (!MainWindowRules::registerGraph(graph, name, QString(name) + "_", kind, 2))
+        return false;
+    graph->setAxisLabels(tr("Time [s]"), tr("Position [um]"), names);
+    graph->chEnablesChanged();
+    return true;
+}
+
+void MainWindow::setupGraphCurrents()
+{
+    addTabDock(QString(), graphCurrents1, m_dockCurrents1);
+    if (!setupCurrentsLike(graphCurrents1, "graphCurrents1", Updater::KindCurrentsBpm1, tr("Current [A]")))
+        return;
+    addTabDock(QString(), graphCurrents2, m_dockCurrents2);
+    setupCurrentsLike(graphCurrents2, "graphCurrents2", Updater::KindCurrentsBpm2, tr("Current [A]"));
+}
+
+void MainWindow::setupGraphDAC()
+{
+    addTabDock(tr("Graph DAC"), graphDAC);
+    setupCurrentsLike(graphDAC, "graphDAC", Updater::KindOutputVoltage, tr("Voltage [V]"));
+}
+
+void MainWindow::setupGraphPosX()
+{
+    addTabDock(tr("Graph Position X"), graphPosX);
+    setupPosition(graphPosX, "graphPosX", Updater::KindPositionX, {tr("X (BPM1)"), tr("X (BPM2)")});
+}
+
+void MainWindow::setupGraphPosY()
+{
+    addTabDock(tr("Graph Position Y"), graphPosY);
+    setupPosition(graphPosY, "graphPosY", Updater::KindPositionY, {tr("Y (BPM1)"), tr("Y (BPM2)")});
+}
+
+void MainWindow::setupGraphInt()
+{
+    addTabDock(tr("Graph Intensity"), graphInt);
+    if (!MainWindowRules::registerGraph(graphInt, "graphInt", "graphInt_", Updater::KindIntensity, 2))
+        return;
+    graphInt->setAxisLabels(tr("Time [s]"), tr("Intensity [A]"), {tr("Int BPM1"), tr("Int BPM2")});
+}
+
+void MainWindow::nr_zentrims_changed(int)
+{
+    // The mask may be stale by the time this runs queued; the library's answer now counts.
+    const GraphFrame::ShownBpms present = GraphFrame::queryPresence();
+    m_dockCurrents1->setVisible(present.bpm1);
+    m_dockCurrents2->setVisible(present.bpm2);
+    graphInt->setBpmHidden(!present.bpm1, !present.bpm2);
+    graphPosX->setBpmHidden(!present.bpm1, !present.bpm2);
+    graphPosY->setBpmHidden(!present.bpm1, !present.bpm2);
+    ui->actionPico_Amp->setVisible(present.bpm1 || present.bpm2);
+}
+
+// These entries open nothing yet.
+void MainWindow::showBeamlineConf() {}
+void MainWindow::showSFPinfo() {}
+void MainWindow::showPIDparams() {}
+void MainWindow::showRockCurve() {}
+void MainWindow::showROCwindow() {}
+void MainWindow::showRockCurve3D() {}
+void MainWindow::showPicoWindow() {}
+void MainWindow::showSaveDataWindow() {}
+void MainWindow::showLoginDialog() {}
+void MainWindow::showAboutDialog() {}
+
+void MainWindow::Exit()
+{
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::showStepResponse() {}
+void MainWindow::showDispSettings() {}
+
+void MainWindow::handleUserLevelChange(int user_level)
+{
+    // Nothing enables the measurement entries again: they stay usable only
+    // while every level reported since start has been "user".
+    if (user_level == USER_LEVEL_ADMIN) {
+        ui->action_Rocking_Curve->setEnabled(false);
+        ui->actionRocking_Curve_3D->setEnabled(false);
+        ui->actionStep_Response->setEnabled(false);
+        ui->actionManual_Output_Control->setEnabled(true);
+    } else if (user_level == USER_LEVEL_USER) {
+        ui->actionManual_Output_Control->setEnabled(true);
+    } else {
+        ui->action_Rocking_Curve->setEnabled(false);
+        ui->actionRocking_Curve_3D->setEnabled(false);
+        ui->actionStep_Response->setEnabled(false);
+        ui->actionManual_Output_Control->setEnabled(false);
+    }
+}
+
+void MainWindow::showManualOutputControl() {}
+void MainWindow::showLogWindow()
+{
+    m_logWindow.show();
+}
+void MainWindow::showFrequencyAnalysisWindow() {}

@@ -1,0 +1,92 @@
+#pragma once
+// The operator's one window: every live graph in its docks, the control dock,
+// and the menus that open the tool windows.
+#include <QMainWindow>
+
+#include "QsLogWindow.h"
+
+class QDockWidget;
+class QHBoxLayout;
+class QTabWidget;
+class QVBoxLayout;
+class WidgetGraphCurrents;
+class WidgetGraphInt;
+class WidgetGraphPos;
+
+namespace Ui {
+class MainWindow;
+}
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Wires the level signals of the login dialog and the heartbeat panel;
+    // called once, after the login dialog exists.
+    void connectLoginSignals();
+
+    // The log window, for the logger's destination that feeds it.
+    QsLogging::Window* logWindow() { return &m_logWindow; }
+
+private slots:
+    void nr_zentrims_changed(int);
+    void showBeamlineConf();
+    void showSFPinfo();
+    void showPIDparams();
+    void showRockCurve();
+    void showROCwindow();
+    void showRockCurve3D();
+    void showPicoWindow();
+    void showSaveDataWindow();
+    void showLoginDialog();
+    void showAboutDialog();
+    void Exit();
+    void showStepResponse();
+    void showDispSettings();
+    void handleUserLevelChange(int user_level);
+    void showManualOutputControl();
+    void showLogWindow();
+    void showFrequencyAnalysisWindow();
+
+private:
+    void createWidgets();
+    void layoutDocks();
+    void connectMenuActions();
+    void setupGraphCurrents();
+    void setupGraphDAC();
+    void setupGraphPosX();
+    void setupGraphPosY();
+    void setupGraphInt();
+
+    // Creates a dock for the tab group of "Graph FFT" and moves it there.
+    QDockWidget* addTabDock(const QString& title, QWidget* content, QDockWidget* dock = nullptr);
+    bool setupCurrentsLike(WidgetGraphCurrents* graph, const char* name, unsigned kind, const QString& yLabel);
+    bool setupPosition(WidgetGraphPos* graph, const char* name, unsigned kind, const QStringList& names);
+
+    // A top-level window of its own, so it has no parent.
+    QsLogging::Window m_logWindow;
+    Ui::MainWindow* ui = nullptr;
+
+    WidgetGraphCurrents* graphCurrents1 = nullptr;
+    WidgetGraphCurrents* graphCurrents2 = nullptr;
+    WidgetGraphCurrents* graphDAC = nullptr;
+
+    QDockWidget* m_dockXY = nullptr;
+    QWidget* m_xyInner = nullptr;
+    QHBoxLayout* m_xyLayout = nullptr;
+    QWidget* m_controlInner = nullptr;
+    QTabWidget* m_controlTabs = nullptr;
+    QVBoxLayout* m_controlLayout = nullptr;
+    QDockWidget* m_dockFFT = nullptr;
+    QDockWidget* m_dockControl = nullptr;
+    QDockWidget* m_dockCurrents1 = nullptr;
+    QDockWidget* m_dockCurrents2 = nullptr;
+
+    WidgetGraphPos* graphPosX = nullptr;
+    WidgetGraphPos* graphPosY = nullptr;
+    WidgetGraphInt* graphInt = nullptr;
+};

@@ -1,0 +1,128 @@
+#include "StartUp.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include "ConfigSettings.h"
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "MainWindow.h"
+#include "QsLog.h"
+#include "QsLogWindow.h"
+#include "ShutdownSignals.h"
+#include "Updater.h"
+#include "VornLibrary.h"
+
+void enableByUserLevel(QWidget* widget)
+{
+    if (USER_LEVEL == 0)
+        widget->setEnabled(false);
+    else if (USER_LEVEL == 1 || USER_LEVEL == 2)
+        widget->setEnabled(true);
+}
+
+namespace StartUp {
+
+namespace {
+// Ends the device thread before its thread object goes, on every way out of run().
+class DeviceThreadStopper
+{
+public:
+    explicit DeviceThreadStopper(QThread& thread)
+        : m_thread(thread)
+    {
+    }
+    ~DeviceThreadStopper()
+    {
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+private:
+    QThread& m_thread;
+};
+}  // namespace
+
+bool traceRequested(const QStringList& arguments)
+{
+    return arguments.size() == 2 && arguments.at(1) == QLatin1String("--trace");
+}
+
+void loadScaleFactors(ConfigSettings& config)
+{
+    POS_SCALE_X[0] = config.getScaleX(0);
+    POS_SCALE_Y[0] = config.getScaleY(0);
+    POS_SCALE_X[1] = config.getScaleX(1);
+    POS_SCALE_Y[1] = config.getScaleY(1);
+}
+
+int run(int& argc, char** argv, const Options& options)
+{
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("VORN_rivuz_GUI"));
+    ShutdownSignals shutdownSignals;
+    QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &app, &QCoreApplication::quit);
+
+    ConfigSettings config(options.configPath);
+    CONFIG_SETTINGS = &config;
+    loadScaleFactors(config);
+
+    UPDATER = new Updater(&app);
+
+    QThread deviceThread;
+    DeviceThreadStopper stopper(deviceThread);
+    // Never deleted: the device thread may still be inside a call when the loop ends.
+    MAILBOX_COMM = new MailboxComm;
+    MAILBOX_COMM->attachThread(&deviceThread);
+    MAILBOX_COMM->moveToThread(&deviceThread);
+    QObject::connect(&deviceThread, &QThread::started, MAILBOX_COMM, &MailboxComm::doSetupOnNewThread);
+    deviceThread.start(QThread::InheritPriority);
+    QObject::connect(&app, &QGuiApplication::lastWindowClosed, &deviceThread, &QThread::quit);
+
+    MAILBOX_COMM->getSystemVersion(&HW_TIMESTAMP, &SW_VERSION, &PID_VERSION);
+    {
+        int x = BPM_SEL_X, y = BPM_SEL_Y, i0 = BPM_SEL_I0;
+        MAILBOX_COMM->getBPMselector(&x, &y, &i0);
+        BPM_SEL_X = x;
+        BPM_SEL_Y = y;
+        BPM_SEL_I0 = i0;
+    }
+
+    MainWindow window;
+    window.setWindowState(Qt::WindowMaximized);
+    window.show();
+
+    QFile styleSheet(QStringLiteral(":/qss/style.qss"));
+    if (styleSheet.open(QIODevice::ReadOnly))
+        app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
+
+    QTimer displayTimer;
+    displayTimer.setInterval(1000);
+    QObject::connect(&displayTimer, &QTimer::timeout, UPDATER, &Updater::updateGraphs);
+    displayTimer.start();
+
+    QsLogging::Logger& logger = QsLogging::Logger::instance();
+    if (traceRequested(app.arguments()))
+        logger.setLevel(QsLogging::Trace);
+    logger.addDestination(
+        QsLogging::createFunctorDestination(window.logWindow(), "1addLogMessage(QsLogging::LogMessage)"));
+    if (logger.level() <= QsLogging::Info)
+        QLOG_INFO() << "Started logger";
+
+    if (options.beforeEventLoop)
+        options.beforeEventLoop();
+    const int result = app.exec();
+
+    funcGenEnable(0);
+
+    // The objects behind these die with this frame.
+    CONFIG_SETTINGS = nullptr;
+    UPDATER = nullptr;
+    return result;
+}
+
+}  // namespace StartUp

@@ -1,0 +1,33 @@
+#pragma once
+// Start-up and shutdown of the program: builds the singletons in their fixed
+// order, runs the event loop and switches the function generator off after it.
+#include <functional>
+
+#include <QString>
+#include <QStringList>
+
+#include "ConfigSettings.h"
+
+class QWidget;
+
+// Disables the widget at level 0, enables it at 1 and 2, leaves it otherwise.
+void enableByUserLevel(QWidget* widget);
+
+namespace StartUp {
+
+// Trace only when "--trace" is the one and only argument (arguments[0] is the program).
+bool traceRequested(const QStringList& arguments);
+
+// POS_SCALE_X/Y of both BPMs from the configuration; a missing key gives 0.0.
+void loadScaleFactors(ConfigSettings& config);
+
+struct Options
+{
+    QString configPath = QString::fromLatin1(ConfigSettings::DEFAULT_PATH);
+    // Runs right before the event loop; tests use it to end the loop.
+    std::function<void()> beforeEventLoop;
+};
+
+int run(int& argc, char** argv, const Options& options = Options());
+
+}  // namespace StartUp

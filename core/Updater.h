@@ -1,0 +1,86 @@
+#pragma once
+// Reads the display stream once a second and refills the data of every live
+// graph; it never draws anything itself.
+#include <QObject>
+#include <QSharedPointer>
+
+#include <qcustomplot.h>
+
+#include "Globals.h"
+#include "SpectrumCalculator.h"
+#include "VornRecords.h"
+
+using GraphData = QSharedPointer<QCPGraphDataContainer>;
+
+class Updater : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Binding kinds of setGraphData
+    enum GraphKind : unsigned {
+        KindScatterBpm1 = 0,
+        KindScatterBpm2 = 1,
+        KindSpectrum = 2,
+        KindCurrentsBpm1 = 3,
+        KindCurrentsBpm2 = 4,
+        KindPositionX = 7,
+        KindPositionY = 8,
+        KindIntensity = 9,
+        KindOutputVoltage = 10,
+    };
+
+    static constexpr int RECORD_BUFFER_BYTES = 33554432;  // 131072 records
+    static constexpr int SCATTER_POINTS = 1000;
+
+    explicit Updater(QObject* parent = nullptr);
+    ~Updater() override;
+
+    void setGraphData(unsigned kind, int index, GraphData data);
+
+    const ZentrimStatus& zentrimStatus(int device) const { return m_status[device]; }
+    bool isPresent(int device) const { return m_present[device]; }
+    bool paused() const { return m_paused; }
+    void setPaused(bool paused) { m_paused = paused; }
+
+    int fftLength() const { return m_fftLength; }
+    int fftSource() const { return m_fftSource; }
+    bool fftRemoveDC() const { return m_removeMean; }
+    int fftCumulative() const { return m_cumulative; }
+
+signals:
+    void replotGraphs();
+    void replotDACgraph();
+    void PIDstatusChanged(PID_Status_Type status);
+
+public slots:
+    void updateGraphs();
+    void updateZentrims();
+    void setFFTlength(int length);
+    void setFFTsource(int column);
+    void ChangeFFTremoveDC(bool removeDC);
+    void ChangeFFTgraph(int index);
+
+private:
+    void fillTimeGraphs(const DisplayRecord* records, int n, double period);
+    void reportShortRead();
+
+    ZentrimStatus m_status[2];
+    bool m_paused = false;
+    GraphData m_scatter[2];
+    GraphData m_spectrum[2];
+    GraphData m_currents[2][4];
+    GraphData m_outputs[4];
+    GraphData m_posX[2];
+    GraphData m_posY[2];
+    GraphData m_intensity[2];
+    DisplayRecord* m_records = nullptr;
+    int m_fftLength = 8192;
+    bool m_removeMean = false;
+    int m_cumulative = 0;
+    int m_fftSource = 1;
+    bool m_present[2] = {false, false};
+
+    SpectrumCalculator m_spectra;
+    bool m_fatalShown = false;
+};

@@ -1,0 +1,10 @@
+#include "BufferWindow.h"
+
+BufferWindow::BufferWindow(QObject* parent)
+    : QObject(parent)
+{
+}
+
+void BufferWindow::updateAll()
+{
+}

@@ -1,0 +1,7 @@
+#include "QsLogRotationStrategy.h"
+
+namespace QsLogging {
+
+RotationStrategy::~RotationStrategy() = default;
+
+}  // namespace QsLogging

@@ -1,0 +1,173 @@
+#include "QsLogWindow.h"
+
+#include "Prompts.h"
+#include "QsLogWindowLogFilterProxyModel.h"
+#include "ui_qsloggingwindow.h"
+
+#include <QClipboard>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QTextStream>
+
+// The window's icons live in a static library: pull them in explicitly.
+static void initLogWindowResources()
+{
+    Q_INIT_RESOURCE(logwindow);
+}
+
+namespace QsLogging {
+
+Window::Window(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::LogWindow>())
+{
+    initLogWindowResources();
+    m_ui->setupUi(this);
+    m_pauseIcon = QIcon(QStringLiteral(":/QsLogWindow/images/icon-pause-16.png"));
+    m_playIcon = QIcon(QStringLiteral(":/QsLogWindow/images/icon-resume-16.png"));
+
+    connect(m_ui->toolButtonPause, SIGNAL(clicked()), this, SLOT(OnPauseClicked()));
+    connect(m_ui->toolButtonSave, SIGNAL(clicked()), this, SLOT(OnSaveClicked()));
+    connect(m_ui->toolButtonClear, SIGNAL(clicked()), this, SLOT(OnClearClicked()));
+    connect(m_ui->toolButtonCopy, SIGNAL(clicked()), this, SLOT(OnCopyClicked()));
+    connect(m_ui->comboBoxLevel, SIGNAL(currentIndexChanged(int)), this, SLOT(OnLevelChanged(int)));
+    connect(m_ui->checkBoxAutoScroll, SIGNAL(toggled(bool)), this, SLOT(OnAutoScrollChanged(bool)));
+
+    m_proxyModel = new WindowLogFilterProxyModel(this);
+    m_proxyModel->setSourceModel(&m_model);
+    m_ui->tableViewMessages->setModel(m_proxyModel);
+
+    // After the proxy, so that the new row is in the view when it scrolls.
+    connect(&m_model, SIGNAL(rowsInserted(QModelIndex, int, int)), this,
+            SLOT(ModelRowsInserted(QModelIndex, int, int)));
+
+    m_ui->tableViewMessages->installEventFilter(this);
+    m_ui->tableViewMessages->setSelectionBehavior(QAbstractItemView::SelectRows);
+    QHeaderView* header = m_ui->tableViewMessages->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(2, QHeaderView::Stretch);
+    m_ui->tableViewMessages->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    for (int level = Trace; level <= Fatal; ++level)
+        m_ui->comboBoxLevel->addItem(levelDisplayName(static_cast<Level>(level)), level);
+    m_ui->comboBoxLevel->setCurrentIndex(Info);
+}
+
+Window::~Window() = default;
+
+bool Window::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_ui->tableViewMessages) {
+        if (event->type() == QEvent::KeyPress) {
+            auto* keyEvent = static_cast<QKeyEvent*>(event);
+            if (keyEvent->key() == Qt::Key_C && (keyEvent->modifiers() & Qt::ControlModifier)) {
+                copySelection();
+                return true;
+            }
+        }
+        return false;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void Window::addLogMessage(const QsLogging::LogMessage& m)
+{
+    m_model.addEntry(m);
+}
+
+void Window::OnPauseClicked()
+{
+    m_ui->toolButtonPause->setIcon(m_isPaused ? m_pauseIcon : m_playIcon);
+    m_ui->toolButtonPause->setText(m_isPaused ? tr("&Pause") : tr("&Resume"));
+
+    m_isPaused = !m_isPaused;
+
+    if (m_isPaused) {
+        // Rows on display stay; rows arriving later are held back.
+        m_proxyModel->frozenRowCount = m_proxyModel->rowCount();
+    } else {
+        m_proxyModel->frozenRowCount = 0;
+        m_proxyModel->invalidateFilter();
+    }
+}
+
+void Window::OnSaveClicked()
+{
+    const QString text = getSelectedText();
+    if (text.isEmpty())
+        return;
+
+    QString fileName = Prompts::saveFileName(this, tr("Save log"), QString(), tr("Log file (*.log)"));
+    if (fileName.isEmpty())
+        return;
+    // The default suffix, as a save dialog would add it to a bare name.
+    if (QFileInfo(fileName).suffix().isEmpty())
+        fileName += QStringLiteral(".log");
+
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    QTextStream stream(&file);
+    stream.setEncoding(QStringConverter::Utf8);
+    stream << text;
+    stream.flush();
+    file.close();
+}
+
+void Window::OnClearClicked()
+{
+    m_model.clear();
+}
+
+void Window::OnCopyClicked()
+{
+    copySelection();
+}
+
+void Window::OnLevelChanged(int value)
+{
+    m_proxyModel->filterLevel = value;
+    m_proxyModel->invalidateFilter();
+}
+
+void Window::OnAutoScrollChanged(bool checked)
+{
+    m_hasAutoScroll = checked;
+}
+
+void Window::ModelRowsInserted(const QModelIndex&, int, int)
+{
+    if (m_hasAutoScroll && !m_isPaused)
+        m_ui->tableViewMessages->scrollToBottom();
+}
+
+QString Window::getSelectedText() const
+{
+    QString text;
+    QModelIndexList rows = m_ui->tableViewMessages->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+
+    if (!rows.isEmpty()) {
+        for (const QModelIndex& index : rows) {
+            const int sourceRow = m_proxyModel->mapToSource(index).row();
+            text += m_model.at(static_cast<std::size_t>(sourceRow)).formatted + QLatin1Char('\n');
+        }
+    } else {
+        for (int row = 0; row < m_proxyModel->rowCount(); ++row) {
+            const int sourceRow = m_proxyModel->mapToSource(m_proxyModel->index(row, 0)).row();
+            text += m_model.at(static_cast<std::size_t>(sourceRow)).formatted + QLatin1Char('\n');
+        }
+    }
+    return text;
+}
+
+void Window::copySelection() const
+{
+    const QString text = getSelectedText();
+    if (!text.isEmpty())
+        QGuiApplication::clipboard()->setText(text, QClipboard::Clipboard);
+}
+
+}  // namespace QsLogging

@@ -1,0 +1,55 @@
+#pragma once
+#include "QsLogMessage.h"
+#include "QsLogWindowModel.h"
+
+#include <QDialog>
+#include <QIcon>
+
+#include <memory>
+
+namespace Ui {
+class LogWindow;
+}
+
+namespace QsLogging {
+
+class WindowLogFilterProxyModel;
+
+// Lists the log messages with a level filter, pause, auto scroll, copy, save
+// and clear. Messages arrive through addLogMessage from the functor destination.
+class Window : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Window(QWidget* parent = nullptr);
+    ~Window() override;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void addLogMessage(const QsLogging::LogMessage& m);
+    void OnPauseClicked();
+    void OnSaveClicked();
+    void OnClearClicked();
+    void OnCopyClicked();
+    void OnLevelChanged(int value);
+    void OnAutoScrollChanged(bool checked);
+    void ModelRowsInserted(const QModelIndex& parent, int start, int last);
+
+private:
+    // The formatted lines of the selected rows or, without a selection, of
+    // every visible row, each ended by "\n", in display order.
+    QString getSelectedText() const;
+    void copySelection() const;
+
+    LogWindowModel m_model;
+    std::unique_ptr<Ui::LogWindow> m_ui;
+    WindowLogFilterProxyModel* m_proxyModel = nullptr;
+    bool m_isPaused = false;
+    bool m_hasAutoScroll = true;
+    QIcon m_pauseIcon;
+    QIcon m_playIcon;
+};
+
+}  // namespace QsLogging

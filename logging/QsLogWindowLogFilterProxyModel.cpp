@@ -1,0 +1,18 @@
+#include "QsLogWindowLogFilterProxyModel.h"
+
+#include "QsLogWindowModel.h"
+
+namespace QsLogging {
+
+WindowLogFilterProxyModel::WindowLogFilterProxyModel(QObject* parent) : QSortFilterProxyModel(parent) {}
+
+bool WindowLogFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex&) const
+{
+    if (frozenRowCount != 0)
+        return sourceRow < frozenRowCount;
+
+    const auto* model = static_cast<const LogWindowModel*>(sourceModel());
+    return model->at(static_cast<std::size_t>(sourceRow)).level >= filterLevel;
+}
+
+}  // namespace QsLogging

@@ -1,0 +1,298 @@
+// The device link against the simulated controller: the SFP poll's device mask
+// and encoder-box rules, and every wrapper's failure line.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <algorithm>
+#include <functional>
+
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "SimControl.h"
+#include "VornLibrary.h"
+#include "support/LogCapture.h"
+
+Q_DECLARE_METATYPE(std::function<int(MailboxComm&)>)
+
+namespace {
+constexpr uint16_t ZENTRIM_ID = 0x2101;
+constexpr uint16_t KELPO_ID = 0x2301;
+constexpr uint16_t ORVANE_ID = 0x2201;
+
+void placePorts(const QList<uint16_t>& ids)
+{
+    for (int port = 0; port < 4; ++port) {
+        if (port < ids.size() && ids[port])
+            SimControl::setSfpPort(port, ids[port]);
+        else
+            SimControl::clearSfpPort(port);
+    }
+}
+}  // namespace
+
+class TestMailboxComm : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        SimControl::useSteppedClock();
+        QsLogging::Logger::instance().setLevel(QsLogging::Debug);
+        LogCapture::install();
+    }
+
+    void init()
+    {
+        SimControl::reset();
+        LogCapture::clear();
+        PID_BASE_FREQ = 100000;
+        BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
+    }
+
+    void firstPollMask_data()
+    {
+        QTest::addColumn<QList<uint16_t>>("ports");
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<int>("emissions");
+        QTest::addColumn<int>("baseFreq");
+
+        QTest::newRow("picoammeters on ports 0 and 1 give mask 3")
+            << QList<uint16_t>{ZENTRIM_ID, ZENTRIM_ID, ORVANE_ID, 0} << 3 << 1 << 100000;
+        QTest::newRow("picoammeter on port 0 only gives mask 1")
+            << QList<uint16_t>{ZENTRIM_ID, 0, 0, 0} << 1 << 1 << 100000;
+        QTest::newRow("picoammeter on port 2 only gives mask 0 and no emission")
+            << QList<uint16_t>{0, 0, ZENTRIM_ID, 0} << 0 << 0 << 100000;
+        QTest::newRow("encoder box on port 3 with picoammeters gives mask 0")
+            << QList<uint16_t>{ZENTRIM_ID, ZENTRIM_ID, 0, KELPO_ID} << 0 << 1 << 5000;
+        QTest::newRow("encoder boxes on ports 0 and 1 give mask 3, emitted twice")
+            << QList<uint16_t>{KELPO_ID, KELPO_ID, 0, 0} << 3 << 2 << 5000;
+    }
+
+    void firstPollMask()
+    {
+        QFETCH(QList<uint16_t>, ports);
+        QFETCH(int, mask);
+        QFETCH(int, emissions);
+        QFETCH(int, baseFreq);
+
+        placePorts(ports);
+        MailboxComm link;
+        QSignalSpy spy(&link, &MailboxComm::nrZentrimsChanged);
+        link.refreshData();
+
+        QCOMPARE(link.zentrimMask(), mask);
+        QCOMPARE(spy.count(), emissions);
+        for (const auto& args : spy)
+            QCOMPARE(args.at(0).toInt(), mask);
+        QCOMPARE(PID_BASE_FREQ.load(), baseFreq);
+        QCOMPARE(link.sfpInfo()[0].id, ports[0]);
+    }
+
+    void encoderBoxAppearsAfterPicoammeters()
+    {
+        placePorts({ZENTRIM_ID, ZENTRIM_ID, 0, 0});
+        MailboxComm link;
+        link.refreshData();
+        QCOMPARE(link.zentrimMask(), 3);
+
+        QSignalSpy spy(&link, &MailboxComm::nrZentrimsChanged);
+        SimControl::setSfpPort(3, KELPO_ID);
+        link.refreshData();
+        // The box's appearance, then the mask change from 3 to 0.
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(0).at(0).toInt(), 0);
+        QCOMPARE(spy.at(1).at(0).toInt(), 0);
+        QCOMPARE(PID_BASE_FREQ.load(), 5000);
+        QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Debug).contains("Kelpo change detected "));
+
+        spy.clear();
+        SimControl::clearSfpPort(3);
+        link.refreshData();
+        QCOMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(1).at(0).toInt(), 3);
+        QCOMPARE(PID_BASE_FREQ.load(), 5000);  // never set back
+    }
+
+    void maskChangeReadsSelectors()
+    {
+        placePorts({0, 0, 0, 0});
+        MailboxComm link;
+        link.refreshData();
+        ::setBPMselector(1, 0, 1);
+        placePorts({ZENTRIM_ID, ZENTRIM_ID, 0, 0});
+        link.refreshData();
+        QCOMPARE(BPM_SEL_X.load(), 1);
+        QCOMPARE(BPM_SEL_Y.load(), 0);
+        QCOMPARE(BPM_SEL_I0.load(), 1);
+        QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Debug).contains("Number of acquisition devices changed "));
+    }
+
+    void failingPortLoggedEveryPoll()
+    {
+        placePorts({ZENTRIM_ID, ZENTRIM_ID, 0, 0});
+        MailboxComm link;
+        SimControl::failCall("getSFPinfo");
+        link.refreshData();
+        link.refreshData();
+        QCOMPARE(link.zentrimMask(), 0);
+        QCOMPARE(link.sfpInfo()[1].id, uint16_t(0));
+        QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).count("getSFPinfo( 1 ) failed "), 2);
+    }
+
+    void pollCachesStatsAndStatus()
+    {
+        MailboxComm link;
+        ::setFBenable(1);
+        link.refreshData();
+        QCOMPARE(link.pidStatus(), PID_STATUS_ON);
+        // Intensity mean of BPM1 is positive with the beam on.
+        QVERIFY(link.bpmStats().at(0, BpmStats::I0_MEAN) > 0.0);
+    }
+
+    void wrapperFailureText_data()
+    {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<std::function<int(MailboxComm&)>>("call");
+        QTest::addColumn<QString>("text");
+
+        using F = std::function<int(MailboxComm&)>;
+        auto row = [](const char* fn, F call, const char* text) {
+            QTest::newRow(text) << QString(fn) << call << QString(text);
+        };
+        row("setCtrlReset", [](MailboxComm& m) { return m.setCtrlReset(); }, "setCtrlReset() failed");
+        row("setPIDconf", [](MailboxComm& m) { return m.setPIDconf(1); }, "setPIDconf() failed");
+        row("getPIDconf", [](MailboxComm& m) { m.getPIDconf(); return -1; }, "getPIDconf() failed");
+        row("setFBenable", [](MailboxComm& m) { return m.setFBenable(1); }, "setFBenable() failed");
+        row("setWindAvg", [](MailboxComm& m) { return m.setWindAvg(0, 10); }, "setWindAvg() failed");
+        row("setPIDparams", [](MailboxComm& m) { return m.setPIDparams(0, 1, 2, 3, 4, 5, 6, 7, 8); },
+            "setPIDparams() failed");
+        row("setOffset", [](MailboxComm& m) { return m.setOffset(1, 2, 3); }, "setOffset() failed");
+        row("setSetpoint2", [](MailboxComm& m) { return m.setSetpointX(1); }, "setSetpoint(X) failed");
+        row("setSetpoint2", [](MailboxComm& m) { return m.setSetpointY(1); }, "setSetpoint(Y) failed");
+        row("getSetpoint2", [](MailboxComm& m) { double x, y, i; return m.getSetpoint(&x, &y, &i); },
+            "getSetpoint(X) failed");
+        row("setROClimits", [](MailboxComm& m) { return m.setROClimits(0, 0, 10); }, "setROClimits() failed");
+        row("setROCenable", [](MailboxComm& m) { return m.setROCenable(1, 1, 1, 0, 0, 0); },
+            "setROCenable() failed");
+        row("getROCenable",
+            [](MailboxComm& m) { uint8_t a, b, c, d, e, f; return m.getROCenable(&a, &b, &c, &d, &e, &f); },
+            "getROCenable() failed");
+        row("setBPMscale", [](MailboxComm& m) { return m.setBPMscale(0, 1, 1); }, "setBPMscale() failed");
+        row("setBPMoffset", [](MailboxComm& m) { return m.setBPMoffset(0, 1, 1); }, "setBPMoffset() failed");
+        row("setBPMorient", [](MailboxComm& m) { return m.setBPMorient(1, 0); }, "setBPMorient() failed");
+        row("setCrossBar", [](MailboxComm& m) { return m.setCrossBar(0, 1, 2, 3, 0); }, "setCrossBar() failed");
+        row("getBPMselector", [](MailboxComm& m) { int x, y, i; return m.getBPMselector(&x, &y, &i); },
+            "getBPMselector() failed");
+        row("setBPMselector", [](MailboxComm& m) { return m.setBPMselector(0, 0, 0); }, "setBPMselector() failed");
+        row("setPIDoutSel", [](MailboxComm& m) { return m.setPIDoutSel(0, 1, 2); }, "setPIDoutSel() failed");
+        row("setDisplayFreq", [](MailboxComm& m) { return m.setDisplayFreq(0); }, "setDisplayFreq() failed");
+        row("getDisplayFreq", [](MailboxComm& m) { bool f; m.getDisplayFreq(&f); return -1; },
+            "getDisplayFreq() failed");
+        row("setOutputMux", [](MailboxComm& m) { return m.setOutputMux(1); }, "setOutputMux( 1 ) failed");
+        row("getOutputMux", [](MailboxComm& m) { m.getOutputMux(); return -1; }, "getOutputMux() failed");
+        row("zentrimSetRange", [](MailboxComm& m) { return m.zentrimSetRange(0, 0); }, "zentrimSetRange() failed");
+        row("zentrimHVSetVoltage", [](MailboxComm& m) { return m.zentrimHVSetVoltage(0, 50.f); },
+            "zentrimHVSetVoltage() failed");
+        row("zentrimHVenable", [](MailboxComm& m) { return m.zentrimHVenable(1, 0); }, "zentrimHVenable() failed");
+        row("getSystemVersion", [](MailboxComm& m) { QString a, b, c; m.getSystemVersion(&a, &b, &c); return -1; },
+            "getSystemVersion() failed");
+    }
+
+    void wrapperFailureText()
+    {
+        QFETCH(QString, function);
+        QFETCH(std::function<int(MailboxComm&)>, call);
+        QFETCH(QString, text);
+
+        MailboxComm link;
+        SimControl::failCall(function.toStdString(), -7);
+        const int result = call(link);
+        QVERIFY(result < 0);
+        // Items are joined by spaces and followed by one more.
+        QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn).contains(text + ' '));
+        const QStringList lines = LogCapture::formattedLines();
+        QVERIFY(std::any_of(lines.begin(), lines.end(),
+                            [&](const QString& l) { return l.startsWith("WARN  ") && l.endsWith(text + ' '); }));
+    }
+
+    void wrapperPassesLibraryResult()
+    {
+        MailboxComm link;
+        SimControl::failCall("setOffset", -42);
+        QCOMPARE(link.setOffset(1, 2, 3), -42);
+        SimControl::clearFailures();
+        QVERIFY(link.setOffset(1, 2, 3) >= 0);
+        QCOMPARE(SimControl::sent().pidOffset[2], 3.0);
+    }
+
+    void argumentOrderReachesController()
+    {
+        MailboxComm link;
+        link.setBPMorient(1, 1);  // orient first here, the BPM first in the library
+        link.setCrossBar(3, 2, 1, 0, 1);
+        link.setPIDparams(2, 1, 2, 3, 4, 5, 6, 7, 8);
+        const SimControl::Sent s = SimControl::sent();
+        QCOMPARE(int(s.orient[1]), 1);
+        QCOMPARE(int(s.crossBar[1][0]), 3);
+        QCOMPARE(int(s.crossBar[1][3]), 0);
+        QCOMPARE(s.pid[2].kp, 1.0);
+        QCOMPARE(s.pid[2].ogain, 8.0);
+    }
+
+    void setSetpointStopsAtFirstFailure()
+    {
+        MailboxComm link;
+        SimControl::failCall("setSetpoint2", -3);
+        QCOMPARE(link.setSetpoint(10, 20, 1e-5), -3);
+        QCOMPARE(SimControl::callCount("setSetpoint2"), 1);
+        QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn).contains("setSetpoint(X) failed "));
+        QVERIFY(!LogCapture::messagesAt(QsLogging::Warn).contains("setSetpoint(Y) failed "));
+
+        SimControl::clearFailures();
+        QVERIFY(link.setSetpoint(10, 20, 1e-5) >= 0);
+        double x = 0, y = 0, i0 = 0;
+        QCOMPARE(link.getSetpoint(&x, &y, &i0), 0);
+        QCOMPARE(x, 10.0);
+        QCOMPARE(y, 20.0);
+        QCOMPARE(i0, 1e-5);
+    }
+
+    void systemVersionFormatting_data()
+    {
+        QTest::addColumn<uint32_t>("word");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("bytes 1 0 0 2") << uint32_t(0x02000001) << "1.0.02";
+        QTest::newRow("bytes 1 0 1 0") << uint32_t(0x00010001) << "1.0.10";
+        QTest::newRow("bytes 255 12 3 200") << uint32_t(0xC8030CFF) << "255.12.3200";
+        QTest::newRow("zero") << uint32_t(0) << "0.0.00";
+    }
+
+    void systemVersionFormatting()
+    {
+        QFETCH(uint32_t, word);
+        QFETCH(QString, text);
+        SimControl::setVersionWords(20261201, word, word);
+        MailboxComm link;
+        QString hw, sw, pid;
+        QCOMPARE(link.getSystemVersion(&hw, &sw, &pid), 0);
+        QCOMPARE(hw, QString("20261201"));
+        QCOMPARE(sw, text);
+        QCOMPARE(pid, text);
+    }
+
+    void displayFreqFilterAfterFailure()
+    {
+        MailboxComm link;
+        SAMP_FREQ = 2000;
+        QVERIFY(link.setDisplayFreq(1) >= 0);
+        bool filter = false;
+        QCOMPARE(link.getDisplayFreq(&filter), 2000.0);
+        QVERIFY(filter);
+        QCOMPARE(link.getDisplayFreq(nullptr), 2000.0);
+        SAMP_FREQ = 1000;
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMailboxComm)
+#include "tst_mailboxcomm.moc"

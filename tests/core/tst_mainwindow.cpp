@@ -1,0 +1,553 @@
+// The main window against the simulated controller: title, menus, docks and
+// their tab group, graph registration, device presence and user-level gating.
+#include <QAction>
+#include <QCheckBox>
+#include <QDockWidget>
+#include <QEventLoop>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+#include <qcustomplot.h>
+
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "MainWindow.h"
+#include "MainWindowRules.h"
+#include "Prompts.h"
+#include "SimControl.h"
+#include "Updater.h"
+#include "VornLibrary.h"
+#include "WidgetGraphCurrents.h"
+#include "WidgetGraphInt.h"
+#include "WidgetGraphPos.h"
+
+namespace {
+
+const QStringList TAB_GROUP{"Graph FFT",        "Graph Currents BPM1", "Graph Currents BPM2", "Graph DAC",
+                            "Graph Position X", "Graph Position Y",    "Graph Intensity"};
+
+// Object name and text of each entry of one menu; "-" stands for a separator.
+using Entries = QList<QPair<QString, QString>>;
+
+QDockWidget* dockTitled(const MainWindow& window, const QString& title)
+{
+    for (QDockWidget* dock : window.findChildren<QDockWidget*>())
+        if (dock->windowTitle() == title)
+            return dock;
+    return nullptr;
+}
+
+QAction* action(const MainWindow& window, const char* name)
+{
+    return window.findChild<QAction*>(name);
+}
+
+template <class Graph>
+Graph* graphIn(const MainWindow& window, const QString& dockTitle)
+{
+    QDockWidget* dock = dockTitled(window, dockTitle);
+    return dock ? qobject_cast<Graph*>(dock->widget()) : nullptr;
+}
+
+QCustomPlot* plotOf(QWidget* graph)
+{
+    return graph->findChild<QCustomPlot*>("graph");
+}
+
+// Hidden by its own flag, whether or not the window has been shown.
+bool hiddenBox(QWidget* graph, const char* name)
+{
+    return graph->findChild<QCheckBox*>(name)->isHidden();
+}
+
+// A graph whose containers can go missing, to see what the set-up pattern skips.
+class FakeGraph : public QObject
+{
+    Q_OBJECT
+
+public:
+    FakeGraph(int count, int missing)
+    {
+        for (int i = 0; i < count; ++i)
+            containers << (i == missing ? GraphData() : GraphData::create());
+    }
+    GraphData getGraphData(int index) const { return containers.value(index); }
+
+    QList<GraphData> containers;
+    int replots = 0;
+
+public slots:
+    void replot() { ++replots; }
+};
+
+}  // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        SimControl::useSteppedClock();
+        Prompts::setTestMode(true);
+    }
+
+    void init()
+    {
+        SimControl::reset();
+        Prompts::clear();
+        SW_VERSION = "1.0.10";
+        USER_LEVEL = 1;
+        SAMP_FREQ = 1000;
+        DISPLAY_BUFFER_BYTES = 3670016;
+        POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
+        m_updater = std::make_unique<Updater>();
+        m_mailbox = std::make_unique<MailboxComm>();
+        UPDATER = m_updater.get();
+        MAILBOX_COMM = m_mailbox.get();
+    }
+
+    void cleanup()
+    {
+        UPDATER = nullptr;
+        MAILBOX_COMM = nullptr;
+        m_mailbox.reset();
+        m_updater.reset();
+    }
+
+    void titleFromBuildNumber()
+    {
+        MainWindow window;
+        QCOMPARE(window.windowTitle(), QString("VORN Rivuz User Interface v2.0.1"));
+        QVERIFY(Prompts::shown().isEmpty());
+    }
+
+    void styleSheetIsInTheBundle()
+    {
+        // The bundle lives in a static library; the window's reference keeps it linked.
+        QFile styleSheet(":/qss/style.qss");
+        QVERIFY(styleSheet.open(QIODevice::ReadOnly));
+        QVERIFY(!styleSheet.readAll().isEmpty());
+    }
+
+    void missingBuildNumberShowsBoxAndEndsTitleAtPoint()
+    {
+        Q_CLEANUP_RESOURCE(main);
+        std::unique_ptr<MainWindow> window = std::make_unique<MainWindow>();
+        Q_INIT_RESOURCE(main);
+
+        QCOMPARE(window->windowTitle(), QString("VORN Rivuz User Interface v2.0."));
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Prompts::Kind::Information);
+        QCOMPARE(shown[0].title, QString("error"));
+        QVERIFY(!shown[0].text.isEmpty());
+    }
+
+    void buildNumberIsFirstLineOnly()
+    {
+        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
+        QVERIFY(QDir().mkpath(base));
+        QTemporaryDir dir(base + "/mainwindow-XXXXXX");
+        QVERIFY(dir.isValid());
+        QFile file(dir.filePath(".buildnumber"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("17\nsecond line\n");
+        file.close();
+
+        QCOMPARE(MainWindowRules::readBuildNumber(file.fileName()), QString("17"));
+        QCOMPARE(MainWindowRules::readBuildNumber(dir.filePath("absent")), QString());
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(MainWindowRules::windowTitle("17"), QString("VORN Rivuz User Interface v2.0.17"));
+    }
+
+    void menuBarOrder()
+    {
+        MainWindow window;
+        QStringList names, titles;
+        for (QAction* entry : window.menuBar()->actions()) {
+            names << entry->menu()->objectName();
+            titles << entry->text();
+        }
+        QCOMPARE(names, QStringList({"menu_FIle", "menu_Tools", "menu_Tools_2", "menu_Help"}));
+        QCOMPARE(titles, QStringList({"&File", "&Settings", "&Tools", "&Help"}));
+    }
+
+    void menuEntries_data()
+    {
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<Entries>("entries");
+
+        QTest::newRow("&File holds only Exit") << "menu_FIle" << Entries{{"action_Exit", "&Exit"}};
+        QTest::newRow("&Settings, the beamline entry ends in a blank")
+            << "menu_Tools"
+            << Entries{{"action_Display_Settings", "&Display Settings"},
+                       {"actionPico_Amp", "Pico&Amp"},
+                       {"action_Beamline_Settings", "&Beamline "},
+                       {"action_PID_Parameters", "&PID Parameters"},
+                       {"action_ROC_ROI", "&ROC/ROI"},
+                       {"actionSFP_info", "SFP &Info"},
+                       {"action_Login", "&Login"}};
+        QTest::newRow("&Tools, save data after the separator")
+            << "menu_Tools_2"
+            << Entries{{"action_Rocking_Curve", "&Rocking Curve"},
+                       {"actionRocking_Curve_3D", "Rocking Curve &3D"},
+                       {"actionStep_Response", "Step &Response (beta version)"},
+                       {"actionFrequency_Analysis", "Frequency Analysis"},
+                       {"actionManual_Output_Control", "Manual Output Control"},
+                       {"-", ""},
+                       {"action_Save_Data", "&Save Data"}};
+        QTest::newRow("&Help") << "menu_Help" << Entries{{"action_Log", "&Log"}, {"action_About", "&About"}};
+    }
+
+    void menuEntries()
+    {
+        QFETCH(QString, menu);
+        QFETCH(Entries, entries);
+
+        MainWindow window;
+        QMenu* found = window.findChild<QMenu*>(menu);
+        QVERIFY(found);
+        Entries actual;
+        for (QAction* entry : found->actions()) {
+            if (entry->isSeparator())
+                actual.append(qMakePair(QString("-"), QString()));
+            else
+                actual.append(qMakePair(entry->objectName(), entry->text()));
+        }
+        QCOMPARE(actual, entries);
+    }
+
+    void formActions()
+    {
+        MainWindow window;
+        const QList<QAction*> actions = window.findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly);
+        QStringList inNoMenu;
+        int formActions = 0;
+        for (QAction* a : actions) {
+            if (a->objectName().isEmpty() || a->menu())
+                continue;
+            ++formActions;
+            QVERIFY2(a->shortcut().isEmpty(), qPrintable(a->objectName()));
+            QVERIFY2(!a->isCheckable(), qPrintable(a->objectName()));
+            if (a->associatedObjects().size() == 0)
+                inNoMenu << a->objectName();
+        }
+        QCOMPARE(formActions, 24);
+        inNoMenu.sort();
+        QStringList unused{"actionNew_Currents_Window", "actionNew_FFT_Window", "actionNew_XY_Window",
+                           "actionGraph_XY1",           "actionGraph_XY2",      "actionGraph_FFT",
+                           "actionGraph_Currents",      "actionPosition_Filter_Settings"};
+        unused.sort();
+        QCOMPARE(inNoMenu, unused);
+    }
+
+    void logEntryShowsTheOneLogWindow()
+    {
+        MainWindow window;
+        QsLogging::Window* log = window.logWindow();
+        QVERIFY(!log->parent());
+        QVERIFY(!log->isVisible());
+        action(window, "action_Log")->trigger();
+        QVERIFY(log->isVisible());
+        log->hide();
+        action(window, "action_Log")->trigger();
+        QCOMPARE(window.logWindow(), log);
+        QVERIFY(log->isVisible());
+    }
+
+    void exitEndsTheEventLoop()
+    {
+        MainWindow window;
+        QEventLoop loop;
+        QTimer::singleShot(0, &window, [&window] { action(window, "action_Exit")->trigger(); });
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, &loop, [&loop] { loop.exit(99); });
+        guard.start(10000);
+        QCOMPARE(loop.exec(), 0);
+    }
+
+    void displaySettingsBySoftwareVersion_data()
+    {
+        QTest::addColumn<QString>("version");
+        QTest::addColumn<bool>("failRead");
+        QTest::addColumn<bool>("visible");
+        QTest::addColumn<int>("sampFreq");
+
+        QTest::newRow("empty version sorts first, fixed 1000 Hz") << "" << false << false << 1000;
+        QTest::newRow("1.0.01 is before") << "1.0.01" << false << false << 1000;
+        QTest::newRow("1.0.02 itself is not after") << "1.0.02" << false << false << 1000;
+        QTest::newRow("0.9.99 is before") << "0.9.99" << false << false << 1000;
+        QTest::newRow("1.0.10 is after at the fifth character, rate from hardware")
+            << "1.0.10" << false << true << 2500;
+        QTest::newRow("1.0.3 is after as a string") << "1.0.3" << false << true << 2500;
+        QTest::newRow("1.1.00 is after") << "1.1.00" << false << true << 2500;
+        QTest::newRow("a failed rate read keeps 1000 Hz instead of 0") << "1.0.10" << true << true << 1000;
+    }
+
+    void displaySettingsBySoftwareVersion()
+    {
+        QFETCH(QString, version);
+        QFETCH(bool, failRead);
+        QFETCH(bool, visible);
+        QFETCH(int, sampFreq);
+
+        QVERIFY(setDisplayFreq(2500, 0) >= 0);
+        if (failRead)
+            SimControl::failCall("getDisplayFreq");
+        SW_VERSION = version;
+        SAMP_FREQ = 777;
+
+        MainWindow window;
+        QCOMPARE(action(window, "action_Display_Settings")->isVisible(), visible);
+        QCOMPARE(SAMP_FREQ, sampFreq);
+        QCOMPARE(MainWindowRules::displaySettingsAvailable(version), visible);
+    }
+
+    void dockLayout()
+    {
+        MainWindow window;
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!window.centralWidget());
+
+        QDockWidget* xy = dockTitled(window, "Graph XY");
+        QDockWidget* fft = dockTitled(window, "Graph FFT");
+        QDockWidget* control = dockTitled(window, "Control");
+        QVERIFY(xy && fft && control);
+        QCOMPARE(window.dockWidgetArea(xy), Qt::LeftDockWidgetArea);
+        QCOMPARE(window.dockWidgetArea(fft), Qt::LeftDockWidgetArea);
+        QCOMPARE(window.dockWidgetArea(control), Qt::RightDockWidgetArea);
+        QVERIFY(!xy->isHidden());
+        QCOMPARE(xy->sizePolicy(), QSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred));
+        QCOMPARE(fft->sizePolicy(), QSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred));
+        QCOMPARE(fft->maximumHeight(), 396);
+        QCOMPARE(control->minimumWidth(), 340);
+        QCOMPARE(control->maximumWidth(), 340);
+
+        for (const QString& title : TAB_GROUP) {
+            QDockWidget* dock = dockTitled(window, title);
+            QVERIFY2(dock, qPrintable(title));
+            QCOMPARE(window.dockWidgetArea(dock), Qt::LeftDockWidgetArea);
+            QCOMPARE(dock->features(), QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                                           QDockWidget::DockWidgetFloatable);
+        }
+        QVERIFY(graphIn<WidgetGraphCurrents>(window, "Graph Currents BPM1"));
+        QVERIFY(graphIn<WidgetGraphCurrents>(window, "Graph Currents BPM2"));
+        QVERIFY(graphIn<WidgetGraphCurrents>(window, "Graph DAC"));
+        QVERIFY(graphIn<WidgetGraphPos>(window, "Graph Position X"));
+        QVERIFY(graphIn<WidgetGraphPos>(window, "Graph Position Y"));
+        QVERIFY(graphIn<WidgetGraphInt>(window, "Graph Intensity"));
+    }
+
+    void tabGroupOrder()
+    {
+        MainWindow window;
+        QDockWidget* fft = dockTitled(window, "Graph FFT");
+        QStringList tabified{"Graph FFT"};
+        for (QDockWidget* dock : window.tabifiedDockWidgets(fft))
+            tabified << dock->windowTitle();
+        QCOMPARE(tabified, TAB_GROUP);
+
+        // With both picoammeters present every tab is on screen, in the same order.
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTabBar* group = nullptr;
+        for (QTabBar* bar : window.findChildren<QTabBar*>())
+            if (bar->count() == TAB_GROUP.size())
+                group = bar;
+        QVERIFY(group);
+        QStringList tabs;
+        for (int i = 0; i < group->count(); ++i)
+            tabs << group->tabText(i);
+        QCOMPARE(tabs, TAB_GROUP);
+    }
+
+    void everyGraphRegisteredAndReplotted()
+    {
+        MainWindow window;
+        const QList<QPair<QString, int>> graphs{{"Graph Currents BPM1", 4}, {"Graph Currents BPM2", 4},
+                                                {"Graph DAC", 4},           {"Graph Position X", 2},
+                                                {"Graph Position Y", 2},    {"Graph Intensity", 2}};
+        SimControl::step(1.0);
+        UPDATER->updateGraphs();
+
+        const int records = DISPLAY_BUFFER_BYTES / int(sizeof(DisplayRecord));
+        const double lastTime = (records - 1) / 1000.0;
+        for (const auto& [title, count] : graphs) {
+            QWidget* graph = dockTitled(window, title)->widget();
+            QCustomPlot* plot = plotOf(graph);
+            QCOMPARE(plot->graphCount(), count);
+            for (int i = 0; i < count; ++i)
+                QVERIFY2(plot->graph(i)->data()->size() == records, qPrintable(title + " " + QString::number(i)));
+            // Autoscale ran: the replot reached the widget and the x axis follows the data.
+            QVERIFY2(qAbs(plot->xAxis->range().upper - lastTime) < 1e-9, qPrintable(title));
+        }
+    }
+
+    void registrationPattern_data()
+    {
+        QTest::addColumn<int>("missing");
+        QTest::addColumn<QString>("diagnostic");
+
+        QTest::newRow("all four present: registered and replotted") << -1 << QString();
+        QTest::newRow("first container missing") << 0 << "graphCurrents2_0 data container is null!";
+        QTest::newRow("last container missing: the first three are not registered either")
+            << 3 << "graphCurrents2_3 data container is null!";
+    }
+
+    void registrationPattern()
+    {
+        QFETCH(int, missing);
+        QFETCH(QString, diagnostic);
+
+        FakeGraph graph(4, missing);
+        if (!diagnostic.isEmpty())
+            QTest::ignoreMessage(QtCriticalMsg, qPrintable(diagnostic));
+        const bool done = MainWindowRules::registerGraph(&graph, "graphCurrents2", "graphCurrents2_",
+                                                         Updater::KindCurrentsBpm2, 4);
+        QCOMPARE(done, missing < 0);
+
+        SimControl::step(1.0);
+        UPDATER->updateGraphs();
+        QCOMPARE(graph.replots, missing < 0 ? 1 : 0);
+        for (const GraphData& data : graph.containers)
+            if (data)
+                QCOMPARE(data->isEmpty(), missing >= 0);
+    }
+
+    void nullGraphIsReported()
+    {
+        QTest::ignoreMessage(QtCriticalMsg, "graphPosY pointer is null!");
+        QVERIFY(!MainWindowRules::registerGraph(static_cast<FakeGraph*>(nullptr), "graphPosY", "graphPosY_",
+                                                Updater::KindPositionY, 2));
+    }
+
+    void axisLabelsAndNames()
+    {
+        MainWindow window;
+        const QList<QStringList> expected{{"Graph Currents BPM1", "Time [s]", "Current [A]"},
+                                          {"Graph Currents BPM2", "Time [s]", "Current [A]"},
+                                          {"Graph DAC", "Time [s]", "Voltage [V]"},
+                                          {"Graph Position X", "Time [s]", "Position [um]", "X (BPM1)", "X (BPM2)"},
+                                          {"Graph Position Y", "Time [s]", "Position [um]", "Y (BPM1)", "Y (BPM2)"},
+                                          {"Graph Intensity", "Time [s]", "Intensity [A]", "Int BPM1", "Int BPM2"}};
+        for (const QStringList& row : expected) {
+            QCustomPlot* plot = plotOf(dockTitled(window, row[0])->widget());
+            QCOMPARE(plot->xAxis->label(), row[1]);
+            QCOMPARE(plot->yAxis->label(), row[2]);
+            for (int i = 3; i < row.size(); ++i)
+                QCOMPARE(plot->graph(i - 3)->name(), row[i]);
+        }
+    }
+
+    void presencePatterns_data()
+    {
+        QTest::addColumn<bool>("present0");
+        QTest::addColumn<bool>("present1");
+
+        QTest::newRow("mask 0: no picoammeter hides everything per BPM") << false << false;
+        QTest::newRow("mask 1: BPM1 only") << true << false;
+        QTest::newRow("mask 2: BPM2 only") << false << true;
+        QTest::newRow("mask 3: both") << true << true;
+    }
+
+    void presencePatterns()
+    {
+        QFETCH(bool, present0);
+        QFETCH(bool, present1);
+
+        // Opposite presence at construction, so that the later emission must change everything.
+        SimControl::setZentrimPresent(0, !present0);
+        SimControl::setZentrimPresent(1, !present1);
+        MainWindow window;
+        checkPresence(window, !present0, !present1);
+
+        SimControl::setZentrimPresent(0, present0);
+        SimControl::setZentrimPresent(1, present1);
+        // The carried mask is stale on purpose: only the library's answer counts.
+        emit MAILBOX_COMM->nrZentrimsChanged(3 - (int(present0) | int(present1) << 1));
+        checkPresence(window, present0, present1);
+    }
+
+    void currentDocksStartHidden()
+    {
+        SimControl::setZentrimPresent(0, false);
+        SimControl::setZentrimPresent(1, false);
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(!dockTitled(window, "Graph Currents BPM1")->isVisible());
+        QVERIFY(!dockTitled(window, "Graph Currents BPM2")->isVisible());
+        QVERIFY(dockTitled(window, "Graph DAC")->isVisibleTo(&window));
+    }
+
+    void userLevelGating_data()
+    {
+        QTest::addColumn<int>("startLevel");
+        QTest::addColumn<QList<int>>("reported");
+        QTest::addColumn<bool>("measurements");
+        QTest::addColumn<bool>("manualOutput");
+
+        QTest::newRow("user from start keeps every entry") << 1 << QList<int>{} << true << true;
+        QTest::newRow("cruise from start disables all four") << 0 << QList<int>{} << false << false;
+        QTest::newRow("library failure -1 disables all four") << 1 << QList<int>{-1} << false << false;
+        QTest::newRow("cruise 0 disables all four") << 1 << QList<int>{0} << false << false;
+        QTest::newRow("user 1 keeps every entry") << 1 << QList<int>{1} << true << true;
+        QTest::newRow("admin 2 disables the measurements only") << 1 << QList<int>{2} << false << true;
+        QTest::newRow("unknown 3 disables all four") << 1 << QList<int>{3} << false << false;
+        QTest::newRow("admin then user again: measurements stay off") << 1 << QList<int>{2, 1} << false << true;
+        QTest::newRow("cruise then user brings back manual output only") << 0 << QList<int>{1} << false << true;
+        QTest::newRow("admin then cruise disables manual output") << 1 << QList<int>{2, 0} << false << false;
+    }
+
+    void userLevelGating()
+    {
+        QFETCH(int, startLevel);
+        QFETCH(QList<int>, reported);
+        QFETCH(bool, measurements);
+        QFETCH(bool, manualOutput);
+
+        USER_LEVEL = startLevel;
+        MainWindow window;
+        for (int level : reported)
+            QVERIFY(QMetaObject::invokeMethod(&window, "handleUserLevelChange", Q_ARG(int, level)));
+
+        QCOMPARE(action(window, "action_Rocking_Curve")->isEnabled(), measurements);
+        QCOMPARE(action(window, "actionRocking_Curve_3D")->isEnabled(), measurements);
+        QCOMPARE(action(window, "actionStep_Response")->isEnabled(), measurements);
+        QCOMPARE(action(window, "actionManual_Output_Control")->isEnabled(), manualOutput);
+        // No other entry is gated here.
+        QVERIFY(action(window, "actionFrequency_Analysis")->isEnabled());
+        QVERIFY(action(window, "action_Save_Data")->isEnabled());
+        QVERIFY(action(window, "action_Beamline_Settings")->isEnabled());
+    }
+
+private:
+    void checkPresence(const MainWindow& window, bool bpm1, bool bpm2)
+    {
+        QCOMPARE(!dockTitled(window, "Graph Currents BPM1")->isHidden(), bpm1);
+        QCOMPARE(!dockTitled(window, "Graph Currents BPM2")->isHidden(), bpm2);
+        for (const char* title : {"Graph Position X", "Graph Position Y", "Graph Intensity"}) {
+            QWidget* graph = dockTitled(window, title)->widget();
+            QCOMPARE(hiddenBox(graph, "CheckCh1"), !bpm1);
+            QCOMPARE(hiddenBox(graph, "CheckCh2"), !bpm2);
+            QCOMPARE(plotOf(graph)->graph(0)->visible(), bpm1);
+            QCOMPARE(plotOf(graph)->graph(1)->visible(), bpm2);
+        }
+        QCOMPARE(action(window, "actionPico_Amp")->isVisible(), bpm1 || bpm2);
+    }
+
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<MailboxComm> m_mailbox;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
