@@ -12,8 +12,10 @@
 #include "MainWindowRules.h"
 #include "Updater.h"
 #include "WidgetGraphCurrents.h"
+#include "WidgetGraphFFT.h"
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
+#include "WidgetGraphXY.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -55,6 +57,8 @@ MainWindow::MainWindow(QWidget* parent)
     layoutDocks();
     connectMenuActions();
 
+    setupGraphXY();
+    setupGraphFFT();
     setupGraphCurrents();
     setupGraphDAC();
     setupGraphPosX();
@@ -79,6 +83,9 @@ void MainWindow::connectLoginSignals()
 
 void MainWindow::createWidgets()
 {
+    graphXY1 = new WidgetGraphXY(0, this);
+    graphXY2 = new WidgetGraphXY(1, this);
+    graphFFT = new WidgetGraphFFT(this, 2);
     graphCurrents1 = new WidgetGraphCurrents(this, 4);
     graphCurrents2 = new WidgetGraphCurrents(this, 4);
     graphDAC = new WidgetGraphCurrents(this, 4);
@@ -110,9 +117,12 @@ void MainWindow::createWidgets()
 
 void MainWindow::layoutDocks()
 {
+    m_xyLayout->addWidget(graphXY1);
+    m_xyLayout->addWidget(graphXY2);
     m_xyInner->setLayout(m_xyLayout);
     m_dockXY->setWidget(m_xyInner);
     m_dockXY->show();
+    m_dockFFT->setWidget(graphFFT);
 
     m_dockXY->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     m_dockFFT->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
@@ -122,6 +132,10 @@ void MainWindow::layoutDocks()
     m_controlInner->setLayout(m_controlLayout);
     m_dockControl->setWidget(m_controlInner);
     m_dockControl->setFixedWidth(CONTROL_DOCK_WIDTH);
+
+    const GraphFrame::ShownBpms present = GraphFrame::queryPresence();
+    graphXY1->setVisible(present.bpm1);
+    graphXY2->setVisible(present.bpm2);
 }
 
 void MainWindow::connectMenuActions()
@@ -174,6 +188,22 @@ bool MainWindow::setupPosition(WidgetGraphPos* graph, const char* name, unsigned
     return true;
 }
 
+void MainWindow::setupGraphXY()
+{
+    // The feedback panel's somethingChanged, XYchanged and BPMselectorChanged
+    // connections follow each scatter's registration.
+    if (!MainWindowRules::registerScatter(graphXY1, "graphXY1", Updater::KindScatterBpm1))
+        return;
+    MainWindowRules::registerScatter(graphXY2, "graphXY2", Updater::KindScatterBpm2);
+}
+
+void MainWindow::setupGraphFFT()
+{
+    if (!MainWindowRules::registerGraph(graphFFT, "graphFFT", "graphFFT", Updater::KindSpectrum, 2))
+        return;
+    graphFFT->setAxisLabels(tr("Frequency [Hz]"), QString());
+}
+
 void MainWindow::setupGraphCurrents()
 {
     addTabDock(QString(), graphCurrents1, m_dockCurrents1);
@@ -213,8 +243,12 @@ void MainWindow::nr_zentrims_changed(int)
 {
     // The mask may be stale by the time this runs queued; the library's answer now counts.
     const GraphFrame::ShownBpms present = GraphFrame::queryPresence();
+    // Hidden inside the "Graph XY" dock, which itself stays.
+    graphXY1->setVisible(present.bpm1);
+    graphXY2->setVisible(present.bpm2);
     m_dockCurrents1->setVisible(present.bpm1);
     m_dockCurrents2->setVisible(present.bpm2);
+    graphFFT->setBpmHidden(!present.bpm1, !present.bpm2);
     graphInt->setBpmHidden(!present.bpm1, !present.bpm2);
     graphPosX->setBpmHidden(!present.bpm1, !present.bpm2);
     graphPosY->setBpmHidden(!present.bpm1, !present.bpm2);

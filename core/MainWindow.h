@@ -10,8 +10,10 @@ class QHBoxLayout;
 class QTabWidget;
 class QVBoxLayout;
 class WidgetGraphCurrents;
+class WidgetGraphFFT;
 class WidgetGraphInt;
 class WidgetGraphPos;
+class WidgetGraphXY;
 
 namespace Ui {
 class MainWindow;
@@ -56,6 +58,8 @@ private:
     void createWidgets();
     void layoutDocks();
     void connectMenuActions();
+    void setupGraphXY();
+    void setupGraphFFT();
     void setupGraphCurrents();
     void setupGraphDAC();
     void setupGraphPosX();
@@ -71,6 +75,9 @@ private:
     QsLogging::Window m_logWindow;
     Ui::MainWindow* ui = nullptr;
 
+    WidgetGraphXY* graphXY1 = nullptr;
+    WidgetGraphXY* graphXY2 = nullptr;
+    WidgetGraphFFT* graphFFT = nullptr;
     WidgetGraphCurrents* graphCurrents1 = nullptr;
     WidgetGraphCurrents* graphCurrents2 = nullptr;
     WidgetGraphCurrents* graphDAC = nullptr;

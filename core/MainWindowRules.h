@@ -65,4 +65,29 @@ bool registerGraph(Graph* graph, const QString& name, const QString& indexPrefix
     return true;
 }
 
+// The scatter's one container: fetched, the zoom reset to its ROC, then
+// registered under the kind with the display tick's replot connected. The
+// diagnostics name the graph; false tells the caller to stop.
+template <class Scatter>
+bool registerScatter(Scatter* graph, const QString& name, unsigned kind)
+{
+    if (!graph) {
+        wiringFault(name + " pointer is null!");
+        return false;
+    }
+    GraphData data = graph->getGraphData();
+    if (!data) {
+        wiringFault(name + " data container is null!");
+        return false;
+    }
+    graph->resetZoom();
+    if (!UPDATER) {
+        wiringFault("Updater pointer is null!");
+        return false;
+    }
+    UPDATER->setGraphData(kind, 0, data);
+    QObject::connect(UPDATER, &Updater::replotGraphs, graph, &Scatter::replot);
+    return true;
+}
+
 }  // namespace MainWindowRules

@@ -27,7 +27,8 @@ void enableByUserLevel(QWidget* widget)
 namespace StartUp {
 
 namespace {
-// Ends the device thread before its thread object goes, on every way out of run().
+// Ends the device thread before its thread object goes, on every way out of
+// run(); only then is the device link, which lives on that thread, released.
 class DeviceThreadStopper
 {
 public:
@@ -39,6 +40,8 @@ public:
     {
         m_thread.quit();
         m_thread.wait();
+        delete MAILBOX_COMM;
+        MAILBOX_COMM = nullptr;
     }
 
 private:
@@ -75,7 +78,6 @@ int run(int& argc, char** argv, const Options& options)
 
     QThread deviceThread;
     DeviceThreadStopper stopper(deviceThread);
-    // Never deleted: the device thread may still be inside a call when the loop ends.
     MAILBOX_COMM = new MailboxComm;
     MAILBOX_COMM->attachThread(&deviceThread);
     MAILBOX_COMM->moveToThread(&deviceThread);

@@ -9,8 +9,9 @@
 // The level test comes first: below the logger's level no item is evaluated.
 // A one-pass for loop instead of if/else, so that an unbraced if around a
 // statement neither swallows a following else nor warns about it.
-#define QSLOG_STATEMENT(lvl)                                                                          \
-    for (bool qsLogEnabled = QsLogging::Logger::instance().level() <= (lvl); qsLogEnabled; qsLogEnabled = false) \
+#define QSLOG_STATEMENT(lvl)                                                     \
+    for (bool qsLogEnabled = QsLogging::Logger::instance().level() <= (lvl); \
+         qsLogEnabled; qsLogEnabled = false)                                 \
     QsLogging::LogStatement(lvl).stream()
 
 #define QLOG_TRACE() QSLOG_STATEMENT(QsLogging::Trace)

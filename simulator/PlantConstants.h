@@ -19,7 +19,7 @@ inline constexpr double DEAD_TIME_S = 0.001;
 // Intensity: a Gaussian peak in the two steering outputs around CENTRE_OUTPUT_V.
 inline constexpr double INTENSITY_PEAK_A = 100e-6;       // at BPM1
 inline constexpr double TRANSMISSION[2] = {1.0, 0.8};   // BPM2 sees less of the beam
-inline constexpr double INTENSITY_SIGMA_V = 0.3;
+inline constexpr double INTENSITY_SIGMA_V = 0.4;
 
 // A normalised current difference of 1 is this far from the centre.
 inline constexpr double BPM_PHYSICAL_SCALE_UM = 1000.0;

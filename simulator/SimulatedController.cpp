@@ -261,8 +261,12 @@ void SimulatedController::controlStep(double t, bool& measured)
         m_fault = limitFault();
     if (m_fault != 0)
         return;  // a fault holds the outputs
-
+    // While the program or the generator drives the outputs the loops hold, so
+    // that handing the outputs back does not slam them to a wound-up integrator.
     const Settings& s = m_settings;
+    if (s.outputMux == 0 || m_generator.enabled())
+        return;
+
     for (int l = 0; l < 3; ++l) {
         if (ticks[l] == 0)
             continue;

@@ -18,7 +18,6 @@ private slots:
     void init();
     void cleanup();
 
-    void frame_data();
     void frame();
     void graphCountIsBoundedByTwoColours();
     void getGraphData_data();
@@ -53,12 +52,6 @@ void TestWidgetGraphInt::cleanup()
     SimControl::reset();
     SAMP_FREQ = 1000;
     DISPLAY_BUFFER_BYTES = 3670016;
-}
-
-void TestWidgetGraphInt::frame_data()
-{
-    QTest::addColumn<int>("unused");
-    QTest::newRow("intensity") << 0;
 }
 
 void TestWidgetGraphInt::frame()

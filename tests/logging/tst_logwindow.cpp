@@ -133,6 +133,12 @@ void TestLogWindow::formAndStartState()
         QVERIFY(button(name)->autoRaise());
         QVERIFY2(!button(name)->icon().isNull(), name);
     }
+    for (const char* icon : {"pause", "resume", "save", "clear", "copy"}) {
+        const QString path = QStringLiteral(":/QsLogWindow/images/icon-%1-16.png").arg(QLatin1String(icon));
+        const QImage image(path);
+        QVERIFY2(!image.isNull(), qPrintable(path));
+        QCOMPARE(image.size(), QSize(16, 16));
+    }
     QCOMPARE(iconImage(button("toolButtonPause")->icon()),
              iconImage(QIcon(QStringLiteral(":/QsLogWindow/images/icon-pause-16.png"))));
 

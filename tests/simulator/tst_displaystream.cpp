@@ -100,7 +100,8 @@ private slots:
         QCOMPARE(DeviceIo::read(fd, fromDevice.data(), size_t(bytes)), ssize_t(expected));
         QCOMPARE(DeviceIo::close(fd), 0);
         const auto fromLibrary = SimTest::newest(expected / 256);
-        QVERIFY(std::memcmp(fromDevice.data(), fromLibrary.data(), size_t(expected)) == 0);
+        if (expected > 0)
+            QVERIFY(std::memcmp(fromDevice.data(), fromLibrary.data(), size_t(expected)) == 0);
         QCOMPARE(fromDevice[size_t(expected)], (unsigned char)0xAB);
     }
 

@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(setPIDconf(int8_t(code)), 0);
         QCOMPARE(setSetpoint2(0, 20.0), 0);
         QCOMPARE(setSetpoint2(1, 20.0), 0);
-        QCOMPARE(setSetpoint2(2, 50e-6), 0);
+        QCOMPARE(setSetpoint2(2, 1e-3), 0);  // out of reach: the I0 loop runs to its limit
         QCOMPARE(setFBenable(1), 0);
         SimControl::step(0.1);
         for (int loop = 0; loop < 3; ++loop) {

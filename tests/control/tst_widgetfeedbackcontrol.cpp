@@ -1,0 +1,863 @@
+// The feedback control panel against the simulated controller: what it refuses,
+// what it sends (setpoint, output channels, BPM selection, regulated axes), what
+// it stores, and how the I0 field and the decade slider's handle follow each other.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QHBoxLayout>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "ConfigSettings.h"
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "Prompts.h"
+#include "SimControl.h"
+#include "Slider.h"
+#include "VornLibrary.h"
+#include "WidgetFeedbackControl.h"
+
+namespace {
+// The panel's form, found by object name.
+struct Form
+{
+    explicit Form(const QWidget& panel)
+        : x(find<QCheckBox>(panel, "confXcheckbox"))
+        , y(find<QCheckBox>(panel, "confYcheckbox"))
+        , i0(find<QCheckBox>(panel, "confI0checkbox"))
+        , sourceX(find<QComboBox>(panel, "comboBoxPidSourceX"))
+        , sourceY(find<QComboBox>(panel, "comboBoxPidSourceY"))
+        , sourceI0(find<QComboBox>(panel, "comboBoxPidSourceI0"))
+        , outputX(find<QComboBox>(panel, "positionXComboBox"))
+        , outputY(find<QComboBox>(panel, "positionYComboBox"))
+        , outputI0(find<QComboBox>(panel, "positionI0ComboBox"))
+        , fieldX(find<QDoubleSpinBox>(panel, "posXDoubleSpinBox"))
+        , fieldY(find<QDoubleSpinBox>(panel, "posYDoubleSpinBox"))
+        , fieldI0(find<QDoubleSpinBox>(panel, "i0DoubleSpinBox"))
+        , unit(find<QComboBox>(panel, "i0UnitSelector"))
+        , slider(find<Slider>(panel, "i0slider"))
+        , handle(slider->findChild<QSlider*>(QStringLiteral("handle")))
+        , bar(slider->findChild<QProgressBar*>(QStringLiteral("bar")))
+        , updateConfiguration(find<QPushButton>(panel, "updateConfButton"))
+        , updateSetpoint(find<QPushButton>(panel, "buttonUpdate"))
+    {
+    }
+
+    template <typename T> static T* find(const QWidget& panel, const char* name)
+    {
+        T* child = panel.findChild<T*>(QString::fromLatin1(name));
+        if (!child)
+            qFatal("form has no %s", name);
+        return child;
+    }
+
+    QList<int> outputs() const { return {outputX->currentIndex(), outputY->currentIndex(), outputI0->currentIndex()}; }
+    QList<int> sources() const { return {sourceX->currentIndex(), sourceY->currentIndex(), sourceI0->currentIndex()}; }
+    QList<bool> ticks() const { return {x->isChecked(), y->isChecked(), i0->isChecked()}; }
+    QList<bool> fieldsEnabled() const { return {fieldX->isEnabled(), fieldY->isEnabled(), fieldI0->isEnabled()}; }
+    void setOutputs(int ox, int oy, int oi0) const
+    {
+        outputX->setCurrentIndex(ox);
+        outputY->setCurrentIndex(oy);
+        outputI0->setCurrentIndex(oi0);
+    }
+    void setSources(int sx, int sy, int si0) const
+    {
+        sourceX->setCurrentIndex(sx);
+        sourceY->setCurrentIndex(sy);
+        sourceI0->setCurrentIndex(si0);
+    }
+    void setTicks(bool tx, bool ty, bool ti0) const
+    {
+        x->setChecked(tx);
+        y->setChecked(ty);
+        i0->setChecked(ti0);
+    }
+    QString topLabel() const
+    {
+        auto* row = slider->findChild<QHBoxLayout*>(QStringLiteral("labelRow"));
+        auto* last = qobject_cast<QLabel*>(row->itemAt(row->count() - 1)->widget());
+        return last ? last->text() : QString();
+    }
+
+    QCheckBox *x, *y, *i0;
+    QComboBox *sourceX, *sourceY, *sourceI0;
+    QComboBox *outputX, *outputY, *outputI0;
+    QDoubleSpinBox *fieldX, *fieldY, *fieldI0;
+    QComboBox* unit;
+    Slider* slider;
+    QSlider* handle;
+    QProgressBar* bar;
+    QPushButton *updateConfiguration, *updateSetpoint;
+};
+
+QList<int> sentOutSel()
+{
+    const SimControl::Sent s = SimControl::sent();
+    return {s.outSel[0], s.outSel[1], s.outSel[2]};
+}
+
+QList<int> sentBpmSel()
+{
+    const SimControl::Sent s = SimControl::sent();
+    return {s.bpmSel[0], s.bpmSel[1], s.bpmSel[2]};
+}
+
+QList<int> globalBpmSel() { return {BPM_SEL_X, BPM_SEL_Y, BPM_SEL_I0}; }
+
+int configurationWrites()
+{
+    return SimControl::callCount("setPIDoutSel") + SimControl::callCount("setBPMselector") +
+           SimControl::callCount("setPIDconf");
+}
+
+// Types the text into the field and commits it with Return, as the operator does.
+void type(QDoubleSpinBox* field, const QString& text)
+{
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+}
+
+void click(QPushButton* button) { QTest::mouseClick(button, Qt::LeftButton); }
+}  // namespace
+
+class TestWidgetFeedbackControl : public QObject
+{
+    Q_OBJECT
+
+private:
+    QVariant stored(const QString& key) const
+    {
+        QSettings settings(m_config->path(), QSettings::IniFormat);
+        return settings.value(key);
+    }
+
+    void store(const QVariantMap& values) const
+    {
+        QSettings settings(m_config->path(), QSettings::IniFormat);
+        for (auto it = values.begin(); it != values.end(); ++it)
+            settings.setValue(it.key(), it.value());
+    }
+
+    bool beamlineStored() const
+    {
+        QSettings settings(m_config->path(), QSettings::IniFormat);
+        return !settings.childGroups().contains(QStringLiteral("Beamline")) ? false
+                                                                              : !settings.allKeys().filter(QStringLiteral("Beamline/")).isEmpty();
+    }
+
+    // Brings the controller into a feedback status and lets the device link cache it.
+    void driveStatus(int status)
+    {
+        switch (status) {
+        case PID_STATUS_OUT_OF_ROC:
+            QCOMPARE(::setBPMoffset(0, 500.0, 0.0), 0);  // beyond the 100 um ROC half-width
+            QCOMPARE(::setROCenable(1, 0, 0, 0, 0, 0), 0);
+            QCOMPARE(::setFBenable(1), 0);
+            break;
+        case PID_STATUS_BEAM_OFF:
+            QCOMPARE(::setROClimits(2, 0.0, 1.0), 0);  // threshold far above the beam
+            QCOMPARE(::setROCenable(0, 0, 1, 0, 0, 0), 0);
+            QCOMPARE(::setFBenable(1), 0);
+            break;
+        case PID_STATUS_ON:
+            QCOMPARE(::setFBenable(1), 0);
+            break;
+        default:
+            break;
+        }
+        SimControl::step(0.05);
+        m_link->refreshData();
+        QCOMPARE(m_link->pidStatus(), status);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ConfigSettings> m_config;
+    std::unique_ptr<MailboxComm> m_link;
+
+private slots:
+    void initTestCase()
+    {
+        Prompts::setTestMode(true);
+        SimControl::useSteppedClock();
+    }
+
+    void init()
+    {
+        SimControl::reset();
+        SimControl::setDisturbances(false);
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_config = std::make_unique<ConfigSettings>(m_dir->filePath(QStringLiteral("config.ini")));
+        CONFIG_SETTINGS = m_config.get();
+        m_link = std::make_unique<MailboxComm>();
+        MAILBOX_COMM = m_link.get();
+        USER_LEVEL = USER_LEVEL_USER;
+        BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
+        Prompts::clear();
+    }
+
+    void cleanup()
+    {
+        MAILBOX_COMM = nullptr;
+        CONFIG_SETTINGS = nullptr;
+        m_link.reset();
+        m_config.reset();
+        m_dir.reset();
+    }
+
+    // ---- construction -----------------------------------------------------------
+
+    void constructionShowsStoredWiring_data()
+    {
+        QTest::addColumn<QVariantMap>("config");
+        QTest::addColumn<QList<int>>("controllerSel");
+        QTest::addColumn<QList<int>>("outputs");
+        QTest::addColumn<QList<int>>("sources");
+        QTest::addColumn<QList<bool>>("ticks");
+
+        QTest::newRow("empty file gives CH1 CH2 CH3 and nothing ticked")
+            << QVariantMap{} << QList<int>{0, 0, 0} << QList<int>{0, 1, 2} << QList<int>{0, 0, 0}
+            << QList<bool>{false, false, false};
+        QTest::newRow("stored channels 3 0 1")
+            << QVariantMap{{"Beamline/DAC_posX", 3}, {"Beamline/DAC_posY", 0}, {"Beamline/DAC_I0", 1}}
+            << QList<int>{0, 0, 0} << QList<int>{3, 0, 1} << QList<int>{0, 0, 0} << QList<bool>{false, false, false};
+        QTest::newRow("enable 1 ticks, enable 2 leaves its box clear")
+            << QVariantMap{{"PID_X/enable", 1}, {"PID_Y/enable", 2}, {"PID_I0/enable", 1}} << QList<int>{0, 0, 0}
+            << QList<int>{0, 1, 2} << QList<int>{0, 0, 0} << QList<bool>{true, false, true};
+        QTest::newRow("BPM selection comes from the controller, not the file")
+            << QVariantMap{{"Beamline/BPM_posX", 0}, {"Beamline/BPM_posY", 1}, {"Beamline/BPM_I0", 0}}
+            << QList<int>{1, 0, 1} << QList<int>{0, 1, 2} << QList<int>{1, 0, 1} << QList<bool>{false, false, false};
+    }
+
+    void constructionShowsStoredWiring()
+    {
+        QFETCH(QVariantMap, config);
+        QFETCH(QList<int>, controllerSel);
+        QFETCH(QList<int>, outputs);
+        QFETCH(QList<int>, sources);
+        QFETCH(QList<bool>, ticks);
+
+        store(config);
+        QCOMPARE(::setBPMselector(controllerSel[0], controllerSel[1], controllerSel[2]), 0);
+        const int writesBefore = configurationWrites();
+
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        QCOMPARE(form.outputs(), outputs);
+        QCOMPARE(form.sources(), sources);
+        QCOMPARE(globalBpmSel(), sources);
+        QCOMPARE(form.ticks(), ticks);
+        QCOMPARE(form.unit->currentText(), QStringLiteral("nA"));
+        QCOMPARE(form.fieldX->suffix(), QStringLiteral(" \u00b5m"));
+        QCOMPARE(configurationWrites(), writesBefore);
+    }
+
+    void failedSelectorReadKeepsTheSelection()
+    {
+        BPM_SEL_X = 1;
+        BPM_SEL_Y = 0;
+        BPM_SEL_I0 = 1;
+        SimControl::failCall("getBPMselector");
+        WidgetFeedbackControl panel;
+        QCOMPARE(Form(panel).sources(), (QList<int>{1, 0, 1}));
+        QCOMPARE(globalBpmSel(), (QList<int>{1, 0, 1}));
+    }
+
+    // ---- selections that are none of the items ---------------------------------------
+
+    void storedChannelOutsideItsRange_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<int>("loop");     // 0 X, 1 Y, 2 I0
+        QTest::addColumn<int>("repair");   // the free channel the operator then picks
+
+        QTest::newRow("X stored as 7") << "Beamline/DAC_posX" << 7 << 0 << 3;
+        QTest::newRow("Y stored as -1") << "Beamline/DAC_posY" << -1 << 1 << 3;
+        QTest::newRow("I0 stored as 256, whose low byte would read CH1") << "Beamline/DAC_I0" << 256 << 2 << 3;
+        QTest::newRow("X stored as 4") << "Beamline/DAC_posX" << 4 << 0 << 0;
+    }
+
+    void storedChannelOutsideItsRange()
+    {
+        QFETCH(QString, key);
+        QFETCH(int, value);
+        QFETCH(int, loop);
+        QFETCH(int, repair);
+
+        store({{key, value}});
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        QComboBox* selector = QList<QComboBox*>{form.outputX, form.outputY, form.outputI0}[loop];
+
+        // A clear state: no channel selected, the placeholder shown.
+        QCOMPARE(selector->currentIndex(), -1);
+        QCOMPARE(selector->currentText(), QString());
+        QCOMPARE(selector->placeholderText(), QStringLiteral("invalid"));
+
+        // Never sent, never stored over.
+        click(form.updateConfiguration);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().at(0).kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().at(0).title, QStringLiteral("DAC outputs not valid"));
+        QCOMPARE(configurationWrites(), 0);
+        QCOMPARE(stored(key).toInt(), value);
+
+        // Once a channel is chosen the update goes through.
+        selector->setCurrentIndex(repair);
+        QList<int> expected = form.outputs();
+        click(form.updateConfiguration);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(sentOutSel(), expected);
+        QCOMPARE(stored(key).toInt(), repair);
+    }
+
+    void sourceOutsideItsRangeIsNeverSent()
+    {
+        // The controller's answer fails, and the selection held is no BPM.
+        BPM_SEL_Y = 2;
+        SimControl::failCall("getBPMselector");
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        QCOMPARE(form.sourceY->currentIndex(), -1);
+        QCOMPARE(form.sourceY->placeholderText(), QStringLiteral("invalid"));
+
+        click(form.updateConfiguration);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().at(0).title, QStringLiteral("Source not valid"));
+        QCOMPARE(configurationWrites(), 0);
+        QVERIFY(!beamlineStored());
+    }
+
+    // ---- "Update Configuration" ------------------------------------------------------------
+
+    void feedbackStatusGatesConfiguration_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("0 feedback off goes on") << int(PID_STATUS_OFF) << true;
+        QTest::newRow("1 out of ROC goes on") << int(PID_STATUS_OUT_OF_ROC) << true;
+        QTest::newRow("2 beam off refuses") << int(PID_STATUS_BEAM_OFF) << false;
+        QTest::newRow("3 feedback on refuses") << int(PID_STATUS_ON) << false;
+    }
+
+    void feedbackStatusGatesConfiguration()
+    {
+        QFETCH(int, status);
+        QFETCH(bool, accepted);
+
+        driveStatus(status);
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.setOutputs(3, 2, 1);
+        form.setSources(1, 1, 0);
+        form.setTicks(false, true, false);
+        QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
+        QSignalSpy selector(&panel, &WidgetFeedbackControl::BPMselectorChanged);
+
+        click(form.updateConfiguration);
+
+        if (accepted) {
+            QVERIFY(Prompts::shown().isEmpty());
+            QCOMPARE(sentOutSel(), (QList<int>{3, 2, 1}));
+            QCOMPARE(sentBpmSel(), (QList<int>{1, 1, 0}));
+            QCOMPARE(int(SimControl::sent().pidConf), 3);
+            QCOMPARE(globalBpmSel(), (QList<int>{1, 1, 0}));
+            QCOMPARE(stored("Beamline/DAC_posX").toInt(), 3);
+            QCOMPARE(stored("Beamline/DAC_posY").toInt(), 2);
+            QCOMPARE(stored("Beamline/DAC_I0").toInt(), 1);
+            QCOMPARE(stored("Beamline/BPM_posX").toInt(), 1);
+            QCOMPARE(stored("Beamline/BPM_posY").toInt(), 1);
+            QCOMPARE(stored("Beamline/BPM_I0").toInt(), 0);
+            QCOMPARE(selector.count(), 1);
+            QCOMPARE(changed.count(), 2);
+        } else {
+            QCOMPARE(Prompts::shown().size(), 1);
+            QCOMPARE(Prompts::shown().at(0).kind, Prompts::Kind::Warning);
+            QCOMPARE(Prompts::shown().at(0).title, QStringLiteral("PID running ..."));
+            QCOMPARE(Prompts::shown().at(0).text,
+                     QStringLiteral("Configuration can be change only if the PID is stopped."));
+            QCOMPARE(configurationWrites(), 0);
+            QVERIFY(!beamlineStored());
+            QCOMPARE(globalBpmSel(), (QList<int>{0, 0, 0}));
+            QCOMPARE(selector.count(), 0);
+            QCOMPARE(changed.count(), 0);
+        }
+    }
+
+    void sharedOutputIsRefused_data()
+    {
+        QTest::addColumn<QList<int>>("outputs");
+        QTest::newRow("X and Y on CH2") << QList<int>{1, 1, 2};
+        QTest::newRow("Y and I0 on CH4") << QList<int>{0, 3, 3};
+        QTest::newRow("X and I0 on CH1") << QList<int>{0, 1, 0};
+        QTest::newRow("all three on CH3") << QList<int>{2, 2, 2};
+    }
+
+    void sharedOutputIsRefused()
+    {
+        QFETCH(QList<int>, outputs);
+
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.setOutputs(outputs[0], outputs[1], outputs[2]);
+        form.setSources(1, 1, 1);
+        form.setTicks(true, true, true);
+        QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
+        QSignalSpy selector(&panel, &WidgetFeedbackControl::BPMselectorChanged);
+
+        click(form.updateConfiguration);
+
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().at(0).kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().at(0).title, QStringLiteral("DAC outputs not unique"));
+        QCOMPARE(Prompts::shown().at(0).text, QStringLiteral("DAC outputs must be unique"));
+        // Nothing at all: no output selection, no BPM selection, no code.
+        QCOMPARE(configurationWrites(), 0);
+        QVERIFY(!beamlineStored());
+        QCOMPARE(globalBpmSel(), (QList<int>{0, 0, 0}));
+        QCOMPARE(selector.count(), 0);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void boxesGiveTheRegulationCode_data()
+    {
+        QTest::addColumn<QList<bool>>("ticks");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QList<bool>>("shown");
+
+        QTest::newRow("X gives 0") << QList<bool>{true, false, false} << 0 << QList<bool>{true, false, false};
+        QTest::newRow("nothing ticked gives 0 and ticks X")
+            << QList<bool>{false, false, false} << 0 << QList<bool>{true, false, false};
+        QTest::newRow("X Y gives 1") << QList<bool>{true, true, false} << 1 << QList<bool>{true, true, false};
+        QTest::newRow("X I0 gives 2") << QList<bool>{true, false, true} << 2 << QList<bool>{true, false, true};
+        QTest::newRow("Y gives 3") << QList<bool>{false, true, false} << 3 << QList<bool>{false, true, false};
+        QTest::newRow("Y I0 gives 4") << QList<bool>{false, true, true} << 4 << QList<bool>{false, true, true};
+        QTest::newRow("X Y I0 gives 5") << QList<bool>{true, true, true} << 5 << QList<bool>{true, true, true};
+        QTest::newRow("I0 gives 6") << QList<bool>{false, false, true} << 6 << QList<bool>{false, false, true};
+    }
+
+    void boxesGiveTheRegulationCode()
+    {
+        QFETCH(QList<bool>, ticks);
+        QFETCH(int, code);
+        QFETCH(QList<bool>, shown);
+
+        QCOMPARE(::setPIDconf(code == 5 ? 6 : 5), 0);  // so that the code sent is seen
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.setTicks(ticks[0], ticks[1], ticks[2]);
+        QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
+
+        click(form.updateConfiguration);
+
+        QCOMPARE(int(SimControl::sent().pidConf), code);
+        QCOMPARE(form.ticks(), shown);
+        QCOMPARE(form.fieldsEnabled(), shown);
+        QCOMPARE(changed.count(), 2);
+        // The wiring went out with it.
+        QCOMPARE(sentOutSel(), (QList<int>{0, 1, 2}));
+        QCOMPARE(sentBpmSel(), (QList<int>{0, 0, 0}));
+        QCOMPARE(SimControl::callCount("setPIDoutSel"), 1);
+        QCOMPARE(SimControl::callCount("setBPMselector"), 1);
+    }
+
+    void failedCodeStillShowsTheRequest()
+    {
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.setTicks(false, true, true);
+        SimControl::failCall("setPIDconf");
+        QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
+
+        click(form.updateConfiguration);
+
+        QCOMPARE(int(SimControl::sent().pidConf), 0);
+        QCOMPARE(form.ticks(), (QList<bool>{false, true, true}));
+        QCOMPARE(form.fieldsEnabled(), (QList<bool>{false, true, true}));
+        QCOMPARE(changed.count(), 2);
+        QVERIFY(Prompts::shown().isEmpty());
+    }
+
+    // ---- confChanged -------------------------------------------------------------------------
+
+    void confChangedShowsTheCode_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QList<bool>>("shown");  // ticks and field enables alike
+
+        QTest::newRow("0 X") << 0 << QList<bool>{true, false, false};
+        QTest::newRow("1 X Y") << 1 << QList<bool>{true, true, false};
+        QTest::newRow("2 X I0") << 2 << QList<bool>{true, false, true};
+        QTest::newRow("3 Y") << 3 << QList<bool>{false, true, false};
+        QTest::newRow("4 Y I0") << 4 << QList<bool>{false, true, true};
+        QTest::newRow("5 X Y I0") << 5 << QList<bool>{true, true, true};
+        QTest::newRow("6 I0") << 6 << QList<bool>{false, false, true};
+        // Not a code: the state of 4 stays.
+        QTest::newRow("7 changes nothing") << 7 << QList<bool>{false, true, true};
+        QTest::newRow("-1 changes nothing") << -1 << QList<bool>{false, true, true};
+        QTest::newRow("127 changes nothing") << 127 << QList<bool>{false, true, true};
+    }
+
+    void confChangedShowsTheCode()
+    {
+        QFETCH(int, code);
+        QFETCH(QList<bool>, shown);
+
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        panel.confChanged(4);
+        QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
+
+        panel.confChanged(code);
+
+        QCOMPARE(form.ticks(), shown);
+        QCOMPARE(form.fieldsEnabled(), shown);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(configurationWrites(), 0);
+    }
+
+    // ---- setpoint ------------------------------------------------------------------------------
+
+    void updateSetpointSendsTheFields_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<double>("i0");
+        QTest::addColumn<double>("amperes");
+
+        QTest::newRow("uA 2 sends 2e-6 A") << "uA" << 12.5 << -3.25 << 2.0 << 2e-6;
+        QTest::newRow("nA 523 sends 5.23e-7 A") << "nA" << -100.0 << 0.125 << 523.0 << 5.23e-7;
+        QTest::newRow("nA 0.5 sends 5e-10 A") << "nA" << 0.0 << 0.0 << 0.5 << 5e-10;
+        QTest::newRow("negative I0 goes as it is") << "uA" << 1.0 << 2.0 << -4.0 << -4e-6;
+    }
+
+    void updateSetpointSendsTheFields()
+    {
+        QFETCH(QString, unit);
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(double, i0);
+        QFETCH(double, amperes);
+
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.unit->setCurrentText(unit);
+        form.fieldX->setValue(x);
+        form.fieldY->setValue(y);
+        form.fieldI0->setValue(i0);
+        QCOMPARE(form.fieldI0->value(), i0);  // on the start scale the handle does not move
+        QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
+
+        click(form.updateSetpoint);
+
+        const SimControl::Sent sent = SimControl::sent();
+        QCOMPARE(sent.setpoint[0], x);
+        QCOMPARE(sent.setpoint[1], y);
+        QCOMPARE(sent.setpoint[2], amperes);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void failedSetpointStopsAtXAndStillSignals()
+    {
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.fieldX->setValue(7.0);
+        form.fieldY->setValue(8.0);
+        form.fieldI0->setValue(9.0);
+        SimControl::failCall("setSetpoint2");
+        QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
+
+        click(form.updateSetpoint);
+
+        QCOMPARE(SimControl::callCount("setSetpoint2", 0), 1);
+        QCOMPARE(SimControl::callCount("setSetpoint2", 1), 0);
+        QCOMPARE(SimControl::callCount("setSetpoint2", 2), 0);
+        QCOMPARE(SimControl::sent().setpoint[0], 0.0);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void updateXYfieldsShowsTheSetpoint_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<double>("i0");
+        QTest::addColumn<double>("fieldX");
+        QTest::addColumn<double>("fieldY");
+        QTest::addColumn<double>("fieldI0");
+
+        QTest::newRow("nA") << "nA" << 12.5 << -40.25 << 3e-8 << 12.5 << -40.25 << 30.0;
+        QTest::newRow("uA") << "uA" << 0.0 << 1.0 << 2e-6 << 0.0 << 1.0 << 2.0;
+        QTest::newRow("positions beyond the fields are clamped")
+            << "nA" << 2e4 << -2e4 << 0.0 << 10000.0 << -10000.0 << 0.0;
+    }
+
+    void updateXYfieldsShowsTheSetpoint()
+    {
+        QFETCH(QString, unit);
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(double, i0);
+        QFETCH(double, fieldX);
+        QFETCH(double, fieldY);
+        QFETCH(double, fieldI0);
+
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        form.unit->setCurrentText(unit);
+        QCOMPARE(::setSetpoint2(0, x), 0);
+        QCOMPARE(::setSetpoint2(1, y), 0);
+        QCOMPARE(::setSetpoint2(2, i0), 0);
+
+        panel.updateXYfields();
+
+        QCOMPARE(form.fieldX->value(), fieldX);
+        QCOMPARE(form.fieldY->value(), fieldY);
+        QCOMPARE(form.fieldI0->value(), fieldI0);
+    }
+
+    void readBackIsNotRoundedToTheHandle()
+    {
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        form.slider->setValue(5e-7f);  // bar scale 0 to 1000 nA
+        QCOMPARE(::setSetpoint2(2, 5.23e-7), 0);
+
+        panel.updateXYfields();
+
+        // The handle follows the setpoint, the field keeps the setpoint itself,
+        // and sending it again sends what the controller holds.
+        QCOMPARE(form.handle->value(), 52);
+        QCOMPARE(form.fieldI0->value(), 523.0);
+        click(form.updateSetpoint);
+        QCOMPARE(SimControl::sent().setpoint[2], 5.23e-7);
+    }
+
+    void failedSetpointReadKeepsTheFields()
+    {
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        form.fieldX->setValue(1.5);
+        form.fieldY->setValue(-2.5);
+        form.fieldI0->setValue(3.5);
+        QCOMPARE(::setSetpoint2(0, 100.0), 0);
+        QCOMPARE(::setSetpoint2(1, 200.0), 0);
+        QCOMPARE(::setSetpoint2(2, 3e-7), 0);
+        SimControl::failCall("getSetpoint2");
+
+        panel.updateXYfields();
+
+        QCOMPARE(form.fieldX->value(), 1.5);
+        QCOMPARE(form.fieldY->value(), -2.5);
+        QCOMPARE(form.fieldI0->value(), 3.5);
+    }
+
+    // ---- I0 field and handle ----------------------------------------------------------------------
+
+    void i0FieldAndHandleFollowEachOther_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<double>("firstShown");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<double>("secondShown");
+        QTest::addColumn<double>("sent");
+
+        QTest::newRow("nA: 523 becomes 520, then 525 stays")
+            << "nA" << "523" << 520.0 << "525" << 525.0 << 5.25e-7;
+        QTest::newRow("uA: 0.523 becomes 0.52, then 0.525 stays")
+            << "uA" << "0.523" << 0.52 << "0.525" << 0.525 << 5.25e-7;
+    }
+
+    void i0FieldAndHandleFollowEachOther()
+    {
+        QFETCH(QString, unit);
+        QFETCH(QString, first);
+        QFETCH(double, firstShown);
+        QFETCH(QString, second);
+        QFETCH(double, secondShown);
+        QFETCH(double, sent);
+
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.unit->setCurrentText(unit);
+        form.slider->setValue(5e-7f);  // bar scale 0 to 1000 nA
+        QCOMPARE(form.handle->value(), 0);
+
+        type(form.fieldI0, first);
+        QCOMPARE(form.handle->value(), 52);
+        QCOMPARE(form.fieldI0->value(), firstShown);
+
+        type(form.fieldI0, second);
+        QCOMPARE(form.handle->value(), 52);
+        QCOMPARE(form.fieldI0->value(), secondShown);
+
+        click(form.updateSetpoint);
+        QCOMPARE(SimControl::sent().setpoint[2], sent);
+    }
+
+    void handleSetsTheField_data()
+    {
+        QTest::addColumn<QString>("unit");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<double>("field");
+        QTest::newRow("nA position 30") << "nA" << 30 << 300.0;
+        QTest::newRow("uA position 30") << "uA" << 30 << 0.3;
+        QTest::newRow("nA position 99 stays below the top") << "nA" << 99 << 990.0;
+    }
+
+    void handleSetsTheField()
+    {
+        QFETCH(QString, unit);
+        QFETCH(int, position);
+        QFETCH(double, field);
+
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        form.unit->setCurrentText(unit);
+        form.slider->setValue(5e-7f);
+        form.handle->setValue(position);
+        QCOMPARE(form.fieldI0->value(), field);
+        QCOMPARE(form.handle->value(), position);
+    }
+
+    void unitChangeTriggersNothing()
+    {
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.slider->setValue(5e-7f);
+        type(form.fieldI0, QStringLiteral("523"));  // moves the handle to 52
+        type(form.fieldI0, QStringLiteral("525"));  // does not move it again
+        QCOMPARE(form.handle->value(), 52);
+        QCOMPARE(form.fieldI0->value(), 525.0);
+
+        form.unit->setCurrentText(QStringLiteral("uA"));
+        QCOMPARE(form.fieldI0->value(), 525.0);
+        QCOMPARE(form.handle->value(), 52);
+        QCOMPARE(SimControl::callCount("setSetpoint2"), 0);
+
+        // The new unit applies from the next send.
+        click(form.updateSetpoint);
+        QCOMPARE(SimControl::sent().setpoint[2], 525e-6);
+    }
+
+    // ---- I0 bar ------------------------------------------------------------------------------------
+
+    void barFollowsTheBpmOfTheI0Loop_data()
+    {
+        QTest::addColumn<int>("selection");
+        QTest::addColumn<int>("bpm");
+        QTest::addColumn<QString>("top");
+        // About 11 uA at BPM1 and 8.8 uA at BPM2: two decades.
+        QTest::newRow("BPM_SEL_I0 0 follows BPM1") << 0 << 0 << "1e-04";
+        QTest::newRow("BPM_SEL_I0 1 follows BPM2") << 1 << 1 << "1e-05";
+        QTest::newRow("any other selection follows BPM2") << 7 << 1 << "1e-05";
+    }
+
+    void barFollowsTheBpmOfTheI0Loop()
+    {
+        QFETCH(int, selection);
+        QFETCH(int, bpm);
+        QFETCH(QString, top);
+
+        SimControl::setBeamIntensityFactor(0.11);
+        SimControl::step(1.5);
+        m_link->refreshData();
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        form.handle->setValue(40);
+        const double field = form.fieldI0->value();
+        BPM_SEL_I0 = selection;
+
+        QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields"));
+
+        const double mean = m_link->bpmStats().at(bpm, BpmStats::I0_MEAN);
+        QCOMPARE(form.topLabel(), top);
+        QCOMPARE(form.bar->value(), int(mean * 100.0 / top.toDouble()));
+        // The bar moves, the handle and the field do not.
+        QCOMPARE(form.handle->value(), 40);
+        QCOMPARE(form.fieldI0->value(), field);
+    }
+
+    void noBeamEmptiesTheBar()
+    {
+        SimControl::setBeamIntensityFactor(0.11);
+        SimControl::step(1.5);
+        m_link->refreshData();
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        QVERIFY(form.bar->value() > 0);
+        const QString top = form.topLabel();
+
+        SimControl::setBeamIntensityFactor(0.0);
+        SimControl::step(1.5);
+        m_link->refreshData();
+        QVERIFY(m_link->bpmStats().at(0, BpmStats::I0_MEAN) <= 0.0);
+        QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields"));
+
+        QCOMPARE(form.bar->value(), 0);
+        QCOMPARE(form.topLabel(), top);
+    }
+
+    // ---- user level ------------------------------------------------------------------------------------
+
+    void levelEnablesThePanel_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("before");
+        QTest::addColumn<bool>("after");
+        QTest::newRow("0 disables") << 0 << true << false;
+        QTest::newRow("1 enables") << 1 << false << true;
+        QTest::newRow("2 enables") << 2 << false << true;
+        QTest::newRow("3 leaves enabled") << 3 << true << true;
+        QTest::newRow("3 leaves disabled") << 3 << false << false;
+        QTest::newRow("-1 leaves enabled") << -1 << true << true;
+        QTest::newRow("-1 leaves disabled") << -1 << false << false;
+    }
+
+    void levelEnablesThePanel()
+    {
+        QFETCH(int, level);
+        QFETCH(bool, before);
+        QFETCH(bool, after);
+
+        WidgetFeedbackControl panel;
+        panel.setEnabled(before);
+        USER_LEVEL = level;
+        panel.checkUserLevel();
+        QCOMPARE(panel.isEnabled(), after);
+    }
+
+    void builtAtLevel0StartsDisabled()
+    {
+        USER_LEVEL = USER_LEVEL_CRUISE;
+        WidgetFeedbackControl panel;
+        QVERIFY(!panel.isEnabled());
+    }
+};
+
+QTEST_MAIN(TestWidgetFeedbackControl)
+#include "tst_widgetfeedbackcontrol.moc"

@@ -1,0 +1,239 @@
+// Start-up and shutdown, run in this process: the real sequence of the program
+// against the simulated controller, ended each way the program can end.
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+#include <functional>
+
+#include "ConfigSettings.h"
+#include "Globals.h"
+#include "MainWindow.h"
+#include "Prompts.h"
+#include "QsLog.h"
+#include "QsLogWindow.h"
+#include "SimControl.h"
+#include "StartUp.h"
+#include "Updater.h"
+
+namespace {
+QsLogging::Window* findLogWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* log = qobject_cast<QsLogging::Window*>(w))
+            return log;
+    return nullptr;
+}
+
+MainWindow* findMainWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* main = qobject_cast<MainWindow*>(w))
+            return main;
+    return nullptr;
+}
+
+bool logWindowShows(const QString& text)
+{
+    QsLogging::Window* log = findLogWindow();
+    if (!log)
+        return false;
+    auto* view = log->findChild<QAbstractItemView*>();
+    if (!view || !view->model())
+        return false;
+    const QAbstractItemModel* model = view->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        for (int column = 0; column < model->columnCount(); ++column)
+            if (model->index(row, column).data().toString().contains(text))
+                return true;
+    return false;
+}
+
+struct RunResult
+{
+    int exitCode = -1;
+    bool startedLoggerShown = false;
+    int funcGenOffBeforeEnd = -1;
+    int funcGenOffAfter = -1;
+};
+
+// Runs the program's start-up with the given arguments; once "Started logger"
+// shows in the log window (or after 10 s), `end` ends the run.
+RunResult runProgram(const QString& configPath, QStringList arguments, std::function<void()> end)
+{
+    RunResult result;
+    QList<QByteArray> storage;
+    storage << QByteArray("vorn_rivuz_gui");
+    for (const QString& a : arguments)
+        storage << a.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& s : storage)
+        argv.push_back(s.data());
+    argv.push_back(nullptr);
+    int argc = int(storage.size());
+
+    StartUp::Options options;
+    options.configPath = configPath;
+    options.beforeEventLoop = [&] {
+        Prompts::setTestMode(true);
+        auto* poll = new QTimer(qApp);
+        auto* elapsed = new QElapsedTimer;
+        elapsed->start();
+        QObject::connect(poll, &QTimer::timeout, qApp, [&, poll, elapsed] {
+            const bool shown = logWindowShows("Started logger");
+            if (!shown && elapsed->elapsed() < 10000)
+                return;
+            poll->stop();
+            delete elapsed;
+            result.startedLoggerShown = shown;
+            // One tick now rather than waiting for the display timer.
+            UPDATER->updateGraphs();
+            result.funcGenOffBeforeEnd = SimControl::callCount("funcGenEnable", 0);
+            end();
+        });
+        poll->start(10);
+    };
+    result.exitCode = StartUp::run(argc, argv.data(), options);
+    result.funcGenOffAfter = SimControl::callCount("funcGenEnable", 0);
+    return result;
+}
+}  // namespace
+
+class TestStartUp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        SimControl::useSteppedClock();
+        QVERIFY(m_dir.isValid());
+    }
+
+    void init()
+    {
+        SimControl::reset();
+        QsLogging::Logger::instance().setLevel(QsLogging::Info);
+    }
+
+    void traceOnlyAsTheOneArgument_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("trace");
+        QTest::newRow("no argument") << QStringList{"prog"} << false;
+        QTest::newRow("--trace alone") << QStringList{"prog", "--trace"} << true;
+        QTest::newRow("--trace and another") << QStringList{"prog", "--trace", "x"} << false;
+        QTest::newRow("other case") << QStringList{"prog", "--Trace"} << false;
+        QTest::newRow("other argument") << QStringList{"prog", "-trace"} << false;
+    }
+
+    void traceOnlyAsTheOneArgument()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, trace);
+        QCOMPARE(StartUp::traceRequested(arguments), trace);
+    }
+
+    void missingScaleKeysGiveZero()
+    {
+        ConfigSettings config(m_dir.filePath("empty.ini"));
+        POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1.0;
+        StartUp::loadScaleFactors(config);
+        QCOMPARE(POS_SCALE_X[0], 0.0);
+        QCOMPARE(POS_SCALE_Y[0], 0.0);
+        QCOMPARE(POS_SCALE_X[1], 0.0);
+        QCOMPARE(POS_SCALE_Y[1], 0.0);
+
+        ConfigSettings stored(m_dir.filePath("scales.ini"));
+        stored.setScaleX(0, 11.0);
+        stored.setScaleY(0, 12.0);
+        stored.setScaleX(1, 21.0);
+        stored.setScaleY(1, 22.0);
+        StartUp::loadScaleFactors(stored);
+        QCOMPARE(POS_SCALE_X[0], 11.0);
+        QCOMPARE(POS_SCALE_Y[0], 12.0);
+        QCOMPARE(POS_SCALE_X[1], 21.0);
+        QCOMPARE(POS_SCALE_Y[1], 22.0);
+    }
+
+    void enableByLevel_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("wasEnabled");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("0 disables") << 0 << true << false;
+        QTest::newRow("1 enables") << 1 << false << true;
+        QTest::newRow("2 enables") << 2 << false << true;
+        QTest::newRow("-1 leaves enabled") << -1 << true << true;
+        QTest::newRow("-1 leaves disabled") << -1 << false << false;
+        QTest::newRow("3 leaves disabled") << 3 << false << false;
+    }
+
+    void enableByLevel()
+    {
+        QFETCH(int, level);
+        QFETCH(bool, wasEnabled);
+        QFETCH(bool, enabled);
+        int argc = 1;
+        char name[] = "tst";
+        char* argv[] = {name, nullptr};
+        QApplication app(argc, argv);
+        QWidget widget;
+        widget.setEnabled(wasEnabled);
+        USER_LEVEL = level;
+        enableByUserLevel(&widget);
+        QCOMPARE(widget.isEnabled(), enabled);
+        USER_LEVEL = 0;
+    }
+
+    void generatorOffOnceHoweverTheLoopEnds_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("application quit") << "quit";
+        QTest::newRow("last window closed") << "close";
+        QTest::newRow("exit action") << "exit";
+        QTest::newRow("SIGTERM") << "sigterm";
+    }
+
+    void generatorOffOnceHoweverTheLoopEnds()
+    {
+        QFETCH(QString, way);
+        ConfigSettings(m_dir.filePath("run.ini")).setScaleX(0, 1000.0);
+        const RunResult r = runProgram(m_dir.filePath("run.ini"), {}, [way] {
+            if (way == "quit") {
+                QCoreApplication::quit();
+            } else if (way == "close") {
+                // The log window is a top-level window too, but hidden.
+                findMainWindow()->close();
+            } else if (way == "exit") {
+                findMainWindow()->findChild<QAction*>("action_Exit")->trigger();
+            } else {
+                std::raise(SIGTERM);
+            }
+        });
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.startedLoggerShown);
+        QCOMPARE(r.funcGenOffBeforeEnd, 0);
+        QCOMPARE(r.funcGenOffAfter, 1);
+        QCOMPARE(POS_SCALE_X[0], 1000.0);
+        QVERIFY(UPDATER == nullptr);
+    }
+
+    void traceArgumentSetsTraceAndStillLogsStart()
+    {
+        const RunResult r = runProgram(m_dir.filePath("trace.ini"), {"--trace"}, [] { QCoreApplication::quit(); });
+        QCOMPARE(QsLogging::Logger::instance().level(), QsLogging::Trace);
+        QVERIFY(r.startedLoggerShown);
+        QCOMPARE(r.funcGenOffAfter, 1);
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QTEST_APPLESS_MAIN(TestStartUp)
+#include "tst_startup.moc"
