@@ -214,7 +214,8 @@ void WidgetFeedbackControl::refreshFields()
 
 void WidgetFeedbackControl::sliderValueChanged(float f)
 {
-    //HOLD
+    if (m_holdI0Field)
+        return;
     ui->i0DoubleSpinBox->setValue(double(f) / unitFactor());
 }
 

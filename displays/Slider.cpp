@@ -19,7 +19,7 @@ constexpr int TOP_ROW_MIN_HEIGHT = 55;
 // A value that stands for a whole percent can come back a hair below it after a
 // round trip through single precision and a unit conversion; without this the
 // I0 field and the handle would push each other down one position at a time.
-constexpr double POSITION_ROUNDING = 0;
+constexpr double POSITION_ROUNDING = 1e-5;
 
 void clearLayout(QLayout* layout, bool deleteWidgets)
 {

@@ -677,23 +677,34 @@ private slots:
 
     void i0FieldAndHandleFollowEachOther_data()
     {
+        QTest::addColumn<float>("measured");  // sets the bar's scale
         QTest::addColumn<QString>("unit");
         QTest::addColumn<QString>("first");
+        QTest::addColumn<int>("firstPosition");
         QTest::addColumn<double>("firstShown");
         QTest::addColumn<QString>("second");
         QTest::addColumn<double>("secondShown");
         QTest::addColumn<double>("sent");
 
-        QTest::newRow("nA: 523 becomes 520, then 525 stays")
-            << "nA" << "523" << 520.0 << "525" << 525.0 << 5.25e-7;
-        QTest::newRow("uA: 0.523 becomes 0.52, then 0.525 stays")
-            << "uA" << "0.523" << 0.52 << "0.525" << 0.525 << 5.25e-7;
+        QTest::newRow("1000 nA scale: 523 becomes 520, then 525 stays")
+            << 5e-7f << "nA" << "523" << 52 << 520.0 << "525" << 525.0 << 5.25e-7;
+        QTest::newRow("1 uA scale: 0.523 becomes 0.52, then 0.525 stays")
+            << 5e-7f << "uA" << "0.523" << 52 << 0.52 << "0.525" << 0.525 << 5.25e-7;
+        // Whole percents that single precision returns a hair low must not walk down.
+        QTest::newRow("1000 uA scale: 430.3 becomes 430")
+            << 5e-4f << "uA" << "430.3" << 43 << 430.0 << "431" << 431.0 << 4.31e-4;
+        QTest::newRow("100 nA scale: 43.5 becomes 43")
+            << 5e-8f << "nA" << "43.5" << 43 << 43.0 << "43.9" << 43.9 << 4.39e-8;
+        QTest::newRow("100 uA scale: 19.2 becomes 19")
+            << 5e-5f << "uA" << "19.2" << 19 << 19.0 << "19.5" << 19.5 << 1.95e-5;
     }
 
     void i0FieldAndHandleFollowEachOther()
     {
+        QFETCH(float, measured);
         QFETCH(QString, unit);
         QFETCH(QString, first);
+        QFETCH(int, firstPosition);
         QFETCH(double, firstShown);
         QFETCH(QString, second);
         QFETCH(double, secondShown);
@@ -703,15 +714,15 @@ private slots:
         panel.show();
         const Form form(panel);
         form.unit->setCurrentText(unit);
-        form.slider->setValue(5e-7f);  // bar scale 0 to 1000 nA
+        form.slider->setValue(measured);
         QCOMPARE(form.handle->value(), 0);
 
         type(form.fieldI0, first);
-        QCOMPARE(form.handle->value(), 52);
+        QCOMPARE(form.handle->value(), firstPosition);
         QCOMPARE(form.fieldI0->value(), firstShown);
 
         type(form.fieldI0, second);
-        QCOMPARE(form.handle->value(), 52);
+        QCOMPARE(form.handle->value(), firstPosition);
         QCOMPARE(form.fieldI0->value(), secondShown);
 
         click(form.updateSetpoint);
