@@ -9,6 +9,13 @@ vorn_install_packages
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVORN_BUILD_TESTS=OFF -DVORN_BUILD_BENCH=OFF
 cmake --build build -j"$(nproc)" --target vorn_rivuz_gui
 
+# The simulator's demonstration settings, kept in the build folder so that
+# nothing under /opt is touched; set VORN_CONFIG_PATH to use another file.
+if [ -z "${VORN_CONFIG_PATH:-}" ]; then
+    [ -f build/demo-config.ini ] || cp simulator/demo-config.ini build/demo-config.ini
+    export VORN_CONFIG_PATH="$PWD/build/demo-config.ini"
+fi
+
 if [ -z "${DISPLAY:-}" ]; then
     echo "No display: starting the program under Xvfb (virtual screen 1920x1080)."
     exec xvfb-run -a -s "-screen 0 1920x1080x24" build/vorn_rivuz_gui "$@"
