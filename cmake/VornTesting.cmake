@@ -11,6 +11,8 @@ function(vorn_add_test)
     if(T_XCB)
         set(platform "QT_QPA_PLATFORM=xcb")
         set_property(TEST ${T_NAME} PROPERTY LABELS xcb)
+        # One X server for all of them: tests that look at the screen run alone.
+        set_property(TEST ${T_NAME} PROPERTY RUN_SERIAL TRUE)
     else()
         set(platform "QT_QPA_PLATFORM=offscreen")
     endif()

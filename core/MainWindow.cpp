@@ -11,6 +11,7 @@
 #include "MailboxComm.h"
 #include "MainWindowRules.h"
 #include "Updater.h"
+#include "WidgetFeedbackControl.h"
 #include "WidgetGraphCurrents.h"
 #include "WidgetGraphFFT.h"
 #include "WidgetGraphInt.h"
@@ -64,6 +65,7 @@ MainWindow::MainWindow(QWidget* parent)
     setupGraphPosX();
     setupGraphPosY();
     setupGraphInt();
+    initPidWidgets();
 
     // The device link's first poll may have announced the devices before this
     // window listened; this emission runs here, on the GUI thread.
@@ -86,6 +88,7 @@ void MainWindow::createWidgets()
     graphXY1 = new WidgetGraphXY(0, this);
     graphXY2 = new WidgetGraphXY(1, this);
     graphFFT = new WidgetGraphFFT(this, 2);
+    feedbackControl = new WidgetFeedbackControl(this);
     graphCurrents1 = new WidgetGraphCurrents(this, 4);
     graphCurrents2 = new WidgetGraphCurrents(this, 4);
     graphDAC = new WidgetGraphCurrents(this, 4);
@@ -128,6 +131,7 @@ void MainWindow::layoutDocks()
     m_dockFFT->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     m_dockFFT->setMaximumHeight(height() * 3 / 4);
 
+    m_controlTabs->addTab(feedbackControl, tr("Feedback"));
     m_controlLayout->addWidget(m_controlTabs);
     m_controlInner->setLayout(m_controlLayout);
     m_dockControl->setWidget(m_controlInner);
@@ -190,11 +194,24 @@ bool MainWindow::setupPosition(WidgetGraphPos* graph, const char* name, unsigned
 
 void MainWindow::setupGraphXY()
 {
-    // The feedback panel's somethingChanged, XYchanged and BPMselectorChanged
-    // connections follow each scatter's registration.
     if (!MainWindowRules::registerScatter(graphXY1, "graphXY1", Updater::KindScatterBpm1))
         return;
-    MainWindowRules::registerScatter(graphXY2, "graphXY2", Updater::KindScatterBpm2);
+    connectScatterToFeedback(graphXY1);
+    if (MainWindowRules::registerScatter(graphXY2, "graphXY2", Updater::KindScatterBpm2))
+        connectScatterToFeedback(graphXY2);
+}
+
+void MainWindow::connectScatterToFeedback(WidgetGraphXY* graph)
+{
+    connect(feedbackControl, &WidgetFeedbackControl::somethingChanged, graph, &WidgetGraphXY::updateGraphXY);
+    connect(graph, &WidgetGraphXY::XYchanged, feedbackControl, &WidgetFeedbackControl::updateXYfields);
+    connect(feedbackControl, &WidgetFeedbackControl::BPMselectorChanged, graph, &WidgetGraphXY::updateGraphXY);
+}
+
+void MainWindow::initPidWidgets()
+{
+    feedbackControl->confChanged(MAILBOX_COMM->getPIDconf());
+    feedbackControl->updateXYfields();
 }
 
 void MainWindow::setupGraphFFT()

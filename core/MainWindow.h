@@ -9,6 +9,7 @@ class QDockWidget;
 class QHBoxLayout;
 class QTabWidget;
 class QVBoxLayout;
+class WidgetFeedbackControl;
 class WidgetGraphCurrents;
 class WidgetGraphFFT;
 class WidgetGraphInt;
@@ -65,6 +66,8 @@ private:
     void setupGraphPosX();
     void setupGraphPosY();
     void setupGraphInt();
+    void initPidWidgets();
+    void connectScatterToFeedback(WidgetGraphXY* graph);
 
     // Creates a dock for the tab group of "Graph FFT" and moves it there.
     QDockWidget* addTabDock(const QString& title, QWidget* content, QDockWidget* dock = nullptr);
@@ -78,6 +81,7 @@ private:
     WidgetGraphXY* graphXY1 = nullptr;
     WidgetGraphXY* graphXY2 = nullptr;
     WidgetGraphFFT* graphFFT = nullptr;
+    WidgetFeedbackControl* feedbackControl = nullptr;
     WidgetGraphCurrents* graphCurrents1 = nullptr;
     WidgetGraphCurrents* graphCurrents2 = nullptr;
     WidgetGraphCurrents* graphDAC = nullptr;

@@ -1,5 +1,7 @@
 #include "CallRecorder.h"
 
+#include <ostream>
+
 void CallRecorder::clear()
 {
     m_counts.clear();
@@ -31,4 +33,12 @@ int CallRecorder::count(const std::string& function, long firstArgument) const
 {
     const auto it = m_countsByArgument.find({function, firstArgument});
     return it == m_countsByArgument.end() ? 0 : it->second;
+}
+
+void CallRecorder::writeReport(std::ostream& out) const
+{
+    for (const auto& [name, n] : m_counts)
+        out << name << ' ' << n << '\n';
+    for (const auto& [key, n] : m_countsByArgument)
+        out << key.first << '(' << key.second << ") " << n << '\n';
 }

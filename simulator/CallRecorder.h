@@ -1,6 +1,7 @@
 #pragma once
 // Call counts and injected failures of the simulated library and devices.
 #include <cstddef>
+#include <iosfwd>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,6 +17,8 @@ public:
     std::optional<int> enter(const char* function, std::optional<long> firstArgument);
     int count(const std::string& function) const;
     int count(const std::string& function, long firstArgument) const;
+    // One line per function ("name count") and per first argument ("name(arg) count").
+    void writeReport(std::ostream& out) const;
 
     void failCall(const std::string& function, int result) { m_failCall[function] = result; }
     void clearFailure(const std::string& function) { m_failCall.erase(function); }

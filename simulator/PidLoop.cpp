@@ -16,8 +16,6 @@ void PidLoop::reset(const PidParams& params, int divider, double offset)
     clearState();
 }
 
-double PidLoop::loopHz() const { return PID_BASE_HZ / std::max(1, m_divider); }
-
 void PidLoop::clearState()
 {
     m_integral = 0.0;

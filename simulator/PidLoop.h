@@ -25,9 +25,9 @@ public:
     void setOffset(double offset) { m_offset = offset; }
 
     // Number of ticks that fall into one internal step of 1 / internalHz.
-    int ticksDue(int internalHz)
+    int ticksDue(double baseHz, int internalHz)
     {
-        m_phase += loopHz() / internalHz;
+        m_phase += loopHz(baseHz) / internalHz;
         int ticks = 0;
         while (m_phase >= 1.0 - 1e-9) {
             m_phase -= 1.0;
@@ -35,7 +35,7 @@ public:
         }
         return ticks;
     }
-    double loopHz() const;
+    double loopHz(double baseHz) const { return baseHz / (m_divider < 1 ? 1 : m_divider); }
 
     double update(double measured, double setpoint);
     void clearState();  // integrator and derivative memory

@@ -49,6 +49,7 @@ inline constexpr double START_OUTPUT_V = CENTRE_OUTPUT_V;
 
 // ---- controller timing ----------------------------------------------------------------
 inline constexpr double PID_BASE_HZ = 100000.0;     // loop rate = PID_BASE_HZ / divider
+inline constexpr double PID_BASE_HZ_ENCODER = 5000.0;  // while an encoder box is on an SFP port
 inline constexpr int START_DIVIDER = 100;           // 1 kHz
 inline constexpr int INTERNAL_MIN_HZ = 10000;       // plant step: a multiple of the display rate, at least this
 inline constexpr int DISPLAY_START_HZ = 1000;

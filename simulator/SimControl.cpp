@@ -147,8 +147,9 @@ Sent sent()
     return locked([](SimulatedController& sim) {
         Sent s{};
         const SimulatedController::Settings& c = sim.settings();
+        const SimulatedController::Outputs applied = sim.appliedOutputs();
         for (int ch = 0; ch < 4; ++ch)
-            s.outputs[ch] = sim.outputs()[size_t(ch)];
+            s.outputs[ch] = applied[size_t(ch)];
         s.lastDacWrite = sim.lastDacWrite();
         s.dacWrites = sim.dacWrites();
         s.outputMux = c.outputMux;

@@ -42,8 +42,9 @@ int zentrimIoctl(SimulatedController& sim, int index, unsigned long request, voi
     Picoammeter& pico = sim.picoammeter(index);
     if (!pico.present())
         return fail(ENODEV);
-    const DisplayRecord& newest = sim.newestRecord();
-    const int firstWord = DisplayRecord::BPM1_CURRENT0 + 4 * index;
+    if (request != IOCTL_ZENTRIM_STATUS && request != IOCTL_ZENTRIM_CURRENTS)
+        return fail(ENOTTY);
+    const BpmReading reading = sim.readNow(index);
     if (request == IOCTL_ZENTRIM_STATUS) {
         ZentrimStatus status;
         std::memset(&status, 0, sizeof status);
@@ -51,18 +52,15 @@ int zentrimIoctl(SimulatedController& sim, int index, unsigned long request, voi
         status.setHvVoltage(pico.hvVoltage());
         status.setHvStatus(pico.hvStatus());
         for (int c = 0; c < 4; ++c)
-            status.setChannelCurrent(c, newest.word[firstWord + c]);
+            status.setChannelCurrent(c, reading.current[c]);
         std::memcpy(argument, &status, sizeof status);
         return 0;
     }
-    if (request == IOCTL_ZENTRIM_CURRENTS) {
-        ZentrimCurrentSample sample;
-        for (int c = 0; c < 4; ++c)
-            sample.current[3 - c] = newest.word[firstWord + c];
-        std::memcpy(argument, &sample, sizeof sample);
-        return 0;
-    }
-    return fail(ENOTTY);
+    ZentrimCurrentSample sample;
+    for (int c = 0; c < 4; ++c)
+        sample.current[3 - c] = reading.current[c];
+    std::memcpy(argument, &sample, sizeof sample);
+    return 0;
 }
 
 int orvaneIoctl(SimulatedController& sim, int accessMode, unsigned long request, void* argument)

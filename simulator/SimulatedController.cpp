@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 #include "BpmStatistics.h"
@@ -11,6 +13,8 @@
 using namespace PlantConstants;
 
 namespace {
+
+constexpr const char* CALL_REPORT_VARIABLE = "VORN_SIM_REPORT";
 
 // Loops regulated by each code: bit 0 X, bit 1 Y, bit 2 I0.
 constexpr int LOOPS_OF_CODE[7] = {0b001, 0b011, 0b101, 0b010, 0b110, 0b111, 0b100};
@@ -23,11 +27,29 @@ int stepsPerRecordAt(int displayHz) { return std::max(1, (INTERNAL_MIN_HZ + disp
 
 SimulatedController& SimulatedController::instance()
 {
-    static SimulatedController controller;
-    return controller;
+    // Never destroyed: a thread the program does not stop may still call in
+    // while the process exits.
+    static SimulatedController* controller = new SimulatedController;
+    return *controller;
 }
 
-SimulatedController::SimulatedController() : m_seed(NOISE_SEED), m_ring(RING_RECORDS) { startState(); }
+namespace {
+void writeCallReport()
+{
+    SimulatedController& sim = SimulatedController::instance();
+    std::lock_guard<std::mutex> lock(sim.mutex());
+    std::ofstream out(std::getenv(CALL_REPORT_VARIABLE));
+    sim.calls().writeReport(out);
+}
+}  // namespace
+
+SimulatedController::SimulatedController() : m_seed(NOISE_SEED), m_ring(RING_RECORDS)
+{
+    startState();
+    // The end-to-end run asks which calls the program made.
+    if (std::getenv(CALL_REPORT_VARIABLE))
+        std::atexit(writeCallReport);
+}
 
 void SimulatedController::reset()
 {
@@ -245,11 +267,16 @@ void SimulatedController::controlStep(double t, bool& measured)
 {
     const int code = std::clamp<int>(m_settings.pidConf, 0, 6);
     const int loops = LOOPS_OF_CODE[code];
+    // The controller's base rate drops while an encoder box is connected.
+    double baseHz = PID_BASE_HZ;
+    for (const SfpPort& port : m_settings.sfp)
+        if (sfpDeviceType(port.id) == SFP_TYPE_KELPO)
+            baseHz = PID_BASE_HZ_ENCODER;
     int ticks[3] = {0, 0, 0};
     bool any = false;
     for (int l = 0; l < 3; ++l) {
         if (loops & (1 << l)) {
-            ticks[l] = m_loops[l].ticksDue(m_internalHz);
+            ticks[l] = m_loops[l].ticksDue(baseHz, m_internalHz);
             any = any || ticks[l] > 0;
         }
     }
@@ -331,9 +358,22 @@ void SimulatedController::writeDac(const DacOutputs& record)
     m_dac = {clampOutput(record.ch1), clampOutput(record.ch2), clampOutput(record.ch3), clampOutput(record.ch4)};
 }
 
+SimulatedController::Outputs SimulatedController::appliedOutputs() const
+{
+    if (m_generator.enabled())
+        return m_outputs;
+    return m_settings.outputMux == 0 ? m_dac : m_registers;
+}
+
 void SimulatedController::configureGenerator(const float amplitude[4], const float offset[4], float hz)
 {
     m_generator.configure(amplitude, offset, hz);
+}
+
+BpmReading SimulatedController::readNow(int device)
+{
+    measure(stepTime());
+    return m_reading[device];
 }
 
 // ---- truth --------------------------------------------------------------------------

@@ -77,7 +77,6 @@ public:
     uint8_t displayFilter() const { return m_displayFilter; }
     void setDisplayRate(int hz, uint8_t filter);
     size_t copyNewest(DisplayRecord* target, size_t records) const { return m_ring.copyNewest(target, records); }
-    const DisplayRecord& newestRecord() const { return m_ring.newest(); }
     size_t ringCapacity() const { return m_ring.capacity(); }
     void statistics(double* block) const;
 
@@ -90,8 +89,8 @@ public:
     PidLoop& loop(int channel) { return m_loops[channel]; }
     const PidLoop& loop(int channel) const { return m_loops[channel]; }
 
-    // Outputs
-    const Outputs& outputs() const { return m_outputs; }
+    // Outputs: what the unit puts out now, a device write or multiplexer change included
+    Outputs appliedOutputs() const;
     void writeDac(const DacOutputs& record);
     const DacOutputs& lastDacWrite() const { return m_lastDac; }
     int dacWrites() const { return m_dacWrites; }
@@ -102,6 +101,8 @@ public:
     // Monitors and picoammeters
     BpmReadout& readout(int bpm) { return m_readout[bpm]; }
     Picoammeter& picoammeter(int device) { return m_pico[device]; }
+    // A picoammeter's reading now, independent of the display rate.
+    BpmReading readNow(int device);
 
     // Truth at the present step
     double truePosition(int bpm, int axis) const;

@@ -2,19 +2,26 @@
 // their tab group, graph registration, device presence and user-level gating.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QEventLoop>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include <qcustomplot.h>
 
+#include "ConfigSettings.h"
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
@@ -24,8 +31,10 @@
 #include "Updater.h"
 #include "VornLibrary.h"
 #include "WidgetGraphCurrents.h"
+#include "WidgetGraphFFT.h"
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
+#include "WidgetGraphXY.h"
 
 namespace {
 
@@ -86,6 +95,41 @@ public slots:
     void replot() { ++replots; }
 };
 
+// A scatter whose container can go missing.
+class FakeScatter : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FakeScatter(bool withContainer)
+        : container(withContainer ? GraphData::create() : GraphData())
+    {
+    }
+    GraphData getGraphData() const { return container; }
+    void resetZoom() { ++zoomResets; }
+
+    GraphData container;
+    int zoomResets = 0;
+    int replots = 0;
+
+public slots:
+    void replot() { ++replots; }
+};
+
+// graphXY1 (BPM1) and graphXY2 (BPM2) of the window.
+QList<WidgetGraphXY*> scattersOf(const MainWindow& window)
+{
+    QList<WidgetGraphXY*> scatters = window.findChildren<WidgetGraphXY*>();
+    std::sort(scatters.begin(), scatters.end(),
+              [](const WidgetGraphXY* a, const WidgetGraphXY* b) { return a->bpmIndex() < b->bpmIndex(); });
+    return scatters;
+}
+
+bool near(double actual, double expected)
+{
+    return qAbs(actual - expected) <= 1e-9 * qMax(1.0, qAbs(expected));
+}
+
 }  // namespace
 
 class TestMainWindow : public QObject
@@ -97,6 +141,10 @@ private slots:
     {
         SimControl::useSteppedClock();
         Prompts::setTestMode(true);
+        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
+        QVERIFY(QDir().mkpath(base));
+        m_dir = std::make_unique<QTemporaryDir>(base + "/mainwindow-config-XXXXXX");
+        QVERIFY(m_dir->isValid());
     }
 
     void init()
@@ -108,14 +156,22 @@ private slots:
         SAMP_FREQ = 1000;
         DISPLAY_BUFFER_BYTES = 3670016;
         POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
+        BPM_SEL_X = 0;
+        BPM_SEL_Y = 0;
+        QFile::remove(m_dir->filePath("config.ini"));
+        m_config = std::make_unique<ConfigSettings>(m_dir->filePath("config.ini"));
+        m_config->saveROCandROI(0, 100.0, 50.0, 0.0, 1e-3, 110.0);
+        m_config->saveROCandROI(1, 20.0, 10.0, 0.0, 1e-3, 150.0);
         m_updater = std::make_unique<Updater>();
         m_mailbox = std::make_unique<MailboxComm>();
+        CONFIG_SETTINGS = m_config.get();
         UPDATER = m_updater.get();
         MAILBOX_COMM = m_mailbox.get();
     }
 
     void cleanup()
     {
+        CONFIG_SETTINGS = nullptr;
         UPDATER = nullptr;
         MAILBOX_COMM = nullptr;
         m_mailbox.reset();
@@ -345,6 +401,18 @@ private slots:
         QVERIFY(graphIn<WidgetGraphPos>(window, "Graph Position X"));
         QVERIFY(graphIn<WidgetGraphPos>(window, "Graph Position Y"));
         QVERIFY(graphIn<WidgetGraphInt>(window, "Graph Intensity"));
+
+        // Both scatters side by side in "Graph XY", BPM1 on the left; the spectrum in "Graph FFT".
+        auto* row = qobject_cast<QHBoxLayout*>(xy->widget()->layout());
+        QVERIFY(row);
+        QCOMPARE(row->count(), 2);
+        auto* left = qobject_cast<WidgetGraphXY*>(row->itemAt(0)->widget());
+        auto* right = qobject_cast<WidgetGraphXY*>(row->itemAt(1)->widget());
+        QVERIFY(left && right);
+        QCOMPARE(left->bpmIndex(), 0);
+        QCOMPARE(right->bpmIndex(), 1);
+        QVERIFY(graphIn<WidgetGraphFFT>(window, "Graph FFT"));
+        QCOMPARE(plotOf(graphIn<WidgetGraphFFT>(window, "Graph FFT"))->graphCount(), 2);
     }
 
     void tabGroupOrder()
@@ -390,6 +458,127 @@ private slots:
             // Autoscale ran: the replot reached the widget and the x axis follows the data.
             QVERIFY2(qAbs(plot->xAxis->range().upper - lastTime) < 1e-9, qPrintable(title));
         }
+
+        // The scatters get the last 1000 positions, each of its own BPM.
+        const QList<WidgetGraphXY*> scatters = scattersOf(window);
+        QCOMPARE(scatters.size(), 2);
+        for (WidgetGraphXY* scatter : scatters) {
+            QCOMPARE(plotOf(scatter)->graph(0)->data()->size(), Updater::SCATTER_POINTS);
+            QCOMPARE(plotOf(scatter)->graph(0)->data(), scatter->getGraphData());
+        }
+
+        // Both spectra filled, and the replot autoscaled the frequency axis.
+        QCustomPlot* spectrum = plotOf(dockTitled(window, "Graph FFT")->widget());
+        QVERIFY(!spectrum->graph(0)->data()->isEmpty());
+        QVERIFY(!spectrum->graph(1)->data()->isEmpty());
+        QVERIFY(spectrum->xAxis->range().upper <= 500.0 + 1e-9);
+    }
+
+    void spectrumSettingsReachTheUpdater()
+    {
+        UPDATER->setFFTsource(3);
+        MainWindow window;
+        // Chosen while the window is built; the length stays the Updater's own.
+        QCOMPARE(UPDATER->fftSource(), 24);
+        QCOMPARE(UPDATER->fftLength(), 8192);
+
+        QWidget* fft = dockTitled(window, "Graph FFT")->widget();
+        fft->findChild<QComboBox*>("fFTLengthComboBox")->setCurrentIndex(2);
+        fft->findChild<QComboBox*>("selectorComboBox")->setCurrentIndex(5);
+        fft->findChild<QComboBox*>("comboBoxGraph")->setCurrentIndex(1);
+        fft->findChild<QCheckBox*>("removeDCCheckBox")->setChecked(true);
+        QCOMPARE(UPDATER->fftLength(), 256);
+        QCOMPARE(UPDATER->fftSource(), 1);
+        QCOMPARE(UPDATER->fftCumulative(), 1);
+        QVERIFY(UPDATER->fftRemoveDC());
+    }
+
+    void scattersZoomedToTheirRoc()
+    {
+        MainWindow window;
+        const QList<WidgetGraphXY*> scatters = scattersOf(window);
+        QCOMPARE(scatters.size(), 2);
+        // BPM1: ROI 100 x 50 at 110 %; BPM2: 20 x 10 at 150 %.
+        const QList<QPointF> extents{{111.1, 55.55}, {30.3, 15.15}};
+        for (int bpm = 0; bpm < 2; ++bpm) {
+            QCustomPlot* plot = plotOf(scatters[bpm]);
+            QVERIFY2(near(plot->xAxis->range().upper, extents[bpm].x()), qPrintable(QString::number(bpm)));
+            QVERIFY(near(plot->xAxis->range().lower, -extents[bpm].x()));
+            QVERIFY(near(plot->yAxis->range().upper, extents[bpm].y()));
+            QVERIFY(near(plot->yAxis->range().lower, -extents[bpm].y()));
+        }
+    }
+
+    void scatterClickReachesTheController()
+    {
+        QCOMPARE(setPIDconf(0), 0);
+        BPM_SEL_X = 1;
+        MainWindow window;
+        window.resize(1600, 1000);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        WidgetGraphXY* scatter = scattersOf(window).value(0);
+        QVERIFY(scatter);
+        QCustomPlot* plot = plotOf(scatter);
+        plot->replot();
+        QSignalSpy changed(scatter, &WidgetGraphXY::XYchanged);
+
+        // BPM1 does not feed the X loop, but its click still moves the loop's setpoint.
+        QTest::mouseClick(scatter->findChild<QPushButton*>("targetEnable"), Qt::LeftButton);
+        const QPoint pixel(qRound(plot->xAxis->coordToPixel(-40.0)), qRound(plot->yAxis->coordToPixel(0.0)));
+        QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, pixel);
+        QCOMPARE(SimControl::sent().setpoint[0], plot->xAxis->pixelToCoord(pixel.x()));
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(Prompts::shown().isEmpty());
+    }
+
+    void scatterRegistration_data()
+    {
+        QTest::addColumn<bool>("graph");
+        QTest::addColumn<bool>("container");
+        QTest::addColumn<bool>("updater");
+        QTest::addColumn<QString>("diagnostic");
+        QTest::addColumn<int>("zoomResets");
+
+        QTest::newRow("registered, zoom reset, replotted") << true << true << true << QString() << 1;
+        QTest::newRow("no widget") << false << true << true << "graphXY1 pointer is null!" << 0;
+        QTest::newRow("no container: no zoom reset either")
+            << true << false << true << "graphXY1 data container is null!" << 0;
+        QTest::newRow("no Updater: zoom reset, nothing registered")
+            << true << true << false << "Updater pointer is null!" << 1;
+    }
+
+    void scatterRegistration()
+    {
+        QFETCH(bool, graph);
+        QFETCH(bool, container);
+        QFETCH(bool, updater);
+        QFETCH(QString, diagnostic);
+        QFETCH(int, zoomResets);
+
+        FakeScatter scatter(container);
+        if (!diagnostic.isEmpty())
+            QTest::ignoreMessage(QtCriticalMsg, qPrintable(diagnostic));
+        if (!updater)
+            UPDATER = nullptr;
+        const bool done = MainWindowRules::registerScatter(graph ? &scatter : nullptr, "graphXY1",
+                                                           Updater::KindScatterBpm1);
+        UPDATER = m_updater.get();
+        QCOMPARE(done, diagnostic.isEmpty());
+        QCOMPARE(scatter.zoomResets, zoomResets);
+
+        SimControl::step(1.0);
+        UPDATER->updateGraphs();
+        QCOMPARE(scatter.replots, done ? 1 : 0);
+        if (container)
+            QCOMPARE(scatter.container->size(), done ? Updater::SCATTER_POINTS : 0);
+    }
+
+    void spectrumRegistrationNamesTheIndex()
+    {
+        FakeGraph graph(2, 1);
+        QTest::ignoreMessage(QtCriticalMsg, "graphFFT1 data container is null!");
+        QVERIFY(!MainWindowRules::registerGraph(&graph, "graphFFT", "graphFFT", Updater::KindSpectrum, 2));
     }
 
     void registrationPattern_data()
@@ -438,7 +627,8 @@ private slots:
                                           {"Graph DAC", "Time [s]", "Voltage [V]"},
                                           {"Graph Position X", "Time [s]", "Position [um]", "X (BPM1)", "X (BPM2)"},
                                           {"Graph Position Y", "Time [s]", "Position [um]", "Y (BPM1)", "Y (BPM2)"},
-                                          {"Graph Intensity", "Time [s]", "Intensity [A]", "Int BPM1", "Int BPM2"}};
+                                          {"Graph Intensity", "Time [s]", "Intensity [A]", "Int BPM1", "Int BPM2"},
+                                          {"Graph FFT", "Frequency [Hz]", ""}};
         for (const QStringList& row : expected) {
             QCustomPlot* plot = plotOf(dockTitled(window, row[0])->widget());
             QCOMPARE(plot->xAxis->label(), row[1]);
@@ -543,8 +733,23 @@ private:
             QCOMPARE(plotOf(graph)->graph(1)->visible(), bpm2);
         }
         QCOMPARE(action(window, "actionPico_Amp")->isVisible(), bpm1 || bpm2);
+
+        // The scatters are hidden inside their dock, which stays.
+        const QList<WidgetGraphXY*> scatters = scattersOf(window);
+        QCOMPARE(scatters.size(), 2);
+        QCOMPARE(!scatters[0]->isHidden(), bpm1);
+        QCOMPARE(!scatters[1]->isHidden(), bpm2);
+        QVERIFY(!dockTitled(window, "Graph XY")->isHidden());
+        // The spectrum hides the boxes only; its graphs follow the boxes when toggled.
+        QWidget* fft = dockTitled(window, "Graph FFT")->widget();
+        QCOMPARE(hiddenBox(fft, "CheckCh1"), !bpm1);
+        QCOMPARE(hiddenBox(fft, "CheckCh2"), !bpm2);
+        QCOMPARE(fft->findChild<QLabel*>("label_1_color")->isHidden(), !bpm1);
+        QCOMPARE(fft->findChild<QLabel*>("label_2_color")->isHidden(), !bpm2);
     }
 
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ConfigSettings> m_config;
     std::unique_ptr<Updater> m_updater;
     std::unique_ptr<MailboxComm> m_mailbox;
 };

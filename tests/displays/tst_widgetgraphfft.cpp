@@ -13,16 +13,14 @@
 #include <qcustomplot.h>
 
 #include "Globals.h"
+#include "GraphPanelChecks.h"
 #include "SimControl.h"
 #include "Updater.h"
 #include "WidgetGraphFFT.h"
 
 namespace {
 
-QCustomPlot* plotOf(QWidget* panel)
-{
-    return panel->findChild<QCustomPlot*>(QStringLiteral("graph"));
-}
+using GraphPanelChecks::plotOf;
 
 template <class T>
 T* child(QWidget* panel, const char* name)
@@ -91,6 +89,7 @@ private slots:
     void autoscale();
     void rateNotPositiveKeepsRangesFinite_data();
     void rateNotPositiveKeepsRangesFinite();
+    void backgroundFollowsHeight();
 
 private:
     std::unique_ptr<WidgetGraphFFT> shownPanel();
@@ -340,7 +339,7 @@ void TestWidgetGraphFFT::modeAndMeanRemoval()
     select(child<QComboBox>(&panel, "comboBoxGraph"), graphIndex);
     QCheckBox* box = child<QCheckBox>(&panel, "removeDCCheckBox");
     box->setChecked(!removeDC);
-    QTest::mouseClick(box, Qt::LeftButton);
+    box->click();
     QCOMPARE(box->isChecked(), removeDC);
     QCOMPARE(UPDATER->fftRemoveDC(), removeDC);
     QCOMPARE(UPDATER->fftCumulative(), cumulative);
@@ -602,6 +601,12 @@ void TestWidgetGraphFFT::rateNotPositiveKeepsRangesFinite()
         QVERIFY(std::isfinite(axis->range().lower) && std::isfinite(axis->range().upper));
         QVERIFY(axis->range().lower < axis->range().upper);
     }
+}
+
+void TestWidgetGraphFFT::backgroundFollowsHeight()
+{
+    WidgetGraphFFT panel(nullptr, 2);
+    GraphPanelChecks::verifyBackgroundFollowsHeight(&panel, 700);
 }
 
 QTEST_MAIN(TestWidgetGraphFFT)

@@ -8,13 +8,13 @@
 #include <QtTest>
 
 #include <cmath>
-#include <limits>
 #include <memory>
 
 #include <qcustomplot.h>
 
 #include "ConfigSettings.h"
 #include "Globals.h"
+#include "GraphPanelChecks.h"
 #include "MailboxComm.h"
 #include "Prompts.h"
 #include "SimControl.h"
@@ -23,17 +23,14 @@
 
 namespace {
 
+using GraphPanelChecks::plotOf;
+
 using Marker = WidgetGraphXY::Marker;
 using Points = QList<QPointF>;
 
 // Setpoint the controller holds before a test touches it.
 constexpr double START_X = 12.5;
 constexpr double START_Y = -7.25;
-
-QCustomPlot* plotOf(QWidget* panel)
-{
-    return panel->findChild<QCustomPlot*>(QStringLiteral("graph"));
-}
 
 QPushButton* buttonOf(QWidget* panel, const char* name)
 {
@@ -97,6 +94,7 @@ private slots:
     void resetZoom();
     void setRoiRects();
     void replotKeepsZoom();
+    void backgroundFollowsHeight();
 
 private:
     void writeRoi(int bpm, double roiX, double roiY, double rocPercent);
@@ -104,15 +102,17 @@ private:
     QPointF clickAt(WidgetGraphXY& panel, double x, double y);
     void setCode(int code);
 
-    QTemporaryDir m_dir{qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath()) + "/graphxy-XXXXXX"};
+    std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ConfigSettings> m_config;
     std::unique_ptr<MailboxComm> m_mailbox;
 };
 
 void TestWidgetGraphXY::initTestCase()
 {
-    QVERIFY(QDir().mkpath(qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath())));
-    QVERIFY(m_dir.isValid());
+    const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
+    QVERIFY(QDir().mkpath(base));
+    m_dir = std::make_unique<QTemporaryDir>(base + "/graphxy-XXXXXX");
+    QVERIFY(m_dir->isValid());
     SimControl::useSteppedClock();
     Prompts::setTestMode(true);
 }
@@ -121,8 +121,8 @@ void TestWidgetGraphXY::init()
 {
     SimControl::reset();
     Prompts::clear();
-    QFile::remove(m_dir.filePath("config.ini"));
-    m_config = std::make_unique<ConfigSettings>(m_dir.filePath("config.ini"));
+    QFile::remove(m_dir->filePath("config.ini"));
+    m_config = std::make_unique<ConfigSettings>(m_dir->filePath("config.ini"));
     m_mailbox = std::make_unique<MailboxComm>();
     CONFIG_SETTINGS = m_config.get();
     MAILBOX_COMM = m_mailbox.get();
@@ -565,7 +565,7 @@ void TestWidgetGraphXY::clickChecksStoredRoiNotRectangles()
     // A stored ROI that is not a number refuses instead of letting everything through.
     Prompts::clear();
     {
-        QSettings ini(m_dir.filePath("config.ini"), QSettings::IniFormat);
+        QSettings ini(m_dir->filePath("config.ini"), QSettings::IniFormat);
         ini.setValue("ROCandROI/RoiX", "nan");
     }
     clickAt(*panel, 10.0, 0.0);
@@ -641,7 +641,7 @@ void TestWidgetGraphXY::setRoiRects()
     QVERIFY(fuzzyEqual(plot->yAxis->range().lower, -45.45));
 
     // A missing configuration gives an ROI of 0 by 0.
-    QFile::remove(m_dir.filePath("config.ini"));
+    QFile::remove(m_dir->filePath("config.ini"));
     WidgetGraphXY empty(1);
     QCPItemRect* emptyRoi = rectWithPen(plotOf(&empty), QColor(50, 250, 50, 240));
     QCOMPARE(emptyRoi->topLeft->coords(), QPointF(0, 0));
@@ -660,6 +660,12 @@ void TestWidgetGraphXY::replotKeepsZoom()
     // No autoscale on the scatter: the operator's zoom stays.
     QCOMPARE(plot->xAxis->range(), QCPRange(-3, 4));
     QCOMPARE(plot->graph(0)->dataCount(), 1000);
+}
+
+void TestWidgetGraphXY::backgroundFollowsHeight()
+{
+    WidgetGraphXY panel(0);
+    GraphPanelChecks::verifyBackgroundFollowsHeight(&panel, 700);
 }
 
 QTEST_MAIN(TestWidgetGraphXY)

@@ -112,6 +112,22 @@ private slots:
         QVERIFY(std::fabs(r.word[4 * bpm + 2] - (cur[0] + cur[1] + cur[2] + cur[3])) < 1e-15);
     }
 
+    void currentSampleIsReadNowNotAtTheDisplayRate()
+    {
+        QCOMPARE(setDisplayFreq(100, 0), 0);
+        QCOMPARE(setOutputMux(0), 0);
+        SimControl::step(0.2);
+        QCOMPARE(SimTest::writeOutputs(5.3, 5, 5, 5), 0);
+        SimControl::step(0.005);  // half way to the next record
+        const DisplayRecord r = SimTest::newest(1).front();
+        QCOMPARE(r.word[DisplayRecord::BPM1_CURRENT0 + 1], r.word[DisplayRecord::BPM1_CURRENT0 + 3]);
+        const ZentrimCurrentSample s = readSample(0);
+        const double x = SimTest::raw(SimControl::truePosition(0, 0));
+        QVERIFY(x > 0.0);
+        const double right = s.channel(1), left = s.channel(3);
+        QVERIFY(std::fabs((right - left) / (right + left) - x) < 1e-4);
+    }
+
     void duplicateChannelInTheMapSkewsThePosition()
     {
         QCOMPARE(setCrossBar(0, 1, 1, 2, 3), 0);  // top and right both on channel 2

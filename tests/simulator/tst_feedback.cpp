@@ -187,13 +187,15 @@ private slots:
         QVERIFY(std::fabs(SimControl::truePosition(0, 0) - 20.0) < 0.1);
     }
 
-    void deviceWritesAreClampedToTheUnitsRange()
+    void deviceWritesApplyAtOnceWithinTheUnitsRange()
     {
-        QCOMPARE(setOutputMux(0), 0);
         QCOMPARE(SimTest::writeOutputs(-20, 20, 0, 0), 0);
-        SimControl::step(0.01);
+        QCOMPARE(output(0), START_OUTPUT_V);  // the feedback still has the outputs
+        QCOMPARE(setOutputMux(0), 0);
         QCOMPARE(output(0), OUTPUT_MIN_V);
         QCOMPARE(output(1), OUTPUT_MAX_V);
+        SimControl::step(0.01);
+        QCOMPARE(SimTest::newest(1).front().word[DisplayRecord::OUTPUT0], OUTPUT_MIN_V);
     }
 
     void leavingAnEnabledRocLimitFaults_data()
@@ -315,22 +317,29 @@ private slots:
     void loopRateFollowsTheDivider_data()
     {
         QTest::addColumn<int>("divider");
-        QTest::addColumn<int>("ticks");  // in 0.1 s
-        QTest::newRow("1000: 100 Hz") << 1000 << 10;
-        QTest::newRow("500: 200 Hz") << 500 << 20;
-        QTest::newRow("2000: 50 Hz") << 2000 << 5;
+        QTest::addColumn<bool>("encoderBox");
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<int>("ticks");
+        QTest::newRow("1000: 100 Hz") << 1000 << false << 0.1 << 10;
+        QTest::newRow("500: 200 Hz") << 500 << false << 0.1 << 20;
+        QTest::newRow("2000: 50 Hz") << 2000 << false << 0.1 << 5;
+        QTest::newRow("5 with an encoder box: 1 kHz") << 5 << true << 0.01 << 10;
     }
 
     void loopRateFollowsTheDivider()
     {
         QFETCH(int, divider);
+        QFETCH(bool, encoderBox);
+        QFETCH(double, seconds);
         QFETCH(int, ticks);
+        if (encoderBox)
+            SimControl::setSfpPort(3, 0x2301);
         // Far from the setpoint every tick adds Ki * error, nearly the same each time.
         QCOMPARE(setPIDparams(0, 0, 0.00001, 0, 0, 100, -12, 12, -1), 0);
         QCOMPARE(setSetpoint2(0, 10000.0), 0);
         QCOMPARE(setWindAvg(0, divider), 0);
         QCOMPARE(setFBenable(1), 0);
-        SimControl::step(0.1);
+        SimControl::step(seconds);
         const double perTick = 0.00001 * 10000.0;
         QVERIFY2(std::fabs(output(0) - (5.0 + ticks * perTick)) < 0.01, qPrintable(QString::number(output(0))));
     }
