@@ -118,7 +118,7 @@ void Updater::updateGraphs()
     const double period = sampFreq > 0 ? 1.0 / sampFreq : 0.0;
     fillTimeGraphs(m_records, n, period);
 
-    SpectrumSettings settings;
+    FftSettings settings;
     settings.length = m_fftLength;
     settings.sourceColumn = m_fftSource;
     settings.removeMean = m_removeMean;

@@ -7,7 +7,7 @@
 #include <qcustomplot.h>
 
 #include "Globals.h"
-#include "SpectrumCalculator.h"
+#include "FftCalculator.h"
 #include "VornRecords.h"
 
 using GraphData = QSharedPointer<QCPGraphDataContainer>;
@@ -81,6 +81,6 @@ private:
     int m_fftSource = 1;
     bool m_present[2] = {false, false};
 
-    SpectrumCalculator m_spectra;
+    FftCalculator m_spectra;
     bool m_fatalShown = false;
 };

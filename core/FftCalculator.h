@@ -9,7 +9,7 @@
 #include "VornRecords.h"
 
 // What the display tick uses for the spectra; the Updater keeps the values.
-struct SpectrumSettings
+struct FftSettings
 {
     int length = 8192;       // N
     int sourceColumn = 1;    // BPM1's word; BPM2 reads the word four higher
@@ -20,16 +20,16 @@ struct SpectrumSettings
 // Magnitude of one complex value held as (real, imaginary).
 double fftw_abs(double* c);
 
-class SpectrumCalculator
+class FftCalculator
 {
 public:
     static constexpr int BPM2_COLUMN_OFFSET = 4;
     static constexpr int RECORD_WORDS = 32;
 
-    SpectrumCalculator() = default;
-    ~SpectrumCalculator();
-    SpectrumCalculator(const SpectrumCalculator&) = delete;
-    SpectrumCalculator& operator=(const SpectrumCalculator&) = delete;
+    FftCalculator() = default;
+    ~FftCalculator();
+    FftCalculator(const FftCalculator&) = delete;
+    FftCalculator& operator=(const FftCalculator&) = delete;
 
     // Record word the spectrum of this BPM (0 or 1) reads.
     static int column(int sourceColumn, int bpm);
@@ -40,7 +40,7 @@ public:
     // records. Left empty when nothing sound can be computed: no records, a
     // length below 1, a column outside the record or a sample rate not above 0.
     // Not thread-safe (FFTW's planner is not): one thread, the GUI thread.
-    void compute(const DisplayRecord* records, int count, int bpm, const SpectrumSettings& settings,
+    void compute(const DisplayRecord* records, int count, int bpm, const FftSettings& settings,
                  double sampFreq, const double scaleX[2], const double scaleY[2],
                  QCPGraphDataContainer& out);
 

@@ -1,4 +1,4 @@
-#include "SpectrumCalculator.h"
+#include "FftCalculator.h"
 
 #include <cmath>
 
@@ -7,17 +7,17 @@ double fftw_abs(double* c)
     return std::sqrt(c[0] * c[0] + c[1] * c[1]);
 }
 
-SpectrumCalculator::~SpectrumCalculator()
+FftCalculator::~FftCalculator()
 {
     release();
 }
 
-int SpectrumCalculator::column(int sourceColumn, int bpm)
+int FftCalculator::column(int sourceColumn, int bpm)
 {
     return sourceColumn + BPM2_COLUMN_OFFSET * bpm;
 }
 
-double SpectrumCalculator::scaleFactor(int column, const double scaleX[2], const double scaleY[2])
+double FftCalculator::scaleFactor(int column, const double scaleX[2], const double scaleY[2])
 {
     switch (column) {
     case DisplayRecord::BPM1_X:
@@ -40,7 +40,7 @@ double frequency(int bin, double sampFreq, int length)
 }
 }  // namespace
 
-void SpectrumCalculator::release()
+void FftCalculator::release()
 {
     if (m_plan)
         fftw_destroy_plan(m_plan);
@@ -52,7 +52,7 @@ void SpectrumCalculator::release()
     m_length = 0;
 }
 
-bool SpectrumCalculator::prepare(int length)
+bool FftCalculator::prepare(int length)
 {
     if (length == m_length && m_plan)
         return true;
@@ -70,8 +70,8 @@ bool SpectrumCalculator::prepare(int length)
     return true;
 }
 
-void SpectrumCalculator::compute(const DisplayRecord* records, int count, int bpm,
-                                 const SpectrumSettings& settings, double sampFreq,
+void FftCalculator::compute(const DisplayRecord* records, int count, int bpm,
+                                 const FftSettings& settings, double sampFreq,
                                  const double scaleX[2], const double scaleY[2],
                                  QCPGraphDataContainer& out)
 {

@@ -1,4 +1,4 @@
-// The display spectra (SpectrumCalculator, fftw_abs) and the single-precision
+// The display spectra (FftCalculator, fftw_abs) and the single-precision
 // RealFft, each checked against a direct DFT or a known sine's amplitude.
 #include <QtTest>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "RealFft.h"
-#include "SpectrumCalculator.h"
+#include "FftCalculator.h"
 
 namespace {
 
@@ -72,9 +72,9 @@ std::vector<double> randomSignal(int length, unsigned seed)
 double keyAt(const QCPGraphDataContainer& c, int i) { return c.at(i)->key; }
 double valueAt(const QCPGraphDataContainer& c, int i) { return c.at(i)->value; }
 
-SpectrumSettings settingsFor(int length, int source, bool removeMean, bool cumulative)
+FftSettings settingsFor(int length, int source, bool removeMean, bool cumulative)
 {
-    SpectrumSettings s;
+    FftSettings s;
     s.length = length;
     s.sourceColumn = source;
     s.removeMean = removeMean;
@@ -84,7 +84,7 @@ SpectrumSettings settingsFor(int length, int source, bool removeMean, bool cumul
 
 }  // namespace
 
-class TestSpectra : public QObject
+class TestFftCalculator : public QObject
 {
     Q_OBJECT
 
@@ -118,7 +118,7 @@ private slots:
     void realFftMagnitudeOfRealSignal();
 };
 
-void TestSpectra::fftwAbs()
+void TestFftCalculator::fftwAbs()
 {
     double a[2] = {3.0, -4.0};
     double b[2] = {0.0, 0.0};
@@ -128,7 +128,7 @@ void TestSpectra::fftwAbs()
     QCOMPARE(fftw_abs(c), 2.5);
 }
 
-void TestSpectra::binPositions_data()
+void TestFftCalculator::binPositions_data()
 {
     QTest::addColumn<int>("length");
     QTest::addColumn<double>("sampFreq");
@@ -146,7 +146,7 @@ void TestSpectra::binPositions_data()
     QTest::newRow("plain odd N 5 at 1000 Hz: bins 0 to 2") << 5 << 1000.0 << false << 3 << 0.0 << 400.0 << 200.0;
 }
 
-void TestSpectra::binPositions()
+void TestFftCalculator::binPositions()
 {
     QFETCH(int, length);
     QFETCH(double, sampFreq);
@@ -157,7 +157,7 @@ void TestSpectra::binPositions()
     QFETCH(double, spacing);
 
     const auto records = makeRecords(14336, 1, sine(1.0, 3, 64));
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     calc.compute(records.data(), int(records.size()), 0, settingsFor(length, 1, false, cumulative), sampFreq,
                  UNIT_SCALE, UNIT_SCALE, out);
@@ -170,12 +170,12 @@ void TestSpectra::binPositions()
                  qPrintable(QString("spacing at %1").arg(i)));
 }
 
-void TestSpectra::sineAmplitude()
+void TestFftCalculator::sineAmplitude()
 {
     // A sine centred on bin 100 shows its amplitude there, the offset twice at 0 Hz.
     const int n = 8192;
     const auto records = makeRecords(n, 1, sine(2.5, 100, n, 1.0));
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     calc.compute(records.data(), n, 0, settingsFor(n, 1, false, false), 1000.0, UNIT_SCALE, UNIT_SCALE, out);
 
@@ -188,7 +188,7 @@ void TestSpectra::sineAmplitude()
             QVERIFY2(std::abs(valueAt(out, k)) < 1e-9, qPrintable(QString("leak at bin %1").arg(k)));
 }
 
-void TestSpectra::matchesDirectDft_data()
+void TestFftCalculator::matchesDirectDft_data()
 {
     QTest::addColumn<int>("length");
     QTest::addColumn<bool>("removeMean");
@@ -203,7 +203,7 @@ void TestSpectra::matchesDirectDft_data()
     QTest::newRow("plain N 1024") << 1024 << false << false;
 }
 
-void TestSpectra::matchesDirectDft()
+void TestFftCalculator::matchesDirectDft()
 {
     QFETCH(int, length);
     QFETCH(bool, removeMean);
@@ -243,7 +243,7 @@ void TestSpectra::matchesDirectDft()
         }
     }
 
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     calc.compute(records.data(), count, 0, settingsFor(length, 26, removeMean, cumulative), fs, UNIT_SCALE,
                  UNIT_SCALE, out);
@@ -256,7 +256,7 @@ void TestSpectra::matchesDirectDft()
     }
 }
 
-void TestSpectra::constantInput_data()
+void TestFftCalculator::constantInput_data()
 {
     QTest::addColumn<bool>("removeMean");
     QTest::addColumn<double>("firstValue");
@@ -265,14 +265,14 @@ void TestSpectra::constantInput_data()
     QTest::newRow("mean removed: every point 0") << true << 0.0;
 }
 
-void TestSpectra::constantInput()
+void TestFftCalculator::constantInput()
 {
     QFETCH(bool, removeMean);
     QFETCH(double, firstValue);
 
     const int n = 8192;
     const auto records = makeRecords(n, 2, [](int) { return 3.75; });
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     calc.compute(records.data(), n, 0, settingsFor(n, 2, removeMean, false), 1000.0, UNIT_SCALE, UNIT_SCALE, out);
 
@@ -282,7 +282,7 @@ void TestSpectra::constantInput()
         QVERIFY2(std::abs(valueAt(out, k)) < 1e-12, qPrintable(QString("bin %1").arg(k)));
 }
 
-void TestSpectra::columnAndScale_data()
+void TestFftCalculator::columnAndScale_data()
 {
     QTest::addColumn<int>("source");
     QTest::addColumn<int>("bpm");
@@ -302,7 +302,7 @@ void TestSpectra::columnAndScale_data()
     QTest::newRow("BPM2 current 4: word 31 unscaled") << 27 << 1 << 31 << 1.0;
 }
 
-void TestSpectra::columnAndScale()
+void TestFftCalculator::columnAndScale()
 {
     QFETCH(int, source);
     QFETCH(int, bpm);
@@ -314,10 +314,10 @@ void TestSpectra::columnAndScale()
     const int n = 1024;
     const auto records = makeRecords(n, word, sine(1.0, 40, n));
 
-    QCOMPARE(SpectrumCalculator::column(source, bpm), word);
-    QCOMPARE(SpectrumCalculator::scaleFactor(word, scaleX, scaleY), scale);
+    QCOMPARE(FftCalculator::column(source, bpm), word);
+    QCOMPARE(FftCalculator::scaleFactor(word, scaleX, scaleY), scale);
 
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     calc.compute(records.data(), n, bpm, settingsFor(n, source, true, false), 1000.0, scaleX, scaleY, out);
 
@@ -327,10 +327,10 @@ void TestSpectra::columnAndScale()
     QVERIFY(std::abs(valueAt(out, 41)) < 1e-9);
 }
 
-void TestSpectra::lastCumulativePoint()
+void TestFftCalculator::lastCumulativePoint()
 {
     const int n = 8192;
-    SpectrumCalculator calc;
+    FftCalculator calc;
 
     // Two bin-centred sines: the last point is the signal's RMS.
     {
@@ -364,7 +364,7 @@ void TestSpectra::lastCumulativePoint()
     }
 }
 
-void TestSpectra::usesNewestRecords()
+void TestFftCalculator::usesNewestRecords()
 {
     // Older records hold a different sine; only the newest N count.
     const int count = 10000;
@@ -372,7 +372,7 @@ void TestSpectra::usesNewestRecords()
     const auto records = makeRecords(count, 1, [&](int i) {
         return i < count - n ? 50.0 * std::sin(2.0 * PI * 7 * i / n) : 0.5 * std::sin(2.0 * PI * 9 * i / n);
     });
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     calc.compute(records.data(), count, 0, settingsFor(n, 1, false, false), 1000.0, UNIT_SCALE, UNIT_SCALE, out);
     QCOMPARE(out.size(), n / 2 + 1);
@@ -380,7 +380,7 @@ void TestSpectra::usesNewestRecords()
     QVERIFY(std::abs(valueAt(out, 7)) < 1e-9);
 }
 
-void TestSpectra::lengthAboveRecords_data()
+void TestFftCalculator::lengthAboveRecords_data()
 {
     QTest::addColumn<int>("records");
     QTest::addColumn<bool>("cumulative");
@@ -391,14 +391,14 @@ void TestSpectra::lengthAboveRecords_data()
     QTest::newRow("N 8192 over 3000 records, plain") << 3000 << false;
 }
 
-void TestSpectra::lengthAboveRecords()
+void TestFftCalculator::lengthAboveRecords()
 {
     QFETCH(int, records);
     QFETCH(bool, cumulative);
 
     // Exactly `records` on the heap: a read past the block shows under the address sanitizer.
     const auto block = makeRecords(records, 24, sine(0.8, 50, records));
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     calc.compute(block.data(), records, 0, settingsFor(8192, 24, false, cumulative), 1000.0, UNIT_SCALE,
                  UNIT_SCALE, out);
@@ -419,7 +419,7 @@ void TestSpectra::lengthAboveRecords()
     QCOMPARE(calc.plannedLength(), records);
 }
 
-void TestSpectra::emptyWhenNothingSound_data()
+void TestFftCalculator::emptyWhenNothingSound_data()
 {
     QTest::addColumn<int>("records");
     QTest::addColumn<int>("length");
@@ -440,7 +440,7 @@ void TestSpectra::emptyWhenNothingSound_data()
     QTest::newRow("negative column") << 2048 << 1024 << -1 << 0 << 1000.0 << false;
 }
 
-void TestSpectra::emptyWhenNothingSound()
+void TestFftCalculator::emptyWhenNothingSound()
 {
     QFETCH(int, records);
     QFETCH(int, length);
@@ -450,7 +450,7 @@ void TestSpectra::emptyWhenNothingSound()
     QFETCH(bool, cumulative);
 
     const auto block = makeRecords(records, 1, sine(1.0, 5, 64));
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     out.add(QCPGraphData(1.0, 2.0));  // last tick's spectrum must go
     calc.compute(block.data(), records, bpm, settingsFor(length, source, false, cumulative), sampFreq, UNIT_SCALE,
@@ -458,10 +458,10 @@ void TestSpectra::emptyWhenNothingSound()
     QVERIFY(out.isEmpty());
 }
 
-void TestSpectra::lengthOfOne()
+void TestFftCalculator::lengthOfOne()
 {
     const auto block = makeRecords(16, 1, [](int i) { return 0.5 * i; });
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCPGraphDataContainer out;
     calc.compute(block.data(), 16, 0, settingsFor(1, 1, false, false), 1000.0, UNIT_SCALE, UNIT_SCALE, out);
     QCOMPARE(out.size(), 1);
@@ -472,10 +472,10 @@ void TestSpectra::lengthOfOne()
     QVERIFY(out.isEmpty());
 }
 
-void TestSpectra::lengthChangeReplans()
+void TestFftCalculator::lengthChangeReplans()
 {
     const auto block = makeRecords(8192, 0, sine(1.0, 8, 64));
-    SpectrumCalculator calc;
+    FftCalculator calc;
     QCOMPARE(calc.plannedLength(), 0);
 
     for (int length : {8192, 64, 64, 8192, 128}) {
@@ -490,7 +490,7 @@ void TestSpectra::lengthChangeReplans()
     }
 }
 
-void TestSpectra::realFftSizes_data()
+void TestFftCalculator::realFftSizes_data()
 {
     QTest::addColumn<int>("n");
     QTest::addColumn<int>("size");
@@ -505,7 +505,7 @@ void TestSpectra::realFftSizes_data()
     QTest::newRow("-8") << -8 << 0 << 0;
 }
 
-void TestSpectra::realFftSizes()
+void TestFftCalculator::realFftSizes()
 {
     QFETCH(int, n);
     QFETCH(int, size);
@@ -525,7 +525,7 @@ void TestSpectra::realFftSizes()
     }
 }
 
-void TestSpectra::realFftBitReverse()
+void TestFftCalculator::realFftBitReverse()
 {
     RealFft fft(8);
     const int expected[8] = {0, 4, 2, 6, 1, 5, 3, 7};
@@ -536,7 +536,7 @@ void TestSpectra::realFftBitReverse()
     QCOMPARE(two.bitReverse(1), 1);
 }
 
-void TestSpectra::realFftTransformMatchesDft()
+void TestFftCalculator::realFftTransformMatchesDft()
 {
     for (int n : {2, 4, 16, 256}) {
         std::mt19937 gen(static_cast<unsigned>(n));
@@ -569,7 +569,7 @@ void TestSpectra::realFftTransformMatchesDft()
     }
 }
 
-void TestSpectra::realFftMagnitudeOfRealSignal()
+void TestFftCalculator::realFftMagnitudeOfRealSignal()
 {
     // 2N real samples packed as N complex ones: magnitudes of bins 1 to N-1.
     const int n = 32;
@@ -598,5 +598,5 @@ void TestSpectra::realFftMagnitudeOfRealSignal()
     QVERIFY(std::abs(fft.magnitude(6)) < 1e-3f);
 }
 
-QTEST_GUILESS_MAIN(TestSpectra)
-#include "tst_spectra.moc"
+QTEST_GUILESS_MAIN(TestFftCalculator)
+#include "tst_fftcalculator.moc"
