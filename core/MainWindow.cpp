@@ -6,7 +6,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "DialogLogin.h"
 #include "Globals.h"
+#include "HeartBeat.h"
 #include "GraphFrame.h"
 #include "MailboxComm.h"
 #include "MainWindowRules.h"
@@ -71,6 +73,7 @@ MainWindow::MainWindow(QWidget* parent)
     // window listened; this emission runs here, on the GUI thread.
     MAILBOX_COMM->announceZentrims();
 
+    // The level the heartbeat panel read while it was built.
     handleUserLevelChange(USER_LEVEL);
 }
 
@@ -81,6 +84,10 @@ MainWindow::~MainWindow()
 
 void MainWindow::connectLoginSignals()
 {
+    connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
+    connect(heartbeat, &HeartBeat::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(heartbeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
 }
 
 void MainWindow::createWidgets()
@@ -89,6 +96,9 @@ void MainWindow::createWidgets()
     graphXY2 = new WidgetGraphXY(1, this);
     graphFFT = new WidgetGraphFFT(this, 2);
     feedbackControl = new WidgetFeedbackControl(this);
+    // Reads the level from the library while it is built, before any level
+    // connection exists.
+    heartbeat = new HeartBeat(this);
     graphCurrents1 = new WidgetGraphCurrents(this, 4);
     graphCurrents2 = new WidgetGraphCurrents(this, 4);
     graphDAC = new WidgetGraphCurrents(this, 4);
@@ -132,6 +142,7 @@ void MainWindow::layoutDocks()
     m_dockFFT->setMaximumHeight(height() * 3 / 4);
 
     m_controlTabs->addTab(feedbackControl, tr("Feedback"));
+    m_controlLayout->addWidget(heartbeat);
     m_controlLayout->addWidget(m_controlTabs);
     m_controlInner->setLayout(m_controlLayout);
     m_dockControl->setWidget(m_controlInner);
@@ -212,6 +223,7 @@ void MainWindow::initPidWidgets()
 {
     feedbackControl->confChanged(MAILBOX_COMM->getPIDconf());
     feedbackControl->updateXYfields();
+    heartbeat->updateHeartbeat(MAILBOX_COMM->pidStatus());
 }
 
 void MainWindow::setupGraphFFT()
@@ -281,7 +293,15 @@ void MainWindow::showROCwindow() {}
 void MainWindow::showRockCurve3D() {}
 void MainWindow::showPicoWindow() {}
 void MainWindow::showSaveDataWindow() {}
-void MainWindow::showLoginDialog() {}
+void MainWindow::showLoginDialog()
+{
+    if (!DIALOG_LOGIN)
+        return;
+    DIALOG_LOGIN->clearFields();
+    // Re-runs the gated windows with the current level.
+    DIALOG_LOGIN->updateLevel();
+    DIALOG_LOGIN->show();
+}
 void MainWindow::showAboutDialog() {}
 
 void MainWindow::Exit()

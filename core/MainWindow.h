@@ -5,6 +5,7 @@
 
 #include "QsLogWindow.h"
 
+class HeartBeat;
 class QDockWidget;
 class QHBoxLayout;
 class QTabWidget;
@@ -82,6 +83,7 @@ private:
     WidgetGraphXY* graphXY2 = nullptr;
     WidgetGraphFFT* graphFFT = nullptr;
     WidgetFeedbackControl* feedbackControl = nullptr;
+    HeartBeat* heartbeat = nullptr;
     WidgetGraphCurrents* graphCurrents1 = nullptr;
     WidgetGraphCurrents* graphCurrents2 = nullptr;
     WidgetGraphCurrents* graphDAC = nullptr;

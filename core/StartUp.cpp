@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "ConfigSettings.h"
+#include "DialogLogin.h"
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
@@ -102,6 +103,10 @@ int run(int& argc, char** argv, const Options& options)
     if (styleSheet.open(QIODevice::ReadOnly))
         app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
 
+    // A child of the window: it goes with the window at the end of this frame.
+    DIALOG_LOGIN = new DialogLogin(&window);
+    DIALOG_LOGIN->initConnections();
+
     QTimer displayTimer;
     displayTimer.setInterval(1000);
     QObject::connect(&displayTimer, &QTimer::timeout, UPDATER, &Updater::updateGraphs);
@@ -124,6 +129,7 @@ int run(int& argc, char** argv, const Options& options)
     // The objects behind these die with this frame.
     CONFIG_SETTINGS = nullptr;
     UPDATER = nullptr;
+    DIALOG_LOGIN = nullptr;
     return result;
 }
 

@@ -705,7 +705,8 @@ private slots:
         QFETCH(bool, measurements);
         QFETCH(bool, manualOutput);
 
-        USER_LEVEL = startLevel;
+        // The heartbeat panel reads the start level from the library.
+        SimControl::setLockStatus(startLevel);
         MainWindow window;
         for (int level : reported)
             QVERIFY(QMetaObject::invokeMethod(&window, "handleUserLevelChange", Q_ARG(int, level)));

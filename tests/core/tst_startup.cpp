@@ -11,6 +11,7 @@
 #include <functional>
 
 #include "ConfigSettings.h"
+#include "DialogLogin.h"
 #include "Globals.h"
 #include "MainWindow.h"
 #include "Prompts.h"
@@ -229,6 +230,26 @@ private slots:
         QCOMPARE(QsLogging::Logger::instance().level(), QsLogging::Trace);
         QVERIFY(r.startedLoggerShown);
         QCOMPARE(r.funcGenOffAfter, 1);
+    }
+
+    void loginDialogIsWiredToTheWindow()
+    {
+        bool childOfWindow = false;
+        bool levelReachesMenu = false;
+        runProgram(m_dir.filePath("login.ini"), {}, [&] {
+            MainWindow* window = findMainWindow();
+            childOfWindow = DIALOG_LOGIN && DIALOG_LOGIN->parentWidget() == window && !DIALOG_LOGIN->isVisible();
+            if (DIALOG_LOGIN) {
+                // A level announced by the dialog reaches the menu gating.
+                USER_LEVEL = -1;
+                DIALOG_LOGIN->updateLevel();
+                levelReachesMenu = !window->findChild<QAction*>("actionManual_Output_Control")->isEnabled();
+            }
+            QCoreApplication::quit();
+        });
+        QVERIFY(childOfWindow);
+        QVERIFY(levelReachesMenu);
+        QVERIFY(DIALOG_LOGIN == nullptr);
     }
 
 private:

@@ -1,0 +1,39 @@
+#pragma once
+// The feedback status panel at the top of the "Control" dock: shows the status
+// the device link polled, switches the feedback on or off, resets the
+// controller, and re-reads the user level once a second.
+#include <QWidget>
+
+#include "Globals.h"
+
+namespace Ui {
+class HeartBeat;
+}
+
+class HeartBeat : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit HeartBeat(QWidget* parent = nullptr);
+    ~HeartBeat() override;
+
+signals:
+    void userLevelChanged(int level);
+
+public slots:
+    void checkUserLevel();
+    void updateHeartbeat(PID_Status_Type PID_Status);
+
+private slots:
+    void fdbkStatusChanged();
+    void refreshFields();
+    void resetPIDControllerPressed();
+
+private:
+    void updateFeedbackButton();
+
+    Ui::HeartBeat* ui = nullptr;
+    // The value last sent to the feedback enable; only a toggle of the button changes it.
+    bool m_feedbackEnabled = false;
+};
