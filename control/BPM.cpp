@@ -71,7 +71,6 @@ BPM::BPM(QWidget* parent)
     changeBPMorient(ui->BPMorientation->currentText());
     connect(ui->BPMorientation, &QComboBox::currentTextChanged, this, &BPM::changeBPMorient);
     checkConfiguration();
-    m_hvEnabled = false;
     connect(ui->enableHVbutton, &QPushButton::released, this, &BPM::HVenable);
     connect(ui->setHVbutton, &QPushButton::released, this, &BPM::HVsetV);
     for (QComboBox* box : {ui->BPM90_top, ui->BPM90_right, ui->BPM90_bottom, ui->BPM90_left, ui->BPM45_top,
@@ -198,6 +197,6 @@ void BPM::HVsetV()
 
 void BPM::checkConfiguration()
 {
-    // A combo box without a selection would be sent as channel 255: as invalid as a channel used twice.
+    // An electrode without a channel is as wrong as a channel used twice.
     ui->textInvalidConf->setVisible(BeamlineConfRules::isInvalid(channelMap()));
 }

@@ -154,11 +154,12 @@ void WindowBeamlineConf::refreshFields()
 {
     if (!UPDATER)
         return;
+    using BeamlineConfRules::HV_STATE_BITS;
     const ZentrimStatus& first = UPDATER->zentrimStatus(0);
-    updateBPMhvStatus(first.hvStatus() & BeamlineConfRules::HV_STATE_BITS, 0, first.hvVoltage(), first.hvCurrent());
+    updateBPMhvStatus(first.hvStatus() & HV_STATE_BITS, 0, first.hvVoltage(), first.hvCurrent());
     // BPM 2's readout stands still while its box is not on screen.
     if (ui->boxBPM2->isVisible()) {
         const ZentrimStatus& second = UPDATER->zentrimStatus(1);
-        updateBPMhvStatus(second.hvStatus() & BeamlineConfRules::HV_STATE_BITS, 1, second.hvVoltage(), second.hvCurrent());
+        updateBPMhvStatus(second.hvStatus() & HV_STATE_BITS, 1, second.hvVoltage(), second.hvCurrent());
     }
 }

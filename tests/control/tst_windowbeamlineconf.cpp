@@ -183,21 +183,28 @@ private slots:
     {
         QTest::addColumn<bool>("present0");
         QTest::addColumn<bool>("present1");
+        QTest::addColumn<bool>("callFails");
 
-        QTest::newRow("both") << true << true;
-        QTest::newRow("BPM1 only") << true << false;
-        QTest::newRow("BPM2 only") << false << true;
-        QTest::newRow("none") << false << false;
+        QTest::newRow("both") << true << true << false;
+        QTest::newRow("BPM1 only") << true << false << false;
+        QTest::newRow("BPM2 only") << false << true << false;
+        QTest::newRow("none") << false << false << false;
+        QTest::newRow("a failed call reads as none") << false << false << true;
     }
 
     void presence()
     {
         QFETCH(bool, present0);
         QFETCH(bool, present1);
+        QFETCH(bool, callFails);
 
         WindowBeamlineConf dialog;
-        SimControl::setZentrimPresent(0, present0);
-        SimControl::setZentrimPresent(1, present1);
+        if (callFails)
+            SimControl::failCall("getZentrims");
+        else {
+            SimControl::setZentrimPresent(0, present0);
+            SimControl::setZentrimPresent(1, present1);
+        }
         // The mask is not looked at; the library's answer is.
         dialog.nr_zentrims_changed(3);
         for (int bpm = 0; bpm < 2; ++bpm) {

@@ -225,6 +225,7 @@ private slots:
 
     void cleanup()
     {
+        DIALOG_LOGIN = nullptr;
         CONFIG_SETTINGS = nullptr;
         UPDATER = nullptr;
         MAILBOX_COMM = nullptr;
