@@ -19,6 +19,7 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowBeamlineConf.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -85,8 +86,10 @@ MainWindow::~MainWindow()
 void MainWindow::connectLoginSignals()
 {
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, m_beamlineConf, &WindowBeamlineConf::checkUserLevel);
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
     connect(heartbeat, &HeartBeat::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(heartbeat, &HeartBeat::userLevelChanged, m_beamlineConf, &WindowBeamlineConf::checkUserLevel);
     connect(heartbeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
 }
 
@@ -126,6 +129,9 @@ void MainWindow::createWidgets()
     graphPosX = new WidgetGraphPos(this, 0, 2);
     graphPosY = new WidgetGraphPos(this, 1, 2);
     graphInt = new WidgetGraphInt(this, 2);
+
+    // The persistent dialogs; their timers run from here on, shown or not.
+    m_beamlineConf = new WindowBeamlineConf(this);
 }
 
 void MainWindow::layoutDocks()
@@ -173,6 +179,7 @@ void MainWindow::connectMenuActions()
     connect(ui->actionFrequency_Analysis, &QAction::triggered, this, &MainWindow::showFrequencyAnalysisWindow);
 
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, this, &MainWindow::nr_zentrims_changed);
+    connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, m_beamlineConf, &WindowBeamlineConf::nr_zentrims_changed);
 }
 
 QDockWidget* MainWindow::addTabDock(const QString& title, QWidget* content, QDockWidget* dock)
@@ -284,8 +291,13 @@ void MainWindow::nr_zentrims_changed(int)
     ui->actionPico_Amp->setVisible(present.bpm1 || present.bpm2);
 }
 
+void MainWindow::showBeamlineConf()
+{
+    if (m_beamlineConf)
+        m_beamlineConf->showAndRefresh();
+}
+
 // These entries open nothing yet.
-void MainWindow::showBeamlineConf() {}
 void MainWindow::showSFPinfo() {}
 void MainWindow::showPIDparams() {}
 void MainWindow::showRockCurve() {}

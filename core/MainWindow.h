@@ -2,6 +2,7 @@
 // The operator's one window: every live graph in its docks, the control dock,
 // and the menus that open the tool windows.
 #include <QMainWindow>
+#include <QPointer>
 
 #include "QsLogWindow.h"
 
@@ -16,6 +17,7 @@ class WidgetGraphFFT;
 class WidgetGraphInt;
 class WidgetGraphPos;
 class WidgetGraphXY;
+class WindowBeamlineConf;
 
 namespace Ui {
 class MainWindow;
@@ -102,4 +104,7 @@ private:
     WidgetGraphPos* graphPosX = nullptr;
     WidgetGraphPos* graphPosY = nullptr;
     WidgetGraphInt* graphInt = nullptr;
+
+    // Guarded: clears itself should the dialog be destroyed first.
+    QPointer<WindowBeamlineConf> m_beamlineConf;
 };

@@ -3,12 +3,19 @@
 #include <algorithm>
 
 #include "Picoammeter.h"
+#include "PlantConstants.h"
 
-void BpmReadout::reset()
+void BpmReadout::reset(int bpm)
 {
-    m_orient = ORIENT_90;
-    for (uint8_t e = 0; e < 4; ++e)
-        m_map[e] = e;
+    const uint8_t* wired = PlantConstants::WIRED_CHANNEL[bpm];
+    setWiring(PlantConstants::WIRED_ORIENT[bpm], wired[Top], wired[Right], wired[Bottom], wired[Left]);
+    m_orient = m_wiredOrient;
+    std::copy(m_wired, m_wired + 4, m_map);
+}
+
+bool BpmReadout::validMap(uint8_t top, uint8_t right, uint8_t bottom, uint8_t left)
+{
+    return top <= 3 && right <= 3 && bottom <= 3 && left <= 3;
 }
 
 bool BpmReadout::setOrientation(uint8_t orient)
@@ -21,7 +28,7 @@ bool BpmReadout::setOrientation(uint8_t orient)
 
 bool BpmReadout::setChannelMap(uint8_t top, uint8_t right, uint8_t bottom, uint8_t left)
 {
-    if (top > 3 || right > 3 || bottom > 3 || left > 3)
+    if (!validMap(top, right, bottom, left))
         return false;
     m_map[Top] = top;
     m_map[Right] = right;
@@ -30,10 +37,22 @@ bool BpmReadout::setChannelMap(uint8_t top, uint8_t right, uint8_t bottom, uint8
     return true;
 }
 
+bool BpmReadout::setWiring(uint8_t orient, uint8_t top, uint8_t right, uint8_t bottom, uint8_t left)
+{
+    if ((orient != ORIENT_45 && orient != ORIENT_90) || !validMap(top, right, bottom, left))
+        return false;
+    m_wiredOrient = orient;
+    m_wired[Top] = top;
+    m_wired[Right] = right;
+    m_wired[Bottom] = bottom;
+    m_wired[Left] = left;
+    return true;
+}
+
 void BpmReadout::electrodeCurrents(double x, double y, double intensity, double out[4]) const
 {
     const double quarter = intensity / 4.0;
-    if (m_orient == ORIENT_90) {
+    if (m_wiredOrient == ORIENT_90) {
         // Electrodes on the axes.
         out[Top] = quarter * (1.0 + y);
         out[Bottom] = quarter * (1.0 - y);
@@ -56,18 +75,19 @@ BpmReading BpmReadout::read(double x, double y, double intensity, const Picoamme
     BpmReading r;
     double electrode[4];
     electrodeCurrents(x, y, intensity, electrode);
-    // A channel wired to two electrodes carries both currents.
+    // A channel cabled to two electrodes carries both currents.
     double input[4] = {0.0, 0.0, 0.0, 0.0};
     for (int e = 0; e < 4; ++e)
-        input[m_map[e]] += electrode[e];
+        input[m_wired[e]] += electrode[e];
     for (int c = 0; c < 4; ++c) {
         r.current[c] = pico.convert(input[c]);
         r.intensity += r.current[c];
     }
 
-    // The controller reads each electrode from the channel the map names.
-    double t = r.current[m_map[Top]], rt = r.current[m_map[Right]];
-    double b = r.current[m_map[Bottom]], l = r.current[m_map[Left]];
+    // The controller takes each electrode from the channel its configured map
+    // names, and combines them by the configured orientation.
+    const double t = r.current[m_map[Top]], rt = r.current[m_map[Right]];
+    const double b = r.current[m_map[Bottom]], l = r.current[m_map[Left]];
     auto ratio = [](double num, double den) { return den > 0.0 ? num / den : 0.0; };
     if (m_orient == ORIENT_90) {
         r.raw[0] = ratio(rt - l, rt + l);

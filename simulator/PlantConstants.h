@@ -24,6 +24,15 @@ inline constexpr double INTENSITY_SIGMA_V = 0.4;
 // A normalised current difference of 1 is this far from the centre.
 inline constexpr double BPM_PHYSICAL_SCALE_UM = 1000.0;
 
+// ---- monitor wiring ----------------------------------------------------------------
+// How each monitor is really built and cabled at the beamline; the program never
+// sets this. Orientation 1: electrodes on the axes (90°), 0: on the diagonals
+// (45°, top at the upper left). WIRED_CHANNEL[b] is the picoammeter channel
+// cabled to the top, right, bottom and left electrode. The controller starts
+// configured to match, as if the program had sent this before.
+inline constexpr uint8_t WIRED_ORIENT[2] = {1, 0};
+inline constexpr uint8_t WIRED_CHANNEL[2][4] = {{0, 1, 2, 3}, {1, 2, 3, 0}};
+
 // ---- disturbances (SimControl::setDisturbances(false) turns all of them off) ----
 inline constexpr double POSITION_NOISE_UM = 0.2;        // white, rms, per monitor and axis
 inline constexpr double INTENSITY_NOISE_RELATIVE = 0.002;  // white, rms

@@ -85,6 +85,18 @@ void setZentrimPresent(int device, bool present)
     });
 }
 
+bool setWiring(int bpm, int orient, int top, int right, int bottom, int left)
+{
+    auto fits = [](int v, int last) { return v >= 0 && v <= last; };
+    if (!validDevice(bpm) || !fits(orient, 1) || !fits(top, 3) || !fits(right, 3) || !fits(bottom, 3) ||
+        !fits(left, 3))
+        return false;
+    return locked([&](SimulatedController& sim) {
+        return sim.readout(bpm).setWiring(uint8_t(orient), uint8_t(top), uint8_t(right), uint8_t(bottom),
+                                          uint8_t(left));
+    });
+}
+
 void failCall(const std::string& function, int result)
 {
     locked([&](SimulatedController& sim) { sim.calls().failCall(function, result); });

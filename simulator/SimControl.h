@@ -30,6 +30,12 @@ void clearSfpPort(int port);
 // A picoammeter that is absent fails getZentrims' flag and its device's open (ENOENT).
 void setZentrimPresent(int device, bool present);
 
+// ---- the beamline's cabling, which the program never sets ---------------------
+// The monitor's real orientation (1 90°, 0 45°) and the picoammeter channel cabled
+// to its top, right, bottom and left electrode; reset() restores the plant's.
+// Out-of-range values change nothing and give false.
+bool setWiring(int bpm, int orient, int top, int right, int bottom, int left);
+
 // ---- failures ----------------------------------------------------------------
 // Every later call of the named library function returns `result` without effect.
 void failCall(const std::string& function, int result = -1);

@@ -100,7 +100,7 @@ void SimulatedController::startState()
 
     m_beam.reset(m_internalHz, m_outputs);
     for (int b = 0; b < 2; ++b) {
-        m_readout[b].reset();
+        m_readout[b].reset(b);
         m_pico[b].reset(0.0);
         m_reading[b] = BpmReading();
     }

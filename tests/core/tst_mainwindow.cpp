@@ -6,6 +6,7 @@
 #include <QDockWidget>
 #include <QEventLoop>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,8 +22,11 @@
 
 #include <qcustomplot.h>
 
+#include "BPM.h"
 #include "ConfigSettings.h"
+#include "DialogLogin.h"
 #include "Globals.h"
+#include "HeartBeat.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
 #include "MainWindowRules.h"
@@ -34,7 +38,9 @@
 #include "WidgetGraphFFT.h"
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
+#include "WidgetFeedbackControl.h"
 #include "WidgetGraphXY.h"
+#include "WindowBeamlineConf.h"
 
 namespace {
 
@@ -125,6 +131,54 @@ QList<WidgetGraphXY*> scattersOf(const MainWindow& window)
     return scatters;
 }
 
+// The receivers of one signal, in the order the main window connects them. Each
+// is named by what it visibly changes; add a receiver's name at its place here
+// and a watch on what it changes in the tests below.
+const QStringList LEVEL_RECEIVERS{"feedback control", "beamline configuration", "main window"};
+const QStringList PRESENCE_RECEIVERS{"main window", "beamline configuration"};
+
+// Records, during one emission, which watched receiver reacted and in what order:
+// a widget enabled or disabled, an action enabled or disabled, a widget shown or hidden.
+class ReactionLog : public QObject
+{
+public:
+    void watchEnabled(QWidget* widget, const QString& name) { watch(widget, name, {QEvent::EnabledChange}); }
+    void watchShown(QWidget* widget, const QString& name)
+    {
+        watch(widget, name, {QEvent::ShowToParent, QEvent::HideToParent});
+    }
+    void watchAction(QAction* action, const QString& name)
+    {
+        connect(action, &QAction::enabledChanged, this, [this, name] { note(name); });
+    }
+
+    QStringList order;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (m_events.value(watched).contains(event->type()))
+            note(m_names.value(watched));
+        return false;
+    }
+
+private:
+    void watch(QObject* object, const QString& name, const QList<QEvent::Type>& types)
+    {
+        m_names[object] = name;
+        m_events[object] = types;
+        object->installEventFilter(this);
+    }
+    void note(const QString& name)
+    {
+        if (order.isEmpty() || order.last() != name)
+            order << name;
+    }
+
+    QHash<QObject*, QString> m_names;
+    QHash<QObject*, QList<QEvent::Type>> m_events;
+};
+
 bool near(double actual, double expected)
 {
     return qAbs(actual - expected) <= 1e-9 * qMax(1.0, qAbs(expected));
@@ -171,6 +225,7 @@ private slots:
 
     void cleanup()
     {
+        DIALOG_LOGIN = nullptr;
         CONFIG_SETTINGS = nullptr;
         UPDATER = nullptr;
         MAILBOX_COMM = nullptr;
@@ -719,6 +774,92 @@ private slots:
         QVERIFY(action(window, "actionFrequency_Analysis")->isEnabled());
         QVERIFY(action(window, "action_Save_Data")->isEnabled());
         QVERIFY(action(window, "action_Beamline_Settings")->isEnabled());
+    }
+
+    void beamlineEntryOpensTheOneDialog()
+    {
+        m_config->setOrient(1, 0);
+        m_config->setScaleX(0, 640.0);
+        // The heartbeat panel reads the level from the library while the window is built.
+        SimControl::setLockStatus(USER_LEVEL_ADMIN);
+        MainWindow window;
+        auto* dialog = window.findChild<WindowBeamlineConf*>();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->parent(), &window);
+        QVERIFY(!dialog->isVisible());
+
+        action(window, "action_Beamline_Settings")->trigger();
+        QVERIFY(dialog->isVisible());
+        BPM* box = dialog->findChild<BPM*>("boxBPM1");
+        double x = 0, y = 0;
+        box->getScaling(&x, &y);
+        QCOMPARE(x, 640.0);
+        QVERIFY(box->isEnabled());
+
+        // Closed with edits unsaved, then opened again: the same dialog, reloaded.
+        box->setScaling(5.0, 5.0);
+        dialog->reject();
+        action(window, "action_Beamline_Settings")->trigger();
+        QCOMPARE(window.findChildren<WindowBeamlineConf*>().size(), 1);
+        QVERIFY(dialog->isVisible());
+        box->getScaling(&x, &y);
+        QCOMPARE(x, 640.0);
+    }
+
+    void levelSignalsReachTheirReceiversInOrder_data()
+    {
+        QTest::addColumn<bool>("fromLogin");
+
+        QTest::newRow("login dialog") << true;
+        QTest::newRow("heartbeat panel") << false;
+    }
+
+    void levelSignalsReachTheirReceiversInOrder()
+    {
+        QFETCH(bool, fromLogin);
+
+        MainWindow window;
+        DIALOG_LOGIN = new DialogLogin(&window);
+        DIALOG_LOGIN->initConnections();
+        auto* heartbeat = window.findChild<HeartBeat*>();
+        QVERIFY(heartbeat);
+        auto announce = [&](int level) {
+            USER_LEVEL = level;
+            if (fromLogin)
+                emit DIALOG_LOGIN->userLevelChanged(level);
+            else
+                emit heartbeat->userLevelChanged(level);
+        };
+        // Admin first, so that going to cruise changes every receiver's controls.
+        announce(USER_LEVEL_ADMIN);
+
+        ReactionLog log;
+        log.watchEnabled(window.findChild<WidgetFeedbackControl*>(), "feedback control");
+        log.watchEnabled(window.findChild<WindowBeamlineConf*>()->findChild<BPM*>("boxBPM1"),
+                         "beamline configuration");
+        log.watchAction(action(window, "actionManual_Output_Control"), "main window");
+        announce(USER_LEVEL_CRUISE);
+        DIALOG_LOGIN = nullptr;
+
+        QCOMPARE(log.order, LEVEL_RECEIVERS);
+    }
+
+    void presenceReachesItsReceiversInOrder()
+    {
+        MainWindow window;
+        const QList<WidgetGraphXY*> scatters = scattersOf(window);
+        QCOMPARE(scatters.size(), 2);
+        BPM* secondBox = window.findChild<WindowBeamlineConf*>()->findChild<BPM*>("boxBPM2");
+        QVERIFY(!scatters[1]->isHidden() && !secondBox->isHidden());
+
+        ReactionLog log;
+        log.watchShown(scatters[1], "main window");
+        log.watchShown(secondBox, "beamline configuration");
+        SimControl::setZentrimPresent(1, false);
+        emit MAILBOX_COMM->nrZentrimsChanged(1);
+
+        QCOMPARE(log.order, PRESENCE_RECEIVERS);
+        QVERIFY(scatters[1]->isHidden() && secondBox->isHidden());
     }
 
 private:

@@ -1,5 +1,7 @@
-// The driver's devices and the picoammeters behind them: electrode currents by
-// orientation and channel map, ranges, high voltage, presence and POSIX errors.
+// The driver's devices and the picoammeters behind them: electrode currents by the
+// monitors' cabling, positions by the configured orientation and channel map,
+// ranges, high voltage, presence and POSIX errors.
+#include <QSettings>
 #include <QtTest>
 
 #include <cerrno>
@@ -33,6 +35,44 @@ ZentrimCurrentSample readSample(int device)
     return sample;
 }
 
+// What each picoammeter channel carries: the electrode currents of a monitor of
+// this orientation, at the true position and intensity, by its cabling.
+void expectedChannelCurrents(int bpm, int orient, const QVector<int>& cabling, double channel[4])
+{
+    const double x = SimTest::raw(SimControl::truePosition(bpm, 0));
+    const double y = SimTest::raw(SimControl::truePosition(bpm, 1));
+    const double quarter = SimControl::trueIntensity(bpm) / 4.0;
+    double electrode[4];  // top, right, bottom, left
+    if (orient == 1) {
+        electrode[0] = quarter * (1 + y);
+        electrode[1] = quarter * (1 + x);
+        electrode[2] = quarter * (1 - y);
+        electrode[3] = quarter * (1 - x);
+    } else {  // top upper left, right upper right, bottom lower right, left lower left
+        electrode[0] = quarter * (1 - x + y);
+        electrode[1] = quarter * (1 + x + y);
+        electrode[2] = quarter * (1 + x - y);
+        electrode[3] = quarter * (1 - x - y);
+    }
+    for (int c = 0; c < 4; ++c)
+        channel[c] = 0.0;
+    for (int e = 0; e < 4; ++e)
+        channel[cabling[e]] += electrode[e];
+}
+
+// The normalised differences of the channel currents by an orientation and map.
+void decode(int orient, const QVector<int>& map, const double* current, double& rawX, double& rawY)
+{
+    const double t = current[map[0]], rt = current[map[1]], b = current[map[2]], l = current[map[3]];
+    if (orient == 1) {
+        rawX = (rt - l) / (rt + l);
+        rawY = (t - b) / (t + b);
+    } else {
+        rawX = (rt + b - t - l) / (t + rt + b + l);
+        rawY = (t + rt - b - l) / (t + rt + b + l);
+    }
+}
+
 }  // namespace
 
 class TestDevices : public QObject
@@ -42,74 +82,163 @@ class TestDevices : public QObject
 private slots:
     void init() { SimTest::start(); }
 
-    void currentsFollowOrientationAndChannelMap_data()
+    void currentsFollowTheWiring_data()
     {
         QTest::addColumn<int>("bpm");
         QTest::addColumn<int>("orient");
         QTest::addColumn<QVector<int>>("map");  // top, right, bottom, left
-        QTest::newRow("BPM1 90 degrees, straight map") << 0 << 1 << QVector<int>{0, 1, 2, 3};
-        QTest::newRow("BPM1 90 degrees, reversed map") << 0 << 1 << QVector<int>{3, 2, 1, 0};
-        QTest::newRow("BPM1 45 degrees, straight map") << 0 << 0 << QVector<int>{0, 1, 2, 3};
-        QTest::newRow("BPM2 45 degrees, shuffled map") << 1 << 0 << QVector<int>{1, 3, 0, 2};
-        QTest::newRow("BPM2 90 degrees, shuffled map") << 1 << 1 << QVector<int>{2, 0, 3, 1};
+        QTest::newRow("BPM1 90 degrees, straight cabling") << 0 << 1 << QVector<int>{0, 1, 2, 3};
+        QTest::newRow("BPM1 90 degrees, reversed cabling") << 0 << 1 << QVector<int>{3, 2, 1, 0};
+        QTest::newRow("BPM1 45 degrees, straight cabling") << 0 << 0 << QVector<int>{0, 1, 2, 3};
+        QTest::newRow("BPM2 45 degrees, shuffled cabling") << 1 << 0 << QVector<int>{1, 3, 0, 2};
+        QTest::newRow("BPM2 90 degrees, shuffled cabling") << 1 << 1 << QVector<int>{2, 0, 3, 1};
     }
 
-    void currentsFollowOrientationAndChannelMap()
+    // Configured to match the cabling, the controller reads the true position.
+    void currentsFollowTheWiring()
     {
         QFETCH(int, bpm);
         QFETCH(int, orient);
         QFETCH(QVector<int>, map);
+        QVERIFY(SimControl::setWiring(bpm, orient, map[0], map[1], map[2], map[3]));
         QCOMPARE(setBPMorient(uint8_t(bpm), uint8_t(orient)), 0);
         QCOMPARE(setCrossBar(uint8_t(bpm), uint8_t(map[0]), uint8_t(map[1]), uint8_t(map[2]), uint8_t(map[3])), 0);
         QCOMPARE(setOutputMux(0), 0);
         QCOMPARE(SimTest::writeOutputs(5.5, 5.25, 5, 5), 0);  // right and up
         SimControl::step(0.2);
 
-        const double x = SimTest::raw(SimControl::truePosition(bpm, 0));
-        const double y = SimTest::raw(SimControl::truePosition(bpm, 1));
-        const double quarter = SimControl::trueIntensity(bpm) / 4.0;
-        double electrode[4];  // top, right, bottom, left
-        if (orient == 1) {
-            electrode[0] = quarter * (1 + y);
-            electrode[1] = quarter * (1 + x);
-            electrode[2] = quarter * (1 - y);
-            electrode[3] = quarter * (1 - x);
-        } else {  // top upper left, right upper right, bottom lower right, left lower left
-            electrode[0] = quarter * (1 - x + y);
-            electrode[1] = quarter * (1 + x + y);
-            electrode[2] = quarter * (1 + x - y);
-            electrode[3] = quarter * (1 - x - y);
-        }
         double channel[4];
-        for (int e = 0; e < 4; ++e)
-            channel[map[e]] = electrode[e];
+        expectedChannelCurrents(bpm, orient, map, channel);
 
         const DisplayRecord r = SimTest::newest(1).front();
         const ZentrimStatus status = readStatus(bpm);
         const ZentrimCurrentSample sample = readSample(bpm);
         const double lsb = RANGE_FULL_SCALE_A[1] / ADC_COUNTS_PER_FULL_SCALE;
+        const double* cur = r.word + (bpm == 0 ? DisplayRecord::BPM1_CURRENT0 : DisplayRecord::BPM2_CURRENT0);
         for (int c = 0; c < 4; ++c) {
-            const double inRecord = r.word[(bpm == 0 ? DisplayRecord::BPM1_CURRENT0 : DisplayRecord::BPM2_CURRENT0) + c];
-            QVERIFY2(std::fabs(inRecord - channel[c]) <= lsb, qPrintable(QString("channel %1").arg(c)));
-            QCOMPARE(status.channelCurrent(c), inRecord);
-            QCOMPARE(sample.channel(c), inRecord);
+            QVERIFY2(std::fabs(cur[c] - channel[c]) <= lsb, qPrintable(QString("channel %1").arg(c)));
+            QCOMPARE(status.channelCurrent(c), cur[c]);
+            QCOMPARE(sample.channel(c), cur[c]);
         }
 
         // The stream's raw positions are the normalised differences of these currents.
-        const double* cur = r.word + (bpm == 0 ? DisplayRecord::BPM1_CURRENT0 : DisplayRecord::BPM2_CURRENT0);
-        const double t = cur[map[0]], rt = cur[map[1]], b = cur[map[2]], l = cur[map[3]];
         double rawX, rawY;
-        if (orient == 1) {
-            rawX = (rt - l) / (rt + l);
-            rawY = (t - b) / (t + b);
-        } else {
-            rawX = (rt + b - t - l) / (t + rt + b + l);
-            rawY = (t + rt - b - l) / (t + rt + b + l);
-        }
+        decode(orient, map, cur, rawX, rawY);
         QVERIFY(std::fabs(r.word[4 * bpm] - rawX) < 1e-12);
         QVERIFY(std::fabs(r.word[4 * bpm + 1] - rawY) < 1e-12);
+        const double x = SimTest::raw(SimControl::truePosition(bpm, 0));
+        const double y = SimTest::raw(SimControl::truePosition(bpm, 1));
         QVERIFY(std::fabs(rawX - x) < 1e-4 && std::fabs(rawY - y) < 1e-4);
         QVERIFY(std::fabs(r.word[4 * bpm + 2] - (cur[0] + cur[1] + cur[2] + cur[3])) < 1e-15);
+    }
+
+    void configurationThatMissesTheWiring_data()
+    {
+        QTest::addColumn<int>("bpm");
+        QTest::addColumn<int>("wiredOrient");
+        QTest::addColumn<QVector<int>>("wired");
+        QTest::addColumn<int>("orient");
+        QTest::addColumn<QVector<int>>("map");
+        QTest::addColumn<double>("expectedX");  // in units of the true x and y: a x + b y
+        QTest::addColumn<double>("expectedXfromY");
+        QTest::addColumn<double>("expectedY");
+        QTest::addColumn<double>("expectedYfromX");
+        QTest::newRow("left and right swapped mirrors X")
+            << 0 << 1 << QVector<int>{0, 1, 2, 3} << 1 << QVector<int>{0, 3, 2, 1} << -1.0 << 0.0 << 1.0 << 0.0;
+        QTest::newRow("top and bottom swapped mirrors Y")
+            << 1 << 1 << QVector<int>{2, 0, 3, 1} << 1 << QVector<int>{3, 0, 2, 1} << 1.0 << 0.0 << -1.0 << 0.0;
+        // Electrodes on the axes read by the diagonal formulas, and the reverse.
+        QTest::newRow("45 degrees configured on a 90 degree monitor mixes the axes")
+            << 0 << 1 << QVector<int>{0, 1, 2, 3} << 0 << QVector<int>{0, 1, 2, 3} << 0.5 << -0.5 << 0.5 << 0.5;
+        QTest::newRow("90 degrees configured on a 45 degree monitor mixes the axes")
+            << 1 << 0 << QVector<int>{1, 2, 3, 0} << 1 << QVector<int>{1, 2, 3, 0} << 1.0 << 1.0 << 1.0 << -1.0;
+        QTest::newRow("45 degrees cabled one electrode round, read with a straight map, turns the picture")
+            << 1 << 0 << QVector<int>{1, 2, 3, 0} << 0 << QVector<int>{0, 1, 2, 3} << 0.0 << 1.0 << 0.0 << -1.0;
+    }
+
+    // The controller computes with what it was sent, whatever the cabling.
+    void configurationThatMissesTheWiring()
+    {
+        QFETCH(int, bpm);
+        QFETCH(int, wiredOrient);
+        QFETCH(QVector<int>, wired);
+        QFETCH(int, orient);
+        QFETCH(QVector<int>, map);
+        QFETCH(double, expectedX);
+        QFETCH(double, expectedXfromY);
+        QFETCH(double, expectedY);
+        QFETCH(double, expectedYfromX);
+        QVERIFY(SimControl::setWiring(bpm, wiredOrient, wired[0], wired[1], wired[2], wired[3]));
+        QCOMPARE(setBPMorient(uint8_t(bpm), uint8_t(orient)), 0);
+        QCOMPARE(setCrossBar(uint8_t(bpm), uint8_t(map[0]), uint8_t(map[1]), uint8_t(map[2]), uint8_t(map[3])), 0);
+        QCOMPARE(setOutputMux(0), 0);
+        QCOMPARE(SimTest::writeOutputs(5.5, 4.8, 5, 5), 0);  // right and down
+        SimControl::step(0.2);
+
+        const DisplayRecord r = SimTest::newest(1).front();
+        const double x = SimTest::raw(SimControl::truePosition(bpm, 0));
+        const double y = SimTest::raw(SimControl::truePosition(bpm, 1));
+        QVERIFY(std::fabs(x) > 0.01 && std::fabs(y) > 0.005);
+        // A few converter counts against the electrode currents.
+        const double tolerance = 2e-4;
+        QVERIFY2(std::fabs(r.word[4 * bpm] - (expectedX * x + expectedXfromY * y)) < tolerance,
+                 qPrintable(QString("x %1 read %2").arg(x).arg(r.word[4 * bpm])));
+        QVERIFY2(std::fabs(r.word[4 * bpm + 1] - (expectedY * y + expectedYfromX * x)) < tolerance,
+                 qPrintable(QString("y %1 read %2").arg(y).arg(r.word[4 * bpm + 1])));
+        // The currents still follow the cabling alone.
+        double channel[4];
+        expectedChannelCurrents(bpm, wiredOrient, wired, channel);
+        const double lsb = RANGE_FULL_SCALE_A[1] / ADC_COUNTS_PER_FULL_SCALE;
+        for (int c = 0; c < 4; ++c)
+            QVERIFY(std::fabs(r.word[DisplayRecord::BPM1_CURRENT0 + 4 * bpm + c] - channel[c]) <= lsb);
+    }
+
+    void startsConfiguredToTheWiring()
+    {
+        for (int bpm = 0; bpm < 2; ++bpm) {
+            const SimControl::Sent s = SimControl::sent();
+            QCOMPARE(s.orient[bpm], WIRED_ORIENT[bpm]);
+            for (int e = 0; e < 4; ++e)
+                QCOMPARE(s.crossBar[bpm][e], WIRED_CHANNEL[bpm][e]);
+        }
+        QCOMPARE(setOutputMux(0), 0);
+        QCOMPARE(SimTest::writeOutputs(5.4, 5.3, 5, 5), 0);
+        SimControl::step(0.2);
+        const DisplayRecord r = SimTest::newest(1).front();
+        for (int bpm = 0; bpm < 2; ++bpm)
+            for (int axis = 0; axis < 2; ++axis)
+                QVERIFY(std::fabs(r.word[4 * bpm + axis] - SimTest::raw(SimControl::truePosition(bpm, axis))) < 1e-4);
+    }
+
+    void wiringOutOfRangeIsRefused()
+    {
+        QVERIFY(!SimControl::setWiring(2, 1, 0, 1, 2, 3));
+        QVERIFY(!SimControl::setWiring(0, 2, 0, 1, 2, 3));
+        QVERIFY(!SimControl::setWiring(0, 1, 0, 1, 2, 4));
+        QVERIFY(!SimControl::setWiring(0, 1, -1, 1, 2, 3));
+        QVERIFY(SimControl::setWiring(0, 0, 3, 2, 1, 0));
+        SimTest::start();
+        // The reset cabling reads true with the start configuration.
+        QCOMPARE(setOutputMux(0), 0);
+        QCOMPARE(SimTest::writeOutputs(5.4, 5, 5, 5), 0);
+        SimControl::step(0.2);
+        QVERIFY(std::fabs(SimTest::newest(1).front().word[DisplayRecord::BPM1_X] -
+                          SimTest::raw(SimControl::truePosition(0, 0))) < 1e-4);
+    }
+
+    // The demonstration settings describe the simulated cabling.
+    void demonstrationSettingsMatchTheWiring()
+    {
+        QSettings demo(QStringLiteral(VORN_DEMO_CONFIG), QSettings::IniFormat);
+        QCOMPARE(demo.status(), QSettings::NoError);
+        const char* keys[4] = {"Top", "Right", "Bottom", "Left"};
+        for (int bpm = 0; bpm < 2; ++bpm) {
+            demo.beginGroup(bpm == 0 ? "BPM1" : "BPM2");
+            QCOMPARE(demo.value("Orient", -1).toInt(), int(WIRED_ORIENT[bpm]));
+            for (int e = 0; e < 4; ++e)
+                QCOMPARE(demo.value(keys[e], -1).toInt(), int(WIRED_CHANNEL[bpm][e]));
+            demo.endGroup();
+        }
     }
 
     void currentSampleIsReadNowNotAtTheDisplayRate()
@@ -130,14 +259,18 @@ private slots:
 
     void duplicateChannelInTheMapSkewsThePosition()
     {
-        QCOMPARE(setCrossBar(0, 1, 1, 2, 3), 0);  // top and right both on channel 2
-        SimControl::step(0.1);
+        QCOMPARE(setOutputMux(0), 0);
+        QCOMPARE(SimTest::writeOutputs(5.0, 5.5, 5, 5), 0);  // up only
+        QCOMPARE(setCrossBar(0, 0, 1, 0, 3), 0);  // top and bottom both read from channel 1
+        SimControl::step(0.2);
         const DisplayRecord r = SimTest::newest(1).front();
-        QCOMPARE(r.word[DisplayRecord::BPM1_CURRENT0], 0.0);
-        QVERIFY(r.word[DisplayRecord::BPM1_X] > 0.3);  // reads as far off centre
+        QVERIFY(SimTest::raw(SimControl::truePosition(0, 1)) > 0.01);
+        QCOMPARE(r.word[DisplayRecord::BPM1_Y], 0.0);  // the beam above the centre reads as centred
+        QVERIFY(r.word[DisplayRecord::BPM1_CURRENT0 + 2] > 0.0);  // the bottom electrode still delivers
         QVERIFY(setCrossBar(0, 4, 1, 2, 3) < 0);
         QVERIFY(setBPMorient(0, 2) < 0);
-        QCOMPARE(int(SimControl::sent().crossBar[0][0]), 1);
+        QCOMPARE(int(SimControl::sent().crossBar[0][0]), 0);
+        QCOMPARE(int(SimControl::sent().crossBar[0][2]), 0);
     }
 
     void rangeClipsAndQuantises_data()

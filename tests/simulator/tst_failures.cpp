@@ -113,7 +113,7 @@ private slots:
         row("getOutputMux", [] { return getOutputMux(&out.b[0]); });
         row("setBPMscale", [] { return setBPMscale(1, 7, 8); });
         row("setBPMoffset", [] { return setBPMoffset(1, 7, 8); });
-        row("setBPMorient", [] { return setBPMorient(1, 0); });
+        row("setBPMorient", [] { return setBPMorient(1, 1); });  // BPM2 starts at 45 degrees
         row("setCrossBar", [] { return setCrossBar(1, 3, 2, 1, 0); });
         row("funcGenConfig", [] { return funcGenConfig(amplitude, offset, 10.0f); });
         row("funcGenEnable", [] { return funcGenEnable(1); });

@@ -41,8 +41,10 @@ private slots:
         const SimControl::Sent s = SimControl::sent();
         QCOMPARE(s.bpmScale[1][1], BPM_PHYSICAL_SCALE_UM);
         QCOMPARE(s.bpmOffset[0][0], 0.0);
-        QCOMPARE(int(s.orient[0]), 1);
-        QCOMPARE(int(s.crossBar[1][3]), 3);
+        // Configured to the monitors' cabling.
+        QCOMPARE(s.orient[0], WIRED_ORIENT[0]);
+        QCOMPARE(s.orient[1], WIRED_ORIENT[1]);
+        QCOMPARE(s.crossBar[1][3], WIRED_CHANNEL[1][3]);
         QCOMPARE(s.zentrimRange[1], RANGE_AUTO);
         QCOMPARE(s.pid[0].windAvg, START_DIVIDER);
         QVERIFY(!s.genEnabled);

@@ -1,0 +1,64 @@
+#pragma once
+// One beam position monitor's box in the beamline configuration: orientation,
+// channel map, scaling and offsets, and the high voltage of the picoammeter
+// that reads it.
+#include <QGroupBox>
+
+#include <array>
+
+#include "BeamlineConfRules.h"
+
+namespace Ui {
+class BPM;
+}
+class QComboBox;
+class QGraphicsView;
+
+class BPM : public QGroupBox
+{
+    Q_OBJECT
+
+public:
+    explicit BPM(QWidget* parent = nullptr);
+    ~BPM() override;
+
+    // 0 for BPM 1, 1 for BPM 2; also the picoammeter device number.
+    void setIndex(quint8 index) { m_index = index; }
+    quint8 index() const { return m_index; }
+
+    bool isOrientation90() const;
+    // 1 selects "90°", 0 "45°"; any other value leaves the choice as it is.
+    void setOrientation(int value);
+
+    // The four combo boxes of the picture in force; -1 for one without a selection.
+    void getChannelMap(int* top, int* right, int* bottom, int* left) const;
+    // A channel outside 0..3 leaves its combo box without a selection.
+    void setChannelMap(int top, int right, int bottom, int left);
+    BeamlineConfRules::ChannelMap channelMap() const;
+
+    void getScaling(double* x, double* y) const;
+    // Also loads the offsets of this box's BPM from the configuration file.
+    void setScaling(double x, double y);
+    void getOffsets(double* x, double* y) const;
+    void setOffsets(double x, double y);
+
+    void setHVwidgetHidden(bool hidden);
+    // Shows the offset rows only for controllers that take offsets.
+    void checkFirmwareVersion();
+    void updateHVstatus(int status, float voltage, float current);
+
+public slots:
+    void changeBPMorient(const QString& str);
+    // Flips the high-voltage flag and sends it; the flag is never read back.
+    void HVenable();
+    void HVsetV();
+    void checkConfiguration();
+
+private:
+    // Top, right, bottom, left.
+    std::array<QComboBox*, 4> combosInForce() const;
+
+    Ui::BPM* ui;
+    quint8 m_index = 0;
+    bool m_hvEnabled = false;
+};

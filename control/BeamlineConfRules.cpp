@@ -1,0 +1,59 @@
+#include "BeamlineConfRules.h"
+
+#include <algorithm>
+#include <array>
+
+namespace BeamlineConfRules {
+
+namespace {
+std::array<int, CHANNELS> asArray(const ChannelMap& map)
+{
+    return {map.top, map.right, map.bottom, map.left};
+}
+}  // namespace
+
+bool isComplete(const ChannelMap& map)
+{
+    const std::array<int, CHANNELS> channels = asArray(map);
+    return std::all_of(channels.begin(), channels.end(), [](int c) { return c >= 0 && c < CHANNELS; });
+}
+
+bool hasDuplicate(const ChannelMap& map)
+{
+    std::array<int, CHANNELS> channels = asArray(map);
+    std::sort(channels.begin(), channels.end());
+    return std::adjacent_find(channels.begin(), channels.end()) != channels.end();
+}
+
+bool offsetsAvailable(const QString& swVersion)
+{
+    return QString::compare(swVersion, QLatin1String(OFFSETS_SW_VERSION), Qt::CaseSensitive) > 0;
+}
+
+QString hvStatusText(int statusWord)
+{
+    switch (statusWord & HV_STATE_BITS) {
+    case 0:
+        return QStringLiteral("HV OFF");
+    case 1:
+        return QStringLiteral("HV ON");
+    case 3:
+        return QStringLiteral("HV rising");
+    case 5:
+        return QStringLiteral("HV falling");
+    default:
+        return QString();
+    }
+}
+
+QString hvVoltageText(float volts)
+{
+    return QString::number(double(volts), 'f', 2) + QLatin1Char('V');
+}
+
+QString hvCurrentText(float microamps)
+{
+    return QString::number(double(microamps), 'f', 2) + QStringLiteral("uA");
+}
+
+}  // namespace BeamlineConfRules

@@ -1,0 +1,41 @@
+#pragma once
+// The beamline configuration's decisions that need no window: the channel-map
+// check, which controllers take offsets, and the high-voltage readout texts.
+#include <QString>
+
+namespace BeamlineConfRules {
+
+inline constexpr int CHANNELS = 4;
+inline constexpr int HV_STATE_BITS = 0xF;
+// Controllers after this software version take position offsets.
+inline constexpr const char* OFFSETS_SW_VERSION = "1.0.02";
+
+// A channel map, per electrode top, right, bottom, left: the picoammeter
+// channel 0..3, or -1 for a combo box without a selection.
+struct ChannelMap
+{
+    int top;
+    int right;
+    int bottom;
+    int left;
+};
+
+// Every electrode names a channel 0..3.
+bool isComplete(const ChannelMap& map);
+// Some channel is named by two electrodes.
+bool hasDuplicate(const ChannelMap& map);
+// What the "Invalid BPM configuration" label warns about.
+inline bool isInvalid(const ChannelMap& map) { return hasDuplicate(map) || !isComplete(map); }
+
+// A plain case-sensitive string comparison, not a numeric one: "1.0.10" and
+// "1.0.3" are after "1.0.02", while "", "1.0.0" and "1.0.02" itself are not.
+bool offsetsAvailable(const QString& swVersion);
+
+// The state in the status word's low four bits as the operator reads it; empty
+// for an unknown state.
+QString hvStatusText(int statusWord);
+// "-500.00V" and "0.25uA".
+QString hvVoltageText(float volts);
+QString hvCurrentText(float microamps);
+
+}  // namespace BeamlineConfRules

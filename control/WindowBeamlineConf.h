@@ -1,0 +1,50 @@
+#pragma once
+// The beamline configuration: one box per beam position monitor, saved to the
+// configuration file, the controller and the position scale factors, and the
+// picoammeters' bias high voltage with its readout.
+#include <QDialog>
+
+namespace Ui {
+class WindowBeamlineConf;
+}
+class BPM;
+class QAbstractButton;
+class QTimer;
+
+class WindowBeamlineConf : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int READOUT_MS = 770;
+
+    explicit WindowBeamlineConf(QWidget* parent = nullptr);
+    ~WindowBeamlineConf() override;
+
+    // Both boxes reloaded from the configuration file, unsaved edits dropped.
+    void showAndRefresh();
+    void loadAllBPMsettings();
+    // Any non-zero bpm is BPM 2.
+    void loadBPMsettings(int bpm);
+    void saveBPMsettings(int bpm);
+    // BPM 1, and BPM 2 while its box is on screen.
+    void saveAllBPMsettings();
+    // bpm 0 or 1; other values do nothing.
+    void updateBPMhvStatus(int status, int bpm, float voltage, float current);
+
+signals:
+    void BPMscaleChanged();
+
+public slots:
+    // Asks the library itself; the mask is ignored.
+    void nr_zentrims_changed(int nr_zentrims);
+    void checkUserLevel();
+    void sendSettings(QAbstractButton* button);
+    void refreshFields();
+
+private:
+    BPM* box(int bpm) const;
+
+    Ui::WindowBeamlineConf* ui;
+    QTimer* m_timer;
+};

@@ -1,0 +1,663 @@
+// The beamline configuration against the simulated controller: what Save stores
+// in the file, sends to the controller and puts into the position scales, what a
+// map that misses the monitor's cabling does to the measured beam, presence,
+// user levels, and the high voltage with its readout.
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "BPM.h"
+#include "ConfigSettings.h"
+#include "DacOutputsWriter.h"
+#include "DeviceIo.h"
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "PlantConstants.h"
+#include "Prompts.h"
+#include "SimControl.h"
+#include "Updater.h"
+#include "WindowBeamlineConf.h"
+
+using namespace PlantConstants;
+
+namespace {
+
+const QString DEGREES_90 = QStringLiteral("90\u00B0");
+const QString DEGREES_45 = QStringLiteral("45\u00B0");
+
+template <typename T> T* child(const QWidget& parent, const QString& name)
+{
+    T* found = parent.findChild<T*>(name);
+    if (!found)
+        qFatal("no %s", qPrintable(name));
+    return found;
+}
+
+BPM* boxOf(const WindowBeamlineConf& dialog, int bpm)
+{
+    return child<BPM>(dialog, bpm == 0 ? "boxBPM1" : "boxBPM2");
+}
+
+QPushButton* button(const WindowBeamlineConf& dialog, QDialogButtonBox::StandardButton which)
+{
+    return child<QDialogButtonBox>(dialog, "buttonBox")->button(which);
+}
+
+// What the operator does in one box: orientation, the map of that picture, scaling, offsets.
+void edit(BPM* box, const QString& orientation, const QList<int>& map, double scale, double offset)
+{
+    child<QComboBox>(*box, "BPMorientation")->setCurrentText(orientation);
+    const QString picture = orientation == DEGREES_90 ? "BPM90" : "BPM45";
+    const char* sides[4] = {"_top", "_right", "_bottom", "_left"};
+    for (int e = 0; e < 4; ++e)
+        child<QComboBox>(*box, picture + sides[e])->setCurrentIndex(map[e]);
+    child<QDoubleSpinBox>(*box, "xGain")->setValue(scale);
+    child<QDoubleSpinBox>(*box, "yGain")->setValue(scale);
+    child<QDoubleSpinBox>(*box, "xOffset")->setValue(offset);
+    child<QDoubleSpinBox>(*box, "yOffset")->setValue(offset);
+}
+
+QList<int> sentMap(int bpm)
+{
+    const SimControl::Sent s = SimControl::sent();
+    return {s.crossBar[bpm][0], s.crossBar[bpm][1], s.crossBar[bpm][2], s.crossBar[bpm][3]};
+}
+
+QString readout(const BPM* box, const char* name)
+{
+    return child<QLineEdit>(*box, name)->text();
+}
+
+QString statusText(const BPM* box) { return child<QLabel>(*box, "statusLabel")->text(); }
+
+bool invalidShown(const BPM* box) { return !child<QLabel>(*box, "textInvalidConf")->isHidden(); }
+
+}  // namespace
+
+class TestWindowBeamlineConf : public QObject
+{
+    Q_OBJECT
+
+private:
+    QSettings stored() const { return QSettings(m_config->path(), QSettings::IniFormat); }
+
+    void writeBpm(int bpm, int orient, const QList<int>& map, double scale, double offset)
+    {
+        m_config->setOrient(orient, bpm);
+        m_config->setQuadrants(map[0], map[1], map[2], map[3], bpm);
+        m_config->setScaleX(bpm, scale);
+        m_config->setScaleY(bpm, scale);
+        m_config->setOffsetX(bpm, offset);
+        m_config->setOffsetY(bpm, offset);
+    }
+
+    void saveThroughTheButton(WindowBeamlineConf& dialog)
+    {
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
+    }
+
+    // Both picoammeters' high voltage and presence into the Updater, then the readout.
+    void readoutTick(WindowBeamlineConf& dialog)
+    {
+        UPDATER->updateZentrims();
+        dialog.refreshFields();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        SimControl::useSteppedClock();
+        Prompts::setTestMode(true);
+        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
+        QVERIFY(QDir().mkpath(base));
+        m_dir = std::make_unique<QTemporaryDir>(base + "/beamlineconf-config-XXXXXX");
+        QVERIFY(m_dir->isValid());
+    }
+
+    void init()
+    {
+        SimControl::reset();
+        Prompts::clear();
+        SW_VERSION = "1.0.03";
+        USER_LEVEL = 2;
+        SAMP_FREQ = 1000;
+        DISPLAY_BUFFER_BYTES = 2000 * 256;
+        POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1.0;
+        QFile::remove(m_dir->filePath("config.ini"));
+        m_config = std::make_unique<ConfigSettings>(m_dir->filePath("config.ini"));
+        m_updater = std::make_unique<Updater>();
+        m_mailbox = std::make_unique<MailboxComm>();
+        CONFIG_SETTINGS = m_config.get();
+        UPDATER = m_updater.get();
+        MAILBOX_COMM = m_mailbox.get();
+    }
+
+    void cleanup()
+    {
+        CONFIG_SETTINGS = nullptr;
+        UPDATER = nullptr;
+        MAILBOX_COMM = nullptr;
+        m_mailbox.reset();
+        m_updater.reset();
+    }
+
+    void constructionLoadsNothingAndStartsTheReadout()
+    {
+        writeBpm(0, 0, {3, 2, 1, 0}, 500.0, 7.0);
+        WindowBeamlineConf dialog;
+        QCOMPARE(dialog.objectName(), QString("WindowBeamlineConf"));
+        QCOMPARE(dialog.windowTitle(), QString("Beamline Configuration"));
+        QCOMPARE(boxOf(dialog, 0)->title(), QString("BPM 1"));
+        QCOMPARE(boxOf(dialog, 1)->title(), QString("BPM 2"));
+        QCOMPARE(int(boxOf(dialog, 0)->index()), 0);
+        QCOMPARE(int(boxOf(dialog, 1)->index()), 1);
+        // The form's values until the first opening.
+        QVERIFY(boxOf(dialog, 0)->isOrientation90());
+        double x = 0, y = 0;
+        boxOf(dialog, 0)->getScaling(&x, &y);
+        QCOMPARE(x, 1.0);
+        // Both picoammeters are there, so the presence shows BPM 2's box again.
+        QVERIFY(!boxOf(dialog, 1)->isHidden());
+
+        auto* timer = dialog.findChild<QTimer*>();
+        QVERIFY(timer && timer->isActive());
+        QCOMPARE(timer->interval(), 770);
+        QVERIFY(!dialog.isVisible());
+    }
+
+    void presence_data()
+    {
+        QTest::addColumn<bool>("present0");
+        QTest::addColumn<bool>("present1");
+        QTest::addColumn<bool>("callFails");
+
+        QTest::newRow("both") << true << true << false;
+        QTest::newRow("BPM1 only") << true << false << false;
+        QTest::newRow("BPM2 only") << false << true << false;
+        QTest::newRow("none") << false << false << false;
+        QTest::newRow("a failed call reads as none") << false << false << true;
+    }
+
+    void presence()
+    {
+        QFETCH(bool, present0);
+        QFETCH(bool, present1);
+        QFETCH(bool, callFails);
+
+        WindowBeamlineConf dialog;
+        if (callFails)
+            SimControl::failCall("getZentrims");
+        else {
+            SimControl::setZentrimPresent(0, present0);
+            SimControl::setZentrimPresent(1, present1);
+        }
+        // The mask is not looked at; the library's answer is.
+        dialog.nr_zentrims_changed(3);
+        for (int bpm = 0; bpm < 2; ++bpm) {
+            const bool present = bpm == 0 ? present0 : present1;
+            QCOMPARE(boxOf(dialog, bpm)->isHidden(), !present);
+            QCOMPARE(child<QWidget>(*boxOf(dialog, bpm), "hv_widget")->isHidden(), !present);
+        }
+    }
+
+    void saveReachesControllerFileAndScale()
+    {
+        SimControl::setZentrimPresent(1, false);
+        WindowBeamlineConf dialog;
+        QSignalSpy scaleChanged(&dialog, &WindowBeamlineConf::BPMscaleChanged);
+        dialog.showAndRefresh();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QVERIFY(!boxOf(dialog, 1)->isVisible());
+        const SimControl::Sent before = SimControl::sent();
+
+        edit(boxOf(dialog, 0), DEGREES_45, {3, 2, 1, 0}, 500.0, 7.0);
+        saveThroughTheButton(dialog);
+
+        // Save closes the dialog.
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(scaleChanged.count(), 1);
+
+        const SimControl::Sent s = SimControl::sent();
+        QCOMPARE(int(s.orient[0]), 0);
+        QCOMPARE(sentMap(0), QList<int>({3, 2, 1, 0}));
+        QCOMPARE(s.bpmScale[0][0], 500.0);
+        QCOMPARE(s.bpmScale[0][1], 500.0);
+        QCOMPARE(s.bpmOffset[0][0], 7.0);
+        QCOMPARE(s.bpmOffset[0][1], 7.0);
+        QCOMPARE(POS_SCALE_X[0], 500.0);
+        QCOMPARE(POS_SCALE_Y[0], 500.0);
+
+        QSettings file = stored();
+        QCOMPARE(file.value("BPM1/Orient").toInt(), 0);
+        QCOMPARE(file.value("BPM1/Top").toInt(), 3);
+        QCOMPARE(file.value("BPM1/Right").toInt(), 2);
+        QCOMPARE(file.value("BPM1/Bottom").toInt(), 1);
+        QCOMPARE(file.value("BPM1/Left").toInt(), 0);
+        QCOMPARE(file.value("BPM1/Scale_X").toDouble(), 500.0);
+        QCOMPARE(file.value("BPM1/Scale_Y").toDouble(), 500.0);
+        QCOMPARE(file.value("BPM1/Offset_X").toDouble(), 7.0);
+        QCOMPARE(file.value("BPM1/Offset_Y").toDouble(), 7.0);
+
+        // BPM 2's box was hidden: nothing of it was written or sent.
+        QCOMPARE(file.childGroups(), QStringList{"BPM1"});
+        QCOMPARE(POS_SCALE_X[1], 1.0);
+        QCOMPARE(POS_SCALE_Y[1], 1.0);
+        QCOMPARE(sentMap(1), QList<int>({before.crossBar[1][0], before.crossBar[1][1], before.crossBar[1][2],
+                                         before.crossBar[1][3]}));
+        QCOMPARE(s.bpmScale[1][0], before.bpmScale[1][0]);
+        QCOMPARE(SimControl::callCount("setBPMscale", 1), 0);
+    }
+
+    void saveWritesBothWhileBothAreShown_data()
+    {
+        QTest::addColumn<bool>("present0");
+
+        QTest::newRow("both present") << true;
+        QTest::newRow("BPM2 only: BPM 1 is stored from its hidden box too") << false;
+    }
+
+    void saveWritesBothWhileBothAreShown()
+    {
+        QFETCH(bool, present0);
+
+        writeBpm(0, 1, {0, 1, 2, 3}, 800.0, 1.0);
+        writeBpm(1, 0, {1, 2, 3, 0}, 900.0, -2.0);
+        SimControl::setZentrimPresent(0, present0);
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        QCOMPARE(boxOf(dialog, 0)->isVisible(), present0);
+        QVERIFY(boxOf(dialog, 1)->isVisible());
+
+        edit(boxOf(dialog, 1), DEGREES_90, {2, 3, 0, 1}, 1200.0, 5.0);
+        saveThroughTheButton(dialog);
+
+        QCOMPARE(POS_SCALE_X[0], 800.0);
+        QCOMPARE(POS_SCALE_X[1], 1200.0);
+        QCOMPARE(POS_SCALE_Y[1], 1200.0);
+        const SimControl::Sent s = SimControl::sent();
+        QCOMPARE(int(s.orient[0]), 1);
+        QCOMPARE(int(s.orient[1]), 1);
+        QCOMPARE(sentMap(0), QList<int>({0, 1, 2, 3}));
+        QCOMPARE(sentMap(1), QList<int>({2, 3, 0, 1}));
+        QCOMPARE(s.bpmScale[1][1], 1200.0);
+        QCOMPARE(s.bpmOffset[0][0], 1.0);
+        QCOMPARE(s.bpmOffset[1][1], 5.0);
+        QSettings file = stored();
+        QCOMPARE(file.value("BPM2/Orient").toInt(), 1);
+        QCOMPARE(file.value("BPM2/Top").toInt(), 2);
+        QCOMPARE(file.value("BPM2/Scale_X").toDouble(), 1200.0);
+        QCOMPARE(file.value("BPM2/Offset_Y").toDouble(), 5.0);
+        QCOMPARE(file.value("BPM1/Scale_X").toDouble(), 800.0);
+    }
+
+    void cancelStoresNothingAndReopeningDropsEdits()
+    {
+        writeBpm(0, 1, {0, 1, 2, 3}, 800.0, 1.0);
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        edit(boxOf(dialog, 0), DEGREES_45, {3, 2, 1, 0}, 5.0, 9.0);
+        QTest::mouseClick(button(dialog, QDialogButtonBox::Cancel), Qt::LeftButton);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(stored().value("BPM1/Scale_X").toDouble(), 800.0);
+        QCOMPARE(SimControl::callCount("setBPMscale"), 0);
+        QCOMPARE(POS_SCALE_X[0], 1.0);
+
+        // The box keeps what was typed until the next opening reloads it.
+        QVERIFY(!boxOf(dialog, 0)->isOrientation90());
+        dialog.showAndRefresh();
+        QVERIFY(boxOf(dialog, 0)->isOrientation90());
+        double x = 0, y = 0;
+        boxOf(dialog, 0)->getScaling(&x, &y);
+        QCOMPARE(x, 800.0);
+        boxOf(dialog, 0)->getOffsets(&x, &y);
+        QCOMPARE(x, 1.0);
+    }
+
+    void buttonTexts_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("saves");
+
+        QTest::newRow("&Save") << "&Save" << true;
+        QTest::newRow("Save") << "Save" << true;
+        QTest::newRow("&Cancel") << "&Cancel" << false;
+        QTest::newRow("Cancel") << "Cancel" << false;
+        QTest::newRow("save in lower case") << "save" << false;
+        QTest::newRow("Apply") << "Apply" << false;
+    }
+
+    void buttonTexts()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, saves);
+
+        WindowBeamlineConf dialog;
+        QPushButton pressed(text);
+        dialog.sendSettings(&pressed);
+        QCOMPARE(SimControl::callCount("setBPMscale"), saves ? 1 : 0);
+        QCOMPARE(stored().contains("BPM1/Scale_X"), saves);
+    }
+
+    void loadMissingGroupGivesZeros()
+    {
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        BPM* box = boxOf(dialog, 0);
+        // Orientation 0 shows the 45° picture, all four channels "Ch 1", scales and offsets 0.
+        QVERIFY(!box->isOrientation90());
+        int top = -9, right = -9, bottom = -9, left = -9;
+        box->getChannelMap(&top, &right, &bottom, &left);
+        QCOMPARE(QList<int>({top, right, bottom, left}), QList<int>({0, 0, 0, 0}));
+        QVERIFY(invalidShown(box));
+        double x = -1, y = -1;
+        box->getScaling(&x, &y);
+        QCOMPARE(x, 0.0);
+        QCOMPARE(y, 0.0);
+    }
+
+    void unknownOrientationKeepsThePicture_data()
+    {
+        QTest::addColumn<int>("previous");
+
+        QTest::newRow("90 before") << 1;
+        QTest::newRow("45 before") << 0;
+    }
+
+    void unknownOrientationKeepsThePicture()
+    {
+        QFETCH(int, previous);
+
+        writeBpm(0, previous, {0, 1, 2, 3}, 1000.0, 0.0);
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        writeBpm(0, 7, {3, 2, 1, 0}, 1000.0, 0.0);
+        dialog.showAndRefresh();
+        BPM* box = boxOf(dialog, 0);
+        QCOMPARE(box->isOrientation90(), previous == 1);
+        const QString picture = previous == 1 ? "BPM90" : "BPM45";
+        QCOMPARE(child<QComboBox>(*box, picture + "_top")->currentIndex(), 3);
+        QCOMPARE(child<QComboBox>(*box, picture + "_left")->currentIndex(), 0);
+    }
+
+    void duplicateMapIsStillSavedAndSent()
+    {
+        writeBpm(0, 1, {0, 1, 2, 3}, 1000.0, 0.0);
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        BPM* box = boxOf(dialog, 0);
+        QVERIFY(!invalidShown(box));
+        child<QComboBox>(*box, "BPM90_top")->setCurrentIndex(1);
+        child<QComboBox>(*box, "BPM90_left")->setCurrentIndex(1);
+        QVERIFY(invalidShown(box));
+        QCOMPARE(child<QLabel>(*box, "textInvalidConf")->text(), QString("Invalid BPM configuration"));
+
+        saveThroughTheButton(dialog);
+        QCOMPARE(sentMap(0), QList<int>({1, 1, 2, 1}));
+        QCOMPARE(stored().value("BPM1/Top").toInt(), 1);
+        QCOMPARE(stored().value("BPM1/Left").toInt(), 1);
+        QVERIFY(Prompts::shown().isEmpty());
+    }
+
+    // A channel the combo boxes cannot show is neither sent as 255 nor stored as -1.
+    void channelOutsideTheBoxesIsNotSent()
+    {
+        writeBpm(0, 1, {9, 1, 2, 3}, 1000.0, 0.0);
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        BPM* box = boxOf(dialog, 0);
+        QCOMPARE(child<QComboBox>(*box, "BPM90_top")->currentIndex(), -1);
+        QVERIFY(invalidShown(box));
+        const QList<int> before = sentMap(0);
+
+        child<QDoubleSpinBox>(*box, "xGain")->setValue(750.0);
+        saveThroughTheButton(dialog);
+
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
+        QCOMPARE(shown[0].title, QString("Invalid BPM configuration"));
+        QVERIFY(shown[0].text.contains("BPM 1"));
+        QCOMPARE(SimControl::callCount("setCrossBar", 0), 0);
+        QCOMPARE(sentMap(0), before);
+        QCOMPARE(stored().value("BPM1/Top").toInt(), 9);
+        // The rest of the box is saved as usual.
+        QCOMPARE(SimControl::sent().bpmScale[0][0], 750.0);
+        QCOMPARE(stored().value("BPM1/Scale_X").toDouble(), 750.0);
+        QCOMPARE(POS_SCALE_X[0], 750.0);
+    }
+
+    void userLevel_data()
+    {
+        QTest::addColumn<bool>("enabledBefore");
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("enabledAfter");
+
+        QTest::newRow("cruise disables") << true << 0 << false;
+        QTest::newRow("user disables") << true << 1 << false;
+        QTest::newRow("admin enables") << false << 2 << true;
+        QTest::newRow("3 leaves them disabled") << false << 3 << false;
+        QTest::newRow("3 leaves them enabled") << true << 3 << true;
+        QTest::newRow("a failed read -1 leaves them") << true << -1 << true;
+    }
+
+    void userLevel()
+    {
+        QFETCH(bool, enabledBefore);
+        QFETCH(int, level);
+        QFETCH(bool, enabledAfter);
+
+        WindowBeamlineConf dialog;
+        USER_LEVEL = enabledBefore ? 2 : 0;
+        dialog.checkUserLevel();
+        USER_LEVEL = level;
+        dialog.checkUserLevel();
+        QCOMPARE(boxOf(dialog, 0)->isEnabled(), enabledAfter);
+        QCOMPARE(boxOf(dialog, 1)->isEnabled(), enabledAfter);
+        QVERIFY(button(dialog, QDialogButtonBox::Save)->isEnabled());
+        QVERIFY(button(dialog, QDialogButtonBox::Cancel)->isEnabled());
+    }
+
+    void saveAtLevelOneStoresTheLoadedValues()
+    {
+        writeBpm(0, 0, {1, 2, 3, 0}, 640.0, 3.0);
+        USER_LEVEL = 1;
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        QVERIFY(!boxOf(dialog, 0)->isEnabled());
+        saveThroughTheButton(dialog);
+        QCOMPARE(sentMap(0), QList<int>({1, 2, 3, 0}));
+        QCOMPARE(int(SimControl::sent().orient[0]), 0);
+        QCOMPARE(SimControl::sent().bpmScale[0][0], 640.0);
+        QCOMPARE(SimControl::sent().bpmOffset[0][1], 3.0);
+        QCOMPARE(stored().value("BPM1/Scale_X").toDouble(), 640.0);
+        QCOMPARE(POS_SCALE_X[0], 640.0);
+    }
+
+    void offsetsSavedAsShownOnAnOldController()
+    {
+        SW_VERSION = "1.0.02";
+        writeBpm(0, 1, {0, 1, 2, 3}, 1000.0, 4.0);
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        QVERIFY(child<QDoubleSpinBox>(*boxOf(dialog, 0), "xOffset")->isHidden());
+        saveThroughTheButton(dialog);
+        QCOMPARE(SimControl::sent().bpmOffset[0][0], 4.0);
+        QCOMPARE(stored().value("BPM1/Offset_X").toDouble(), 4.0);
+    }
+
+    void highVoltageRampsAndReadsBack()
+    {
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        BPM* box = boxOf(dialog, 0);
+        child<QDoubleSpinBox>(*box, "biasVoltageDoubleSpinBox")->setValue(500.0);
+        QTest::mouseClick(child<QPushButton>(*box, "setHVbutton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*box, "enableHVbutton"), Qt::LeftButton);
+        QCOMPARE(SimControl::sent().hvSetVoltage[0], 500.0f);
+        QCOMPARE(SimControl::sent().hvEnable[0], 1);
+
+        SimControl::step(1.0);
+        readoutTick(dialog);
+        const double atOneSecond = readout(box, "voltageReadoutLineEdit").chopped(1).toDouble();
+        SimControl::step(1.0);
+        readoutTick(dialog);
+        QCOMPARE(statusText(box), QString("HV rising"));
+        const double atTwoSeconds = readout(box, "voltageReadoutLineEdit").chopped(1).toDouble();
+        QVERIFY(atTwoSeconds > atOneSecond);
+        QCOMPARE(atTwoSeconds, 2.0 * HV_RAMP_V_PER_S);
+
+        SimControl::step(8.0);
+        readoutTick(dialog);
+        QCOMPARE(statusText(box), QString("HV ON"));
+        QCOMPARE(readout(box, "voltageReadoutLineEdit"), QString("500.00V"));
+        QCOMPARE(readout(box, "currentReadoutLineEdit"),
+                 QString::number(500.0 * HV_LEAKAGE_UA_PER_V, 'f', 2) + "uA");
+
+        // The second press switches off, whatever the readout shows.
+        QTest::mouseClick(child<QPushButton>(*box, "enableHVbutton"), Qt::LeftButton);
+        QCOMPARE(SimControl::sent().hvEnable[0], 0);
+        QCOMPARE(SimControl::callCount("zentrimHVenable", 0), 1);
+        SimControl::step(1.0);
+        readoutTick(dialog);
+        QCOMPARE(statusText(box), QString("HV falling"));
+    }
+
+    void secondReadoutStandsStillWhileClosed()
+    {
+        WindowBeamlineConf dialog;
+        QCOMPARE(MAILBOX_COMM->zentrimHVSetVoltage(1, 300.0f), 0);
+        QCOMPARE(MAILBOX_COMM->zentrimHVenable(1, 1), 0);
+        SimControl::step(1.0);
+        readoutTick(dialog);
+        QCOMPARE(readout(boxOf(dialog, 0), "voltageReadoutLineEdit"), QString("0.00V"));
+        QCOMPARE(statusText(boxOf(dialog, 0)), QString("HV OFF"));
+        QCOMPARE(readout(boxOf(dialog, 1), "voltageReadoutLineEdit"), QString());
+        QCOMPARE(statusText(boxOf(dialog, 1)), QString("TextLabel"));
+
+        dialog.showAndRefresh();
+        readoutTick(dialog);
+        QCOMPARE(readout(boxOf(dialog, 1), "voltageReadoutLineEdit"),
+                 QString::number(HV_RAMP_V_PER_S, 'f', 2) + "V");
+        QCOMPARE(statusText(boxOf(dialog, 1)), QString("HV rising"));
+    }
+
+    void readoutOfAnUnknownBpmDoesNothing()
+    {
+        WindowBeamlineConf dialog;
+        dialog.updateBPMhvStatus(1, 2, 5.0f, 1.0f);
+        dialog.updateBPMhvStatus(1, -1, 5.0f, 1.0f);
+        QCOMPARE(statusText(boxOf(dialog, 0)), QString("TextLabel"));
+        QCOMPARE(statusText(boxOf(dialog, 1)), QString("TextLabel"));
+        dialog.updateBPMhvStatus(5, 1, 5.0f, 1.0f);
+        QCOMPARE(statusText(boxOf(dialog, 1)), QString("HV falling"));
+    }
+
+    void theMapMeetsTheCabling_data()
+    {
+        QTest::addColumn<QString>("orientation");
+        QTest::addColumn<QList<int>>("map");
+        // Measured = (xx x + xy y, yy y + yx x) of the true x and y.
+        QTest::addColumn<double>("xx");
+        QTest::addColumn<double>("xy");
+        QTest::addColumn<double>("yy");
+        QTest::addColumn<double>("yx");
+
+        QTest::newRow("the map that matches gives the true position")
+            << DEGREES_90 << QList<int>{2, 3, 0, 1} << 1.0 << 0.0 << 1.0 << 0.0;
+        QTest::newRow("left and right swapped mirrors X")
+            << DEGREES_90 << QList<int>{2, 1, 0, 3} << -1.0 << 0.0 << 1.0 << 0.0;
+        QTest::newRow("45 degrees on this 90 degree monitor mixes the axes")
+            << DEGREES_45 << QList<int>{2, 3, 0, 1} << 0.5 << -0.5 << 0.5 << 0.5;
+    }
+
+    void theMapMeetsTheCabling()
+    {
+        QFETCH(QString, orientation);
+        QFETCH(QList<int>, map);
+        QFETCH(double, xx);
+        QFETCH(double, xy);
+        QFETCH(double, yy);
+        QFETCH(double, yx);
+
+        // A still beam, so that every point of the scatter must sit on the computed position.
+        SimControl::setDisturbances(false);
+        // BPM1 cabled round by two electrodes; the controller still holds the straight map.
+        QVERIFY(SimControl::setWiring(0, 1, 2, 3, 0, 1));
+        GraphData scatter = GraphData::create();
+        UPDATER->setGraphData(Updater::KindScatterBpm1, 0, scatter);
+        // The beam steered right and up by the outputs.
+        QCOMPARE(MAILBOX_COMM->setOutputMux(0), 0);
+        const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
+        QVERIFY(fd >= 0);
+        QVERIFY(writeDacOutputs(fd, CENTRE_OUTPUT_V + 0.5, CENTRE_OUTPUT_V + 0.25, 0.0, 0.0));
+        DeviceIo::close(fd);
+
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        POS_SCALE_X[0] = POS_SCALE_Y[0] = BPM_PHYSICAL_SCALE_UM;
+        // Long enough for the scatter's last second to hold only the settled beam.
+        SimControl::step(1.5);
+        UPDATER->updateGraphs();
+        const double x = SimControl::truePosition(0, 0);
+        const double y = SimControl::truePosition(0, 1);
+        QVERIFY(x > 10.0 && y > 5.0);
+        // One count of the coarser range moves a difference of two electrodes by at most
+        // count / (2 quarter) of the intensity; two counts of margin.
+        const double quarter = SimControl::trueIntensity(0) / 4.0;
+        const double tolerance =
+            2.0 * RANGE_FULL_SCALE_A[1] / ADC_COUNTS_PER_FULL_SCALE / (2.0 * quarter) * BPM_PHYSICAL_SCALE_UM;
+        QVERIFY(tolerance < 0.1 * y);
+        auto farthestFrom = [&scatter](double shownX, double shownY) {
+            double farthest = 0.0;
+            for (const QCPGraphData& point : *scatter)
+                farthest = std::max({farthest, std::fabs(point.key - shownX), std::fabs(point.value - shownY)});
+            return farthest;
+        };
+        QCOMPARE(scatter->size(), Updater::SCATTER_POINTS);
+        // The straight map reads this cabling upside down and mirrored.
+        QVERIFY(farthestFrom(-x, -y) < tolerance);
+
+        edit(boxOf(dialog, 0), orientation, map, BPM_PHYSICAL_SCALE_UM, 0.0);
+        saveThroughTheButton(dialog);
+        QCOMPARE(sentMap(0), map);
+
+        // The next tick shows what the controller now computes.
+        SimControl::step(1.0);
+        UPDATER->updateGraphs();
+        QCOMPARE(SimControl::truePosition(0, 0), x);
+        const double shownX = xx * x + xy * y;
+        const double shownY = yy * y + yx * x;
+        QVERIFY2(farthestFrom(shownX, shownY) < tolerance,
+                 qPrintable(QString("x %1, y %2: a point %3 away from (%4, %5)")
+                                .arg(x)
+                                .arg(y)
+                                .arg(farthestFrom(shownX, shownY))
+                                .arg(shownX)
+                                .arg(shownY)));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ConfigSettings> m_config;
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<MailboxComm> m_mailbox;
+};
+
+QTEST_MAIN(TestWindowBeamlineConf)
+#include "tst_windowbeamlineconf.moc"
