@@ -19,6 +19,9 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowManOutCtrl.h"
+#include "WindowPico.h"
+#include "WindowSFPstatus.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -126,6 +129,10 @@ void MainWindow::createWidgets()
     graphPosX = new WidgetGraphPos(this, 0, 2);
     graphPosY = new WidgetGraphPos(this, 1, 2);
     graphInt = new WidgetGraphInt(this, 2);
+
+    manualOutputs = new WindowManOutCtrl(this);
+    picoammeters = new WindowPico(this);
+    sfpTable = new WindowSFPstatus(this);
 }
 
 void MainWindow::layoutDocks()
@@ -286,12 +293,20 @@ void MainWindow::nr_zentrims_changed(int)
 
 // These entries open nothing yet.
 void MainWindow::showBeamlineConf() {}
-void MainWindow::showSFPinfo() {}
+void MainWindow::showSFPinfo()
+{
+    sfpTable->show();
+}
+
 void MainWindow::showPIDparams() {}
 void MainWindow::showRockCurve() {}
 void MainWindow::showROCwindow() {}
 void MainWindow::showRockCurve3D() {}
-void MainWindow::showPicoWindow() {}
+void MainWindow::showPicoWindow()
+{
+    picoammeters->show();
+}
+
 void MainWindow::showSaveDataWindow() {}
 void MainWindow::showLoginDialog()
 {
@@ -331,7 +346,11 @@ void MainWindow::handleUserLevelChange(int user_level)
     }
 }
 
-void MainWindow::showManualOutputControl() {}
+void MainWindow::showManualOutputControl()
+{
+    manualOutputs->showWindow();
+}
+
 void MainWindow::showLogWindow()
 {
     m_logWindow.show();

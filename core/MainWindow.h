@@ -16,6 +16,9 @@ class WidgetGraphFFT;
 class WidgetGraphInt;
 class WidgetGraphPos;
 class WidgetGraphXY;
+class WindowManOutCtrl;
+class WindowPico;
+class WindowSFPstatus;
 
 namespace Ui {
 class MainWindow;
@@ -102,4 +105,8 @@ private:
     WidgetGraphPos* graphPosX = nullptr;
     WidgetGraphPos* graphPosY = nullptr;
     WidgetGraphInt* graphInt = nullptr;
+
+    WindowManOutCtrl* manualOutputs = nullptr;
+    WindowPico* picoammeters = nullptr;
+    WindowSFPstatus* sfpTable = nullptr;
 };
