@@ -42,10 +42,10 @@ WindowManOutCtrl::WindowManOutCtrl(QWidget* parent)
 
     m_fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
     if (m_fd < 0) {
-        const int error = errno;
-        QLOG_WARN() << "Cannot open" << DEVICE_ORVANE << ":" << std::strerror(error);
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QLOG_WARN() << QStringLiteral("Cannot open %1: %2").arg(QString::fromLatin1(DEVICE_ORVANE), reason);
         showDeviceProblem(tr("The output device %1 cannot be opened (%2): the outputs cannot be written.")
-                              .arg(QString::fromLatin1(DEVICE_ORVANE), QString::fromLocal8Bit(std::strerror(error))));
+                              .arg(QString::fromLatin1(DEVICE_ORVANE), reason));
     }
 }
 
@@ -112,17 +112,21 @@ void WindowManOutCtrl::writeOutputs()
         return;
     const bool written = writeDacOutputs(m_fd, ui->boxCh1->value(), ui->boxCh2->value(), ui->boxCh3->value(),
                                          ui->boxCh4->value());
-    if (written == !m_writeFailing)
+    const int error = errno;
+    if (written) {
+        if (m_writeFailing) {
+            m_writeFailing = false;
+            ui->deviceProblem->hide();
+        }
         return;
-    m_writeFailing = !written;
-    if (m_writeFailing) {
-        const int error = errno;
-        QLOG_WARN() << "Writing the outputs to" << DEVICE_ORVANE << "failed:" << std::strerror(error);
-        showDeviceProblem(tr("The last change could not be written to the output unit (%1).")
-                              .arg(QString::fromLocal8Bit(std::strerror(error))));
-    } else {
-        ui->deviceProblem->hide();
     }
+    // Logged once for a run of failures; the dialog says so until a write gets through.
+    if (m_writeFailing)
+        return;
+    m_writeFailing = true;
+    const QString reason = QString::fromLocal8Bit(std::strerror(error));
+    QLOG_WARN() << QStringLiteral("Writing the outputs to %1 failed: %2").arg(QString::fromLatin1(DEVICE_ORVANE), reason);
+    showDeviceProblem(tr("The last change could not be written to the output unit (%1).").arg(reason));
 }
 
 void WindowManOutCtrl::showDeviceProblem(const QString& text)
