@@ -9,6 +9,7 @@
 #include <QStyle>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 #include "DeviceIo.h"
@@ -89,14 +90,18 @@ void clickBox(QCheckBox* box)
 }
 
 // The logger writes on its own thread, in order: once a marker has arrived,
-// every earlier line has too. The count of Warn lines before the marker.
-int warningsSoFar()
+// every earlier line has too. The Warn lines logged so far, markers left out.
+QStringList warningsSoFar()
 {
-    QLOG_WARN() << "marker";
-    if (!QTest::qWaitFor([] { return LogCapture::messagesAt(QsLogging::Warn).contains("marker "); }))
-        return -1;
-    const QStringList lines = LogCapture::messagesAt(QsLogging::Warn);
-    return int(lines.indexOf("marker "));
+    static int markers = 0;
+    const QString marker = QStringLiteral("marker %1 ").arg(++markers);
+    QLOG_WARN() << marker.trimmed();
+    if (!QTest::qWaitFor([&marker] { return LogCapture::messagesAt(QsLogging::Warn).contains(marker); }))
+        return {QStringLiteral("marker lost")};
+    QStringList lines = LogCapture::messagesAt(QsLogging::Warn);
+    lines.erase(std::remove_if(lines.begin(), lines.end(), [](const QString& l) { return l.startsWith("marker "); }),
+                lines.end());
+    return lines;
 }
 
 }  // namespace
@@ -347,7 +352,7 @@ private slots:
         // Opening never writes the multiplexer: it stays where it was.
         QCOMPARE(SimControl::callCount("setOutputMux"), muxWrites);
         QCOMPARE(int(SimControl::sent().outputMux), mux);
-        QCOMPARE(LogCapture::messagesAt(QsLogging::Warn).contains("getOutputMux() failed "), readFails);
+        QCOMPARE(warningsSoFar().contains("getOutputMux() failed "), readFails);
     }
 
     void checkingHandsTheOutputsToTheProgram()
@@ -381,8 +386,9 @@ private slots:
         SimControl::failOpen(DEVICE_ORVANE, EACCES);
         WindowManOutCtrl dialog;
         Form form(dialog);
-        QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), 1);
-        QVERIFY(LogCapture::messagesAt(QsLogging::Warn).first().contains(DEVICE_ORVANE));
+        const QStringList logged = warningsSoFar();
+        QCOMPARE(logged.size(), 1);
+        QVERIFY(logged.first().contains(DEVICE_ORVANE));
         QVERIFY(!form.problem->isHidden());
         QVERIFY(form.problem->text().contains("cannot be written"));
 
@@ -391,7 +397,7 @@ private slots:
         form.sliders[2]->setValue(-4);
         QCOMPARE(form.boxValues(), Outputs({3.3, 0.0, -4.0, 0.0}));
         QCOMPARE(SimControl::sent().dacWrites, 0);
-        QCOMPARE(warningsSoFar(), 1);
+        QCOMPARE(warningsSoFar().size(), 1);
     }
 
     void failedWriteIsShownUntilOneSucceeds()
@@ -402,7 +408,7 @@ private slots:
         form.boxes[0]->setValue(1.0);
         form.boxes[0]->setValue(2.0);
         QVERIFY(!form.problem->isHidden());
-        QCOMPARE(warningsSoFar(), 1);
+        QCOMPARE(warningsSoFar().size(), 1);
         QCOMPARE(SimControl::sent().dacWrites, 0);
 
         SimControl::clearFailures();
