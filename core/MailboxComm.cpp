@@ -291,10 +291,12 @@ int MailboxComm::setOutputMux(uint8_t value)
     return result;
 }
 
-uint8_t MailboxComm::getOutputMux()
+uint8_t MailboxComm::getOutputMux(bool* ok)
 {
     uint8_t value = 0;
-    checked(::getOutputMux(&value), "getOutputMux() failed");
+    const int result = checked(::getOutputMux(&value), "getOutputMux() failed");
+    if (ok)
+        *ok = result >= 0;
     return value;
 }
 

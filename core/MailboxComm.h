@@ -60,7 +60,8 @@ public:
     int setDisplayFreq(uint8_t filter);
     double getDisplayFreq(bool* filter);
     int setOutputMux(uint8_t value);
-    uint8_t getOutputMux();
+    // `ok`, when given, tells whether the read succeeded: the byte is then defined.
+    uint8_t getOutputMux(bool* ok = nullptr);
     int zentrimSetRange(int range, uint8_t device);
     int zentrimHVSetVoltage(uint8_t device, float volts);
     int zentrimHVenable(int on, uint8_t device);

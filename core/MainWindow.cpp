@@ -20,6 +20,9 @@
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
 #include "WindowBeamlineConf.h"
+#include "WindowManOutCtrl.h"
+#include "WindowPico.h"
+#include "WindowSFPstatus.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -132,6 +135,9 @@ void MainWindow::createWidgets()
 
     // The persistent dialogs; their timers run from here on, shown or not.
     m_beamlineConf = new WindowBeamlineConf(this);
+    manualOutputs = new WindowManOutCtrl(this);
+    picoammeters = new WindowPico(this);
+    sfpTable = new WindowSFPstatus(this);
 }
 
 void MainWindow::layoutDocks()
@@ -297,13 +303,20 @@ void MainWindow::showBeamlineConf()
         m_beamlineConf->showAndRefresh();
 }
 
-// These entries open nothing yet.
-void MainWindow::showSFPinfo() {}
+void MainWindow::showSFPinfo()
+{
+    sfpTable->show();
+}
+
 void MainWindow::showPIDparams() {}
 void MainWindow::showRockCurve() {}
 void MainWindow::showROCwindow() {}
 void MainWindow::showRockCurve3D() {}
-void MainWindow::showPicoWindow() {}
+void MainWindow::showPicoWindow()
+{
+    picoammeters->show();
+}
+
 void MainWindow::showSaveDataWindow() {}
 void MainWindow::showLoginDialog()
 {
@@ -343,7 +356,11 @@ void MainWindow::handleUserLevelChange(int user_level)
     }
 }
 
-void MainWindow::showManualOutputControl() {}
+void MainWindow::showManualOutputControl()
+{
+    manualOutputs->showWindow();
+}
+
 void MainWindow::showLogWindow()
 {
     m_logWindow.show();

@@ -18,6 +18,9 @@ class WidgetGraphInt;
 class WidgetGraphPos;
 class WidgetGraphXY;
 class WindowBeamlineConf;
+class WindowManOutCtrl;
+class WindowPico;
+class WindowSFPstatus;
 
 namespace Ui {
 class MainWindow;
@@ -107,4 +110,7 @@ private:
 
     // Guarded: clears itself should the dialog be destroyed first.
     QPointer<WindowBeamlineConf> m_beamlineConf;
+    WindowManOutCtrl* manualOutputs = nullptr;
+    WindowPico* picoammeters = nullptr;
+    WindowSFPstatus* sfpTable = nullptr;
 };

@@ -75,4 +75,8 @@ inline constexpr double START_OGAIN = -1.0;
 inline constexpr double START_ROC_HALF_WIDTH_UM = 100.0;
 inline constexpr double START_BEAM_OFF_A = 1e-6;
 
+// ---- SFP ports -------------------------------------------------------------------------
+// A device's version word: four character codes, most significant first ("1.0.0.2").
+inline constexpr uint32_t SFP_START_VERSION = 0x31303032;
+
 }  // namespace PlantConstants

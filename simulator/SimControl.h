@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "PlantConstants.h"
 #include "VornRecords.h"
 
 namespace SimControl {
@@ -24,7 +25,7 @@ void setNoiseSeed(uint64_t seed);
 void setDisturbances(bool enabled);  // white noise, 50 Hz line and drift; on at start
 
 // ---- ports and devices -----------------------------------------------------
-void setSfpPort(int port, uint16_t id, uint32_t hwVersion = 1, uint32_t version = 0x01000002,
+void setSfpPort(int port, uint16_t id, uint32_t hwVersion = 1, uint32_t version = PlantConstants::SFP_START_VERSION,
                 uint32_t serial = 1000);
 void clearSfpPort(int port);
 // A picoammeter that is absent fails getZentrims' flag and its device's open (ENOENT).

@@ -75,9 +75,10 @@ void SimulatedController::startState()
     s.timestamp = 20261201;
     s.swVersion = 0x03000001;   // 1.0.03
     s.pidVersion = 0x07000001;  // 1.0.07
-    s.sfp[0] = {0x2101, 1, 0x01000002, 1001};
-    s.sfp[1] = {0x2101, 1, 0x01000002, 1002};
-    s.sfp[2] = {0x2201, 1, 0x01000002, 2001};
+    // Version words hold character codes, most significant first: "1.0.0.2".
+    s.sfp[0] = {0x2101, 1, SFP_START_VERSION, 1001};
+    s.sfp[1] = {0x2101, 1, SFP_START_VERSION, 1002};
+    s.sfp[2] = {0x2200, 1, SFP_START_VERSION, 2001};
     s.sfp[3] = {};
 
     m_noise.seed(m_seed);

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDockWidget>
 #include <QEventLoop>
 #include <QHBoxLayout>
@@ -358,6 +359,34 @@ private slots:
                            "actionGraph_Currents",      "actionPosition_Filter_Settings"};
         unused.sort();
         QCOMPARE(inNoMenu, unused);
+    }
+
+    void persistentDialogsFromTheirEntries_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("dialog");
+
+        QTest::newRow("Manual Output Control") << "actionManual_Output_Control" << "WindowManOutCtrl";
+        QTest::newRow("Pico&Amp") << "actionPico_Amp" << "WindowPico";
+        QTest::newRow("SFP &Info") << "actionSFP_info" << "WindowSFPstatus";
+    }
+
+    void persistentDialogsFromTheirEntries()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, dialog);
+
+        MainWindow window;
+        // Created once with the window, hidden until asked for.
+        const QList<QDialog*> found = window.findChildren<QDialog*>(dialog, Qt::FindDirectChildrenOnly);
+        QCOMPARE(found.size(), 1);
+        QVERIFY(!found[0]->isVisible());
+        window.findChild<QAction*>(entry)->trigger();
+        QVERIFY(found[0]->isVisible());
+        found[0]->hide();
+        window.findChild<QAction*>(entry)->trigger();
+        QVERIFY(found[0]->isVisible());
+        QCOMPARE(window.findChildren<QDialog*>(dialog, Qt::FindDirectChildrenOnly), found);
     }
 
     void logEntryShowsTheOneLogWindow()

@@ -158,10 +158,17 @@ private slots:
     {
         uint16_t id;
         uint32_t hw, version, serial;
-        const uint16_t expected[4] = {0x2101, 0x2101, 0x2201, 0};
+        // Picoammeters on ports 0 and 1, the output unit on port 2, port 3 empty.
+        const uint16_t expected[4] = {0x2101, 0x2101, 0x2200, 0};
         for (int port = 0; port < 4; ++port) {
             QCOMPARE(getSFPinfo(port, &id, &hw, &version, &serial), 0);
             QCOMPARE(id, expected[port]);
+            if (expected[port]) {
+                // The version bytes, most significant first, are the character codes of "1002".
+                QCOMPARE(QVector<int>({int(version >> 24), int(version >> 16 & 0xFF), int(version >> 8 & 0xFF),
+                                       int(version & 0xFF)}),
+                         QVector<int>({'1', '0', '0', '2'}));
+            }
         }
         QCOMPARE(int(sfpDeviceType(expected[0])), int(SFP_TYPE_ZENTRIM));
         QVERIFY(getSFPinfo(4, &id, &hw, &version, &serial) < 0);
