@@ -50,7 +50,19 @@ QList<double> trueCurrents(int bpm)
     const double x = SimControl::truePosition(bpm, 0) / PlantConstants::BPM_PHYSICAL_SCALE_UM;
     const double y = SimControl::truePosition(bpm, 1) / PlantConstants::BPM_PHYSICAL_SCALE_UM;
     const double quarter = SimControl::trueIntensity(bpm) / 4.0;
-    return {quarter * (1.0 + y), quarter * (1.0 + x), quarter * (1.0 - y), quarter * (1.0 - x)};
+    // Electrode currents (top, right, bottom, left) by the monitor's real orientation,
+    // then onto the channels they are cabled to.
+    const bool axes = PlantConstants::WIRED_ORIENT[bpm] == 1;
+    const double electrode[4] = {
+        axes ? quarter * (1.0 + y) : quarter * (1.0 - x + y),
+        axes ? quarter * (1.0 + x) : quarter * (1.0 + x + y),
+        axes ? quarter * (1.0 - y) : quarter * (1.0 + x - y),
+        axes ? quarter * (1.0 - x) : quarter * (1.0 - x - y),
+    };
+    QList<double> channel(4, 0.0);
+    for (int e = 0; e < 4; ++e)
+        channel[PlantConstants::WIRED_CHANNEL[bpm][e]] += electrode[e];
+    return channel;
 }
 
 void setRange(const WindowPico& dialog, int device, int range)
