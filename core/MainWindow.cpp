@@ -19,6 +19,7 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WidgetStats.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -96,6 +97,7 @@ void MainWindow::createWidgets()
     graphXY2 = new WidgetGraphXY(1, this);
     graphFFT = new WidgetGraphFFT(this, 2);
     feedbackControl = new WidgetFeedbackControl(this);
+    stats = new WidgetStats(this);
     // Reads the level from the library while it is built, before any level
     // connection exists.
     heartbeat = new HeartBeat(this);
@@ -142,6 +144,7 @@ void MainWindow::layoutDocks()
     m_dockFFT->setMaximumHeight(height() * 3 / 4);
 
     m_controlTabs->addTab(feedbackControl, tr("Feedback"));
+    m_controlTabs->addTab(stats, tr("Stats"));
     m_controlLayout->addWidget(heartbeat);
     m_controlLayout->addWidget(m_controlTabs);
     m_controlInner->setLayout(m_controlLayout);
@@ -173,6 +176,7 @@ void MainWindow::connectMenuActions()
     connect(ui->actionFrequency_Analysis, &QAction::triggered, this, &MainWindow::showFrequencyAnalysisWindow);
 
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, this, &MainWindow::nr_zentrims_changed);
+    connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, stats, &WidgetStats::nr_zentrims_changed);
 }
 
 QDockWidget* MainWindow::addTabDock(const QString& title, QWidget* content, QDockWidget* dock)

@@ -16,6 +16,7 @@ class WidgetGraphFFT;
 class WidgetGraphInt;
 class WidgetGraphPos;
 class WidgetGraphXY;
+class WidgetStats;
 
 namespace Ui {
 class MainWindow;
@@ -83,6 +84,7 @@ private:
     WidgetGraphXY* graphXY2 = nullptr;
     WidgetGraphFFT* graphFFT = nullptr;
     WidgetFeedbackControl* feedbackControl = nullptr;
+    WidgetStats* stats = nullptr;
     HeartBeat* heartbeat = nullptr;
     WidgetGraphCurrents* graphCurrents1 = nullptr;
     WidgetGraphCurrents* graphCurrents2 = nullptr;
