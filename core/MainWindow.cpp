@@ -19,7 +19,9 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WidgetPidCtrl.h"
 #include "WidgetStats.h"
+#include "WindowPIDparams.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -85,9 +87,13 @@ MainWindow::~MainWindow()
 
 void MainWindow::connectLoginSignals()
 {
+    // Each signal reaches its receivers in this order: feedback panel, PID
+    // editors, ROC/ROI limits, beamline configuration, then this window.
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
     connect(heartbeat, &HeartBeat::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(heartbeat, &HeartBeat::userLevelChanged, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
     connect(heartbeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
 }
 
@@ -97,6 +103,7 @@ void MainWindow::createWidgets()
     graphXY2 = new WidgetGraphXY(1, this);
     graphFFT = new WidgetGraphFFT(this, 2);
     feedbackControl = new WidgetFeedbackControl(this);
+    pidCtrl = new WidgetPidCtrl(this);
     stats = new WidgetStats(this);
     // Reads the level from the library while it is built, before any level
     // connection exists.
@@ -128,6 +135,9 @@ void MainWindow::createWidgets()
     graphPosX = new WidgetGraphPos(this, 0, 2);
     graphPosY = new WidgetGraphPos(this, 1, 2);
     graphInt = new WidgetGraphInt(this, 2);
+
+    // The persistent dialogs, beamline configuration first.
+    pidPicture = new WindowPIDparams(this);
 }
 
 void MainWindow::layoutDocks()
@@ -144,6 +154,7 @@ void MainWindow::layoutDocks()
     m_dockFFT->setMaximumHeight(height() * 3 / 4);
 
     m_controlTabs->addTab(feedbackControl, tr("Feedback"));
+    m_controlTabs->addTab(pidCtrl, tr("PID Params"));
     m_controlTabs->addTab(stats, tr("Stats"));
     m_controlLayout->addWidget(heartbeat);
     m_controlLayout->addWidget(m_controlTabs);
@@ -175,6 +186,8 @@ void MainWindow::connectMenuActions()
     connect(ui->action_Log, &QAction::triggered, this, &MainWindow::showLogWindow);
     connect(ui->actionFrequency_Analysis, &QAction::triggered, this, &MainWindow::showFrequencyAnalysisWindow);
 
+    // In this order: this window, the beamline configuration, the ROC/ROI
+    // limits, the statistics panel.
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, this, &MainWindow::nr_zentrims_changed);
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, stats, &WidgetStats::nr_zentrims_changed);
 }
@@ -291,7 +304,10 @@ void MainWindow::nr_zentrims_changed(int)
 // These entries open nothing yet.
 void MainWindow::showBeamlineConf() {}
 void MainWindow::showSFPinfo() {}
-void MainWindow::showPIDparams() {}
+void MainWindow::showPIDparams()
+{
+    pidPicture->showWindow();
+}
 void MainWindow::showRockCurve() {}
 void MainWindow::showROCwindow() {}
 void MainWindow::showRockCurve3D() {}

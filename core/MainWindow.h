@@ -16,7 +16,9 @@ class WidgetGraphFFT;
 class WidgetGraphInt;
 class WidgetGraphPos;
 class WidgetGraphXY;
+class WidgetPidCtrl;
 class WidgetStats;
+class WindowPIDparams;
 
 namespace Ui {
 class MainWindow;
@@ -84,6 +86,7 @@ private:
     WidgetGraphXY* graphXY2 = nullptr;
     WidgetGraphFFT* graphFFT = nullptr;
     WidgetFeedbackControl* feedbackControl = nullptr;
+    WidgetPidCtrl* pidCtrl = nullptr;
     WidgetStats* stats = nullptr;
     HeartBeat* heartbeat = nullptr;
     WidgetGraphCurrents* graphCurrents1 = nullptr;
@@ -104,4 +107,6 @@ private:
     WidgetGraphPos* graphPosX = nullptr;
     WidgetGraphPos* graphPosY = nullptr;
     WidgetGraphInt* graphInt = nullptr;
+
+    WindowPIDparams* pidPicture = nullptr;
 };

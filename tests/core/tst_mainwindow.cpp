@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QEventLoop>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -22,7 +24,9 @@
 #include <qcustomplot.h>
 
 #include "ConfigSettings.h"
+#include "DialogLogin.h"
 #include "Globals.h"
+#include "HeartBeat.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
 #include "MainWindowRules.h"
@@ -35,6 +39,10 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WidgetFeedbackControl.h"
+#include "WidgetPidCtrl.h"
+#include "WidgetStats.h"
+#include "WindowPIDparams.h"
 
 namespace {
 
@@ -125,6 +133,35 @@ QList<WidgetGraphXY*> scattersOf(const MainWindow& window)
     return scatters;
 }
 
+// Records, in order, which level receiver changed something: a watched widget's
+// enabled state, or the main window's manual output entry.
+class LevelReceiverLog : public QObject
+{
+public:
+    void watch(QWidget* widget, const QString& name)
+    {
+        m_names.insert(widget, name);
+        widget->installEventFilter(this);
+    }
+    void watch(QAction* entry, const QString& name)
+    {
+        connect(entry, &QAction::changed, this, [this, name] { order << name; });
+    }
+
+    QStringList order;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange && m_names.contains(watched))
+            order << m_names.value(watched);
+        return false;
+    }
+
+private:
+    QHash<QObject*, QString> m_names;
+};
+
 bool near(double actual, double expected)
 {
     return qAbs(actual - expected) <= 1e-9 * qMax(1.0, qAbs(expected));
@@ -171,6 +208,7 @@ private slots:
 
     void cleanup()
     {
+        DIALOG_LOGIN = nullptr;
         CONFIG_SETTINGS = nullptr;
         UPDATER = nullptr;
         MAILBOX_COMM = nullptr;
@@ -413,6 +451,87 @@ private slots:
         QCOMPARE(right->bpmIndex(), 1);
         QVERIFY(graphIn<WidgetGraphFFT>(window, "Graph FFT"));
         QCOMPARE(plotOf(graphIn<WidgetGraphFFT>(window, "Graph FFT"))->graphCount(), 2);
+    }
+
+    void controlTabs()
+    {
+        MainWindow window;
+        // The heartbeat panel and this tab widget share the dock's inner widget.
+        auto* tabs = dockTitled(window, "Control")->widget()->findChild<QTabWidget*>(QString(),
+                                                                                     Qt::FindDirectChildrenOnly);
+        QVERIFY(tabs);
+        QStringList titles;
+        for (int i = 0; i < tabs->count(); ++i)
+            titles << tabs->tabText(i);
+        QCOMPARE(titles, QStringList({"Feedback", "PID Params", "Stats"}));
+        QVERIFY(qobject_cast<WidgetFeedbackControl*>(tabs->widget(0)));
+        QVERIFY(qobject_cast<WidgetPidCtrl*>(tabs->widget(1)));
+        QVERIFY(qobject_cast<WidgetStats*>(tabs->widget(2)));
+        QCOMPARE(tabs->currentIndex(), 0);
+    }
+
+    void pidEntryShowsTheOnePicture()
+    {
+        MainWindow window;
+        const QList<WindowPIDparams*> pictures = window.findChildren<WindowPIDparams*>();
+        QCOMPARE(pictures.size(), 1);
+        WindowPIDparams* picture = pictures.first();
+        QCOMPARE(picture->parentWidget(), &window);
+        QVERIFY(!picture->isVisible());
+
+        window.show();
+        action(window, "action_PID_Parameters")->trigger();
+        QVERIFY(picture->isVisible());
+        QCOMPARE(picture->windowModality(), Qt::NonModal);
+        QCOMPARE(picture->windowTitle(), QString("PID Parameters"));
+        picture->close();
+        action(window, "action_PID_Parameters")->trigger();
+        QVERIFY(picture->isVisible());
+        QCOMPARE(window.findChildren<WindowPIDparams*>().size(), 1);
+    }
+
+    // Both level signals reach the feedback panel, the PID editors and then
+    // the window's own gating, in that order.
+    void levelSignalsReachTheirReceiversInOrder()
+    {
+        USER_LEVEL = USER_LEVEL_CRUISE;
+        SimControl::setLockStatus(USER_LEVEL_CRUISE);
+        MainWindow window;
+        DIALOG_LOGIN = new DialogLogin(&window);
+        DIALOG_LOGIN->initConnections();
+        auto* feedback = window.findChild<WidgetFeedbackControl*>();
+        auto* pid = window.findChild<WidgetPidCtrl*>();
+        QVERIFY(feedback && pid);
+        auto* pidTabs = pid->findChild<QTabWidget*>("verticalTabWidget");
+        QVERIFY(!feedback->isEnabled());
+        QVERIFY(!pidTabs->isEnabled());
+
+        LevelReceiverLog log;
+        log.watch(feedback, "feedback");
+        log.watch(pidTabs, "PID");
+        log.watch(action(window, "actionManual_Output_Control"), "main window");
+        const QStringList expected{"feedback", "PID", "main window"};
+
+        // A login as admin: the login dialog's signal enables the PID tabs.
+        USER_LEVEL = USER_LEVEL_ADMIN;
+        DIALOG_LOGIN->updateLevel();
+        QCOMPARE(log.order, expected);
+        QVERIFY(pidTabs->isEnabled());
+        QVERIFY(pid->findChild<QPushButton*>("pushButtonUpdate")->isEnabled());
+
+        // The lock status falls to cruise: the heartbeat's signal, same order.
+        log.order.clear();
+        SimControl::setLockStatus(USER_LEVEL_CRUISE);
+        QVERIFY(QMetaObject::invokeMethod(window.findChild<HeartBeat*>(), "refreshFields"));
+        QCOMPARE(log.order, expected);
+        QVERIFY(!pidTabs->isEnabled());
+
+        // Back at user: the feedback panel only, the PID tabs stay disabled.
+        log.order.clear();
+        SimControl::setLockStatus(USER_LEVEL_USER);
+        QVERIFY(QMetaObject::invokeMethod(window.findChild<HeartBeat*>(), "refreshFields"));
+        QCOMPARE(log.order, QStringList({"feedback", "main window"}));
+        QVERIFY(!pidTabs->isEnabled());
     }
 
     void tabGroupOrder()

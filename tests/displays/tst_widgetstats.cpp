@@ -9,17 +9,23 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <fcntl.h>
+
 #include <cmath>
 #include <limits>
 #include <memory>
 
 #include "ConfigSettings.h"
+#include "DacOutputsWriter.h"
+#include "DeviceIo.h"
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
+#include "PlantConstants.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "Updater.h"
+#include "VornLibrary.h"
 #include "WidgetStats.h"
 
 namespace {
@@ -208,6 +214,43 @@ private slots:
         QVERIFY(textsOf(panel, 0) != textsOf(panel, 1));
     }
 
+    // The beam steered off centre by the outputs: the texts are the block's
+    // values in the panel's formats, and the block describes the true beam.
+    void showsTheSteeredBeam()
+    {
+        POS_SCALE_X[0] = 2.0;
+        POS_SCALE_Y[0] = 2.0;
+        const double outX = 5.3, outY = 4.8;
+        QCOMPARE(setOutputMux(0), 0);
+        const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
+        QVERIFY(fd >= 0);
+        QVERIFY(writeDacOutputs(fd, outX, outY, 5.0, 5.0));
+        DeviceIo::close(fd);
+        SimControl::step(2.0);
+        m_mailbox->refreshData();
+        const BpmStats stats = m_mailbox->bpmStats();
+
+        WidgetStats panel;
+        const QStringList texts = textsOf(panel, 0);
+        QCOMPARE(texts[0], QString::number(stats.value[1] * 2.0, 'f', 3) + " um");
+        QCOMPARE(texts, expectedTexts(stats, 0));
+        QCOMPARE(textsOf(panel, 1), expectedTexts(stats, 1));
+
+        // Raw positions are the true micrometres over the monitor's physical
+        // scale, within the converter's resolution.
+        for (int bpm = 0; bpm < 2; ++bpm) {
+            const double trueX = PlantConstants::GAIN_UM_PER_V[bpm] * (outX - PlantConstants::CENTRE_OUTPUT_V);
+            const double trueY = PlantConstants::GAIN_UM_PER_V[bpm] * (outY - PlantConstants::CENTRE_OUTPUT_V);
+            const double scale = PlantConstants::BPM_PHYSICAL_SCALE_UM;
+            QVERIFY2(qAbs(stats.at(bpm, BpmStats::X_MEAN) * scale - trueX) < 0.05,
+                     qPrintable(QString::number(stats.at(bpm, BpmStats::X_MEAN) * scale)));
+            QVERIFY(qAbs(stats.at(bpm, BpmStats::Y_MEAN) * scale - trueY) < 0.05);
+            QVERIFY(stats.at(bpm, BpmStats::X_STD) * scale < 0.05);
+            QVERIFY(qAbs(stats.at(bpm, BpmStats::I0_MEAN) - SimControl::trueIntensity(bpm)) <
+                    1e-3 * SimControl::trueIntensity(bpm));
+        }
+    }
+
     void presence_data()
     {
         QTest::addColumn<bool>("present0");
@@ -324,12 +367,10 @@ private slots:
             QVERIFY(control);
             auto* tabs = control->findChild<QTabWidget*>();
             QVERIFY(tabs);
-            QCOMPARE(tabs->count(), 2);
-            QCOMPARE(tabs->tabText(0), QString("Feedback"));
-            QCOMPARE(tabs->tabText(1), QString("Stats"));
-            auto* panel = qobject_cast<WidgetStats*>(tabs->widget(1));
+            QCOMPARE(tabs->count(), 3);
+            QCOMPARE(tabs->tabText(2), QString("Stats"));
+            auto* panel = qobject_cast<WidgetStats*>(tabs->widget(2));
             QVERIFY(panel);
-            QCOMPARE(panel->parentWidget() != nullptr, true);
 
             // The device link's announcement reaches the panel.
             SimControl::setZentrimPresent(0, false);
