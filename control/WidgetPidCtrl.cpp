@@ -55,7 +55,8 @@ void WidgetPidCtrl::savePIDparams()
     for (int channel : notSent)
         names << PidTransfer::loopName(channel);
     Prompts::warning(this, QStringLiteral("Output limits inverted"),
-                     QStringLiteral("O min is above O max in %1. These parameters were not sent to the "
-                                    "controller; correct the limits and press Update again.")
+                     QStringLiteral("%1: O min is above O max. These loop parameters were not sent to the "
+                                    "controller; the rest of the update was. Correct the limits and press "
+                                    "Update again.")
                          .arg(names.join(QStringLiteral(", "))));
 }
