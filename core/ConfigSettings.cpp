@@ -380,8 +380,12 @@ void writePid(QSettings& settings, const QString& group, const double (&values)[
 
 void readPid(QSettings& settings, const QString& group, double* const (&targets)[10])
 {
-    for (int i = 0; i < 10; ++i)
-        assign(targets[i], settings.value(key(group, PID_KEYS[i]), 0.0).toDouble());
+    for (int i = 0; i < 10; ++i) {
+        // A hand-edited "nan" or "inf" would reach the controller as a gain or
+        // a limit; it reads as a missing key.
+        const double value = settings.value(key(group, PID_KEYS[i]), 0.0).toDouble();
+        assign(targets[i], std::isfinite(value) ? value : 0.0);
+    }
 }
 
 }  // namespace

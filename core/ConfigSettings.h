@@ -38,7 +38,7 @@ public:
     void setBeamOffTh(int bpm, double value);
     void getBeamOffTh(double* value, int bpm) const;
 
-    // PID_X, PID_Y, PID_I0
+    // PID_X, PID_Y, PID_I0; a stored value that is not a finite number reads as missing (0)
     void savePIDX(double freq, double kp, double ki, double kd, double emin, double imax, double omin, double omax,
                   double ogain, double offset);
     void savePIDY(double freq, double kp, double ki, double kd, double emin, double imax, double omin, double omax,

@@ -19,8 +19,11 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WidgetPidCtrl.h"
+#include "WidgetStats.h"
 #include "WindowBeamlineConf.h"
 #include "WindowManOutCtrl.h"
+#include "WindowPIDparams.h"
 #include "WindowPico.h"
 #include "WindowSFPstatus.h"
 #include "ui_mainwindow.h"
@@ -88,10 +91,14 @@ MainWindow::~MainWindow()
 
 void MainWindow::connectLoginSignals()
 {
+    // Each signal reaches its receivers in this order: feedback panel, PID
+    // editors, ROC/ROI limits, beamline configuration, then this window.
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, m_beamlineConf, &WindowBeamlineConf::checkUserLevel);
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
     connect(heartbeat, &HeartBeat::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(heartbeat, &HeartBeat::userLevelChanged, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
     connect(heartbeat, &HeartBeat::userLevelChanged, m_beamlineConf, &WindowBeamlineConf::checkUserLevel);
     connect(heartbeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
 }
@@ -102,6 +109,8 @@ void MainWindow::createWidgets()
     graphXY2 = new WidgetGraphXY(1, this);
     graphFFT = new WidgetGraphFFT(this, 2);
     feedbackControl = new WidgetFeedbackControl(this);
+    pidCtrl = new WidgetPidCtrl(this);
+    stats = new WidgetStats(this);
     // Reads the level from the library while it is built, before any level
     // connection exists.
     heartbeat = new HeartBeat(this);
@@ -135,6 +144,7 @@ void MainWindow::createWidgets()
 
     // The persistent dialogs; their timers run from here on, shown or not.
     m_beamlineConf = new WindowBeamlineConf(this);
+    pidPicture = new WindowPIDparams(this);
     manualOutputs = new WindowManOutCtrl(this);
     picoammeters = new WindowPico(this);
     sfpTable = new WindowSFPstatus(this);
@@ -154,6 +164,8 @@ void MainWindow::layoutDocks()
     m_dockFFT->setMaximumHeight(height() * 3 / 4);
 
     m_controlTabs->addTab(feedbackControl, tr("Feedback"));
+    m_controlTabs->addTab(pidCtrl, tr("PID Params"));
+    m_controlTabs->addTab(stats, tr("Stats"));
     m_controlLayout->addWidget(heartbeat);
     m_controlLayout->addWidget(m_controlTabs);
     m_controlInner->setLayout(m_controlLayout);
@@ -184,8 +196,11 @@ void MainWindow::connectMenuActions()
     connect(ui->action_Log, &QAction::triggered, this, &MainWindow::showLogWindow);
     connect(ui->actionFrequency_Analysis, &QAction::triggered, this, &MainWindow::showFrequencyAnalysisWindow);
 
+    // In this order: this window, the beamline configuration, the ROC/ROI
+    // limits, the statistics panel.
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, this, &MainWindow::nr_zentrims_changed);
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, m_beamlineConf, &WindowBeamlineConf::nr_zentrims_changed);
+    connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, stats, &WidgetStats::nr_zentrims_changed);
 }
 
 QDockWidget* MainWindow::addTabDock(const QString& title, QWidget* content, QDockWidget* dock)
@@ -308,7 +323,10 @@ void MainWindow::showSFPinfo()
     sfpTable->show();
 }
 
-void MainWindow::showPIDparams() {}
+void MainWindow::showPIDparams()
+{
+    pidPicture->showWindow();
+}
 void MainWindow::showRockCurve() {}
 void MainWindow::showROCwindow() {}
 void MainWindow::showRockCurve3D() {}

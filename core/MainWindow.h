@@ -21,6 +21,9 @@ class WindowBeamlineConf;
 class WindowManOutCtrl;
 class WindowPico;
 class WindowSFPstatus;
+class WidgetPidCtrl;
+class WidgetStats;
+class WindowPIDparams;
 
 namespace Ui {
 class MainWindow;
@@ -88,6 +91,8 @@ private:
     WidgetGraphXY* graphXY2 = nullptr;
     WidgetGraphFFT* graphFFT = nullptr;
     WidgetFeedbackControl* feedbackControl = nullptr;
+    WidgetPidCtrl* pidCtrl = nullptr;
+    WidgetStats* stats = nullptr;
     HeartBeat* heartbeat = nullptr;
     WidgetGraphCurrents* graphCurrents1 = nullptr;
     WidgetGraphCurrents* graphCurrents2 = nullptr;
@@ -113,4 +118,5 @@ private:
     WindowManOutCtrl* manualOutputs = nullptr;
     WindowPico* picoammeters = nullptr;
     WindowSFPstatus* sfpTable = nullptr;
+    WindowPIDparams* pidPicture = nullptr;
 };

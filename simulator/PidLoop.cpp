@@ -7,7 +7,7 @@
 
 using namespace PlantConstants;
 
-void PidLoop::reset(const PidParams& params, int divider, double offset)
+void PidLoop::reset(const PidLoopParams& params, int divider, double offset)
 {
     m_params = params;
     m_divider = divider;

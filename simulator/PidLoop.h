@@ -6,7 +6,7 @@
 //   Omin < Omax) and to the output unit's range.
 // With the plant's positive gains a negative Ogain closes the loop.
 
-struct PidParams
+struct PidLoopParams
 {
     double kp = 0.0, ki = 0.0, kd = 0.0, emin = 0.0, imax = 0.0;
     double omin = -12.0, omax = 12.0, ogain = 1.0;
@@ -15,10 +15,10 @@ struct PidParams
 class PidLoop
 {
 public:
-    void reset(const PidParams& params, int divider, double offset);
+    void reset(const PidLoopParams& params, int divider, double offset);
 
-    const PidParams& params() const { return m_params; }
-    void setParams(const PidParams& params) { m_params = params; }
+    const PidLoopParams& params() const { return m_params; }
+    void setParams(const PidLoopParams& params) { m_params = params; }
     int divider() const { return m_divider; }
     void setDivider(int divider) { m_divider = divider; }
     double offset() const { return m_offset; }
@@ -41,7 +41,7 @@ public:
     void clearState();  // integrator and derivative memory
 
 private:
-    PidParams m_params;
+    PidLoopParams m_params;
     int m_divider = 1;
     double m_offset = 0.0;
     double m_integral = 0.0;

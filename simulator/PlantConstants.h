@@ -65,7 +65,7 @@ inline constexpr int DISPLAY_START_HZ = 1000;
 inline constexpr int DISPLAY_MAX_HZ = 100000;
 inline constexpr int RING_RECORDS = 131072;
 inline constexpr double STATS_WINDOW_S = 1.0;
-inline constexpr double STATS_FILTER_HZ = 10.0;     // corner of the filtered deviation
+inline constexpr double STATS_FILTER_HZ = 100.0;    // corner of the filtered deviation ("at 100 Hz")
 inline constexpr double GENERATOR_MAX_HZ = 50000.0;
 
 // Start PID parameters: an integrating loop that is stable on this plant.

@@ -169,7 +169,7 @@ Sent sent()
         s.pidConf = c.pidConf;
         for (int l = 0; l < 3; ++l) {
             const PidLoop& loop = sim.loop(l);
-            const PidParams& p = loop.params();
+            const PidLoopParams& p = loop.params();
             s.pid[l] = {p.kp, p.ki, p.kd, p.emin, p.imax, p.omin, p.omax, p.ogain, loop.divider()};
             s.pidOffset[l] = loop.offset();
             s.setpoint[l] = c.setpoint[l];

@@ -166,7 +166,7 @@ int setPIDparams(int8_t channel, double kp, double ki, double kd, double emin, d
     return call("setPIDparams", channel, [&](SimulatedController& sim) {
         if (channel < 0 || channel > 2 || !allFinite(kp, ki, kd, emin, imax, omin, omax, ogain))
             return FAILED;
-        sim.loop(channel).setParams(PidParams{kp, ki, kd, emin, imax, omin, omax, ogain});
+        sim.loop(channel).setParams(PidLoopParams{kp, ki, kd, emin, imax, omin, omax, ogain});
         return 0;
     });
 }

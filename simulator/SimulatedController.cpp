@@ -105,13 +105,13 @@ void SimulatedController::startState()
         m_pico[b].reset(0.0);
         m_reading[b] = BpmReading();
     }
-    PidParams position;
+    PidLoopParams position;
     position.ki = START_KI;
     position.imax = START_IMAX;
     position.ogain = START_OGAIN;
     m_loops[0].reset(position, START_DIVIDER, START_OUTPUT_V);
     m_loops[1].reset(position, START_DIVIDER, START_OUTPUT_V);
-    m_loops[2].reset(PidParams(), START_DIVIDER, START_OUTPUT_V);
+    m_loops[2].reset(PidLoopParams(), START_DIVIDER, START_OUTPUT_V);
     m_generator.reset();
     m_generator.setStepRate(m_internalHz);
     prefillRing();

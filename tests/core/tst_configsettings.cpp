@@ -33,6 +33,8 @@ private slots:
     void rocEnables();
     void pidRoundTrip_data();
     void pidRoundTrip();
+    void pidNonFiniteReadsAsMissing_data();
+    void pidNonFiniteReadsAsMissing();
     void pidEnableAndMaps();
     void iirWithoutSizeKey();
     void iirReadsTenWhateverTheFileSays();
@@ -334,6 +336,38 @@ void TestConfigSettings::pidRoundTrip()
         for (double value : r)
             QCOMPARE(value, 0.0);
     }
+}
+
+void TestConfigSettings::pidNonFiniteReadsAsMissing_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("index");
+
+    QTest::newRow("Kp=nan") << QByteArray("Kp=nan") << 1;
+    QTest::newRow("Ki=inf") << QByteArray("Ki=inf") << 2;
+    QTest::newRow("Omin=-inf") << QByteArray("Omin=-inf") << 6;
+    QTest::newRow("Freq=NaN") << QByteArray("Freq=NaN") << 0;
+    QTest::newRow("Ogain=1e999 overflows") << QByteArray("Ogain=1e999") << 8;
+}
+
+// A hand-edited value that is not a finite number must not reach the
+// controller as a gain or a limit: it reads as missing, the others as written.
+void TestConfigSettings::pidNonFiniteReadsAsMissing()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, index);
+
+    const char* const keys[10] = {"Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax", "Ogain", "Offset"};
+    const double written[10] = {500, 1, 2, 3, 4, 5, -6, 7, 8, 9};
+    QByteArray content = "[PID_Y]\n";
+    for (int i = 0; i < 10; ++i)
+        content += (i == index ? line : QByteArray(keys[i]) + "=" + QByteArray::number(written[i])) + "\n";
+    QVERIFY(!writeFile(content).isEmpty());
+
+    double r[10];
+    ConfigSettings(m_path).loadPIDY(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9]);
+    for (int i = 0; i < 10; ++i)
+        QCOMPARE(r[i], i == index ? 0.0 : written[i]);
 }
 
 void TestConfigSettings::pidEnableAndMaps()

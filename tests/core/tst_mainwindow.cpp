@@ -6,14 +6,15 @@
 #include <QDialog>
 #include <QDockWidget>
 #include <QEventLoop>
-#include <QHBoxLayout>
 #include <QHash>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -39,9 +40,12 @@
 #include "WidgetGraphFFT.h"
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
-#include "WidgetFeedbackControl.h"
 #include "WidgetGraphXY.h"
 #include "WindowBeamlineConf.h"
+#include "WidgetFeedbackControl.h"
+#include "WidgetPidCtrl.h"
+#include "WidgetStats.h"
+#include "WindowPIDparams.h"
 
 namespace {
 
@@ -135,8 +139,8 @@ QList<WidgetGraphXY*> scattersOf(const MainWindow& window)
 // The receivers of one signal, in the order the main window connects them. Each
 // is named by what it visibly changes; add a receiver's name at its place here
 // and a watch on what it changes in the tests below.
-const QStringList LEVEL_RECEIVERS{"feedback control", "beamline configuration", "main window"};
-const QStringList PRESENCE_RECEIVERS{"main window", "beamline configuration"};
+const QStringList LEVEL_RECEIVERS{"feedback control", "PID editors", "beamline configuration", "main window"};
+const QStringList PRESENCE_RECEIVERS{"main window", "beamline configuration", "statistics"};
 
 // Records, during one emission, which watched receiver reacted and in what order:
 // a widget enabled or disabled, an action enabled or disabled, a widget shown or hidden.
@@ -497,6 +501,86 @@ private slots:
         QCOMPARE(right->bpmIndex(), 1);
         QVERIFY(graphIn<WidgetGraphFFT>(window, "Graph FFT"));
         QCOMPARE(plotOf(graphIn<WidgetGraphFFT>(window, "Graph FFT"))->graphCount(), 2);
+    }
+
+    void controlTabs()
+    {
+        MainWindow window;
+        // The heartbeat panel and this tab widget share the dock's inner widget.
+        auto* tabs = dockTitled(window, "Control")->widget()->findChild<QTabWidget*>(QString(),
+                                                                                     Qt::FindDirectChildrenOnly);
+        QVERIFY(tabs);
+        QStringList titles;
+        for (int i = 0; i < tabs->count(); ++i)
+            titles << tabs->tabText(i);
+        QCOMPARE(titles, QStringList({"Feedback", "PID Params", "Stats"}));
+        QVERIFY(qobject_cast<WidgetFeedbackControl*>(tabs->widget(0)));
+        QVERIFY(qobject_cast<WidgetPidCtrl*>(tabs->widget(1)));
+        QVERIFY(qobject_cast<WidgetStats*>(tabs->widget(2)));
+        QCOMPARE(tabs->currentIndex(), 0);
+    }
+
+    void pidEntryShowsTheOnePicture()
+    {
+        MainWindow window;
+        const QList<WindowPIDparams*> pictures = window.findChildren<WindowPIDparams*>();
+        QCOMPARE(pictures.size(), 1);
+        WindowPIDparams* picture = pictures.first();
+        QCOMPARE(picture->parentWidget(), &window);
+        QVERIFY(!picture->isVisible());
+
+        window.show();
+        action(window, "action_PID_Parameters")->trigger();
+        QVERIFY(picture->isVisible());
+        QCOMPARE(picture->windowModality(), Qt::NonModal);
+        QCOMPARE(picture->windowTitle(), QString("PID Parameters"));
+        picture->close();
+        action(window, "action_PID_Parameters")->trigger();
+        QVERIFY(picture->isVisible());
+        QCOMPARE(window.findChildren<WindowPIDparams*>().size(), 1);
+    }
+
+    // The PID editors follow both level signals: usable at admin only.
+    void pidEditorsFollowTheLevel()
+    {
+        USER_LEVEL = USER_LEVEL_CRUISE;
+        SimControl::setLockStatus(USER_LEVEL_CRUISE);
+        MainWindow window;
+        DIALOG_LOGIN = new DialogLogin(&window);
+        DIALOG_LOGIN->initConnections();
+        auto* feedback = window.findChild<WidgetFeedbackControl*>();
+        auto* pid = window.findChild<WidgetPidCtrl*>();
+        QVERIFY(feedback && pid);
+        auto* pidTabs = pid->findChild<QTabWidget*>("verticalTabWidget");
+        QVERIFY(!feedback->isEnabled());
+        QVERIFY(!pidTabs->isEnabled());
+
+        ReactionLog log;
+        log.watchEnabled(feedback, "feedback control");
+        log.watchEnabled(pidTabs, "PID editors");
+        log.watchAction(action(window, "actionManual_Output_Control"), "main window");
+        const QStringList expected{"feedback control", "PID editors", "main window"};
+
+        // A login as admin: the login dialog's signal enables the PID tabs.
+        USER_LEVEL = USER_LEVEL_ADMIN;
+        DIALOG_LOGIN->updateLevel();
+        QCOMPARE(log.order, expected);
+        QVERIFY(pidTabs->isEnabled());
+        QVERIFY(pid->findChild<QPushButton*>("pushButtonUpdate")->isEnabled());
+
+        // The lock status falls to cruise: the heartbeat's signal, same order.
+        log.order.clear();
+        SimControl::setLockStatus(USER_LEVEL_CRUISE);
+        QVERIFY(QMetaObject::invokeMethod(window.findChild<HeartBeat*>(), "refreshFields"));
+        QCOMPARE(log.order, expected);
+        QVERIFY(!pidTabs->isEnabled());
+
+        // Back at user: the feedback panel only, the PID tabs stay disabled.
+        log.order.clear();
+        SimControl::setLockStatus(USER_LEVEL_USER);
+        QVERIFY(QMetaObject::invokeMethod(window.findChild<HeartBeat*>(), "refreshFields"));
+        QCOMPARE(log.order, QStringList({"feedback control", "main window"}));
+        QVERIFY(!pidTabs->isEnabled());
     }
 
     void tabGroupOrder()
@@ -864,6 +948,7 @@ private slots:
 
         ReactionLog log;
         log.watchEnabled(window.findChild<WidgetFeedbackControl*>(), "feedback control");
+        log.watchEnabled(window.findChild<WidgetPidCtrl*>()->findChild<QTabWidget*>("verticalTabWidget"), "PID editors");
         log.watchEnabled(window.findChild<WindowBeamlineConf*>()->findChild<BPM*>("boxBPM1"),
                          "beamline configuration");
         log.watchAction(action(window, "actionManual_Output_Control"), "main window");
@@ -884,6 +969,7 @@ private slots:
         ReactionLog log;
         log.watchShown(scatters[1], "main window");
         log.watchShown(secondBox, "beamline configuration");
+        log.watchShown(window.findChild<WidgetStats*>()->findChild<QWidget*>("bpm2Table"), "statistics");
         SimControl::setZentrimPresent(1, false);
         emit MAILBOX_COMM->nrZentrimsChanged(1);
 

@@ -1,0 +1,31 @@
+#pragma once
+// The "PID Params" tab: one editor per loop (X, Y, I0) and "Update", which
+// sends all three to the controller and stores them.
+#include <QWidget>
+
+namespace Ui {
+class WidgetPidCtrl;
+}
+class WidgetPIDparams;
+
+class WidgetPidCtrl : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit WidgetPidCtrl(QWidget* parent = nullptr);
+    ~WidgetPidCtrl() override;
+
+    // Fills the three editors from the configuration file.
+    void loadPIDparams();
+
+public slots:
+    // The editors follow USER_LEVEL: usable at admin only. "Update" is not gated.
+    void enableAndDisableFields();
+
+private slots:
+    void savePIDparams();
+
+private:
+    Ui::WidgetPidCtrl* ui;
+};
