@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "About.h"
 #include "DialogLogin.h"
 #include "Globals.h"
 #include "HeartBeat.h"
@@ -19,6 +20,7 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowDisplaySettings.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -126,6 +128,8 @@ void MainWindow::createWidgets()
     graphPosX = new WidgetGraphPos(this, 0, 2);
     graphPosY = new WidgetGraphPos(this, 1, 2);
     graphInt = new WidgetGraphInt(this, 2);
+
+    dispSettings = new WindowDisplaySettings(this);
 }
 
 void MainWindow::layoutDocks()
@@ -302,7 +306,13 @@ void MainWindow::showLoginDialog()
     DIALOG_LOGIN->updateLevel();
     DIALOG_LOGIN->show();
 }
-void MainWindow::showAboutDialog() {}
+void MainWindow::showAboutDialog()
+{
+    // It holds nothing that outlives it, so a closed box goes away.
+    about* box = new about(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+}
 
 void MainWindow::Exit()
 {
@@ -310,7 +320,10 @@ void MainWindow::Exit()
 }
 
 void MainWindow::showStepResponse() {}
-void MainWindow::showDispSettings() {}
+void MainWindow::showDispSettings()
+{
+    dispSettings->showWindow();
+}
 
 void MainWindow::handleUserLevelChange(int user_level)
 {
