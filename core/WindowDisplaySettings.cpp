@@ -53,24 +53,29 @@ void WindowDisplaySettings::saveSettings()
     const int requested = static_cast<int>(ui->dispFreqBox->value());
 
     // Every time axis divides by the rate, so a rate below 1 Hz is never taken.
+    int sentRate = requested;
     if (requested < 1) {
+        sentRate = previous;
         ui->dispFreqBox->setValue(previous);
         Prompts::warning(promptParent(), tr("Invalid display frequency"),
                          tr("The display frequency must be at least 1 Hz.\n"
                             "It stays at %1 Hz.").arg(previous));
-    } else {
-        SAMP_FREQ = requested;
     }
 
+    // The wrapper sends SAMP_FREQ with the filter flag.
+    SAMP_FREQ = sentRate;
     const bool filter = ui->enableFilterCheckBox->isChecked();
     const int result = MAILBOX_COMM ? MAILBOX_COMM->setDisplayFreq(filter ? 1 : 0) : -1;
-    if (result < 0 && SAMP_FREQ != previous) {
-        // The controller kept its old rate; the time axes must keep matching it.
+    if (result < 0) {
+        // The controller kept its old settings; the time axes must keep matching its rate.
         SAMP_FREQ = previous;
         ui->dispFreqBox->setValue(previous);
         Prompts::warning(promptParent(), tr("Display frequency not set"),
-                         tr("The controller did not accept %1 Hz.\n"
-                            "The display frequency stays at %2 Hz.").arg(requested).arg(previous));
+                         tr("The controller did not accept %1 Hz with the filter %2.\n"
+                            "The display frequency stays at %3 Hz.")
+                             .arg(sentRate)
+                             .arg(filter ? tr("on") : tr("off"))
+                             .arg(previous));
     }
 
     bool ok = false;

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -20,6 +21,7 @@
 #include "SimControl.h"
 #include "Updater.h"
 #include "VornLibrary.h"
+#include "support/WidgetClicks.h"
 #include "WindowDisplaySettings.h"
 
 namespace {
@@ -119,6 +121,13 @@ private slots:
         QCOMPARE(f.freq->maximum(), 20000.0);
         QCOMPARE(f.freq->suffix(), QString(" Hz"));
         QCOMPARE(itemsOf(f.buffer), (QStringList{"1024", "2048", "4096", "8192", "14336"}));
+        // The form's own choice, until the first showing replaces it.
+        QCOMPARE(f.buffer->currentText(), QString("1024"));
+        QCOMPARE(f.freq->value(), 1000.0);
+        QCOMPARE(dialog.findChild<QLabel*>("label_2")->text(), QString("Display frequency:"));
+        QCOMPARE(dialog.findChild<QLabel*>("bufferSamplesLabel")->text(), QString("Buffer samples:"));
+        QCOMPARE(dialog.findChild<QLabel*>("enableFilterLabel")->text(), QString("Enable filter: "));
+        QCOMPARE(dialog.findChild<QLabel*>("pauseLabel")->text(), QString("Pause:"));
         QVERIFY(f.buttons->button(QDialogButtonBox::Ok));
         QVERIFY(f.buttons->button(QDialogButtonBox::Cancel));
         QCOMPARE(f.apply->text(), QString("Apply"));
@@ -253,35 +262,83 @@ private slots:
         QCOMPARE(SimControl::callCount("getBuffer"), 1);
     }
 
+    void newRateReachesTheStreamAndTheTimeAxis()
+    {
+        // A 50 Hz sine on output 1 marks true time in the stream.
+        SimControl::setDisturbances(false);
+        float amplitude[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+        float offset[4] = {5.0f, 5.0f, 5.0f, 5.0f};
+        const double sineHz = 50.0;
+        QCOMPARE(::funcGenConfig(amplitude, offset, float(sineHz)), 0);
+        QCOMPARE(::funcGenEnable(1), 0);
+        GraphData output1 = GraphData::create();
+        UPDATER->setGraphData(Updater::KindOutputVoltage, 0, output1);
+
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        f.freq->setValue(2000);
+        f.filter->setChecked(true);
+        press(f, Press::Apply);
+        QCOMPARE(SAMP_FREQ, 2000);
+        QCOMPARE(SimControl::sent().displayHz, 2000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 1);
+
+        // Long enough that the whole read was streamed at the new rate.
+        const int records = DISPLAY_BUFFER_BYTES / int(sizeof(DisplayRecord));
+        SimControl::step(double(records) / 2000.0 + 1.0);
+        UPDATER->updateGraphs();
+        QCOMPARE(output1->size(), records);
+        QCOMPARE(output1->constBegin()->key, 0.0);
+        QCOMPARE((output1->constEnd() - 1)->key, double(records - 1) / 2000.0);
+
+        // Upward crossings of the offset, on the graph's own time axis.
+        QList<double> crossings;
+        for (auto it = output1->constBegin() + 1; it != output1->constEnd(); ++it) {
+            const double before = (it - 1)->value - offset[0];
+            const double after = it->value - offset[0];
+            if (before < 0.0 && after >= 0.0)
+                crossings << (it - 1)->key + (it->key - (it - 1)->key) * (-before / (after - before));
+        }
+        QVERIFY(crossings.size() > 100);
+        const double period = (crossings.last() - crossings.first()) / double(crossings.size() - 1);
+        QVERIFY2(qAbs(period * sineHz - 1.0) < 1e-3, qPrintable(QString::number(period)));
+    }
+
     void failingSetDisplayFreqKeepsTheRate_data()
     {
         QTest::addColumn<int>("rate");
-        QTest::addColumn<bool>("warned");
-        QTest::newRow("new rate refused by the controller") << 4000 << true;
-        QTest::newRow("same rate: nothing to take back") << 1000 << false;
+        QTest::addColumn<bool>("filter");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("new rate refused by the controller") << 4000 << false << "4000 Hz with the filter off";
+        QTest::newRow("same rate, filter refused: still told") << 1000 << true << "1000 Hz with the filter on";
     }
 
     void failingSetDisplayFreqKeepsTheRate()
     {
         QFETCH(int, rate);
-        QFETCH(bool, warned);
+        QFETCH(bool, filter);
+        QFETCH(QString, named);
         SimControl::failCall("setDisplayFreq");
         WindowDisplaySettings dialog;
         dialog.showWindow();
         const Fields f = fieldsOf(dialog);
         f.freq->setValue(rate);
+        f.filter->setChecked(filter);
         f.buffer->setCurrentText("8192");
         press(f, Press::Apply);
 
         QCOMPARE(SAMP_FREQ, 1000);
         QCOMPARE(SimControl::sent().displayHz, 1000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 0);
+        // The read size is the program's own and is applied all the same.
         QCOMPARE(DISPLAY_BUFFER_BYTES, 2097152);
         QCOMPARE(f.freq->value(), 1000.0);
-        QCOMPARE(Prompts::shown().size(), warned ? 1 : 0);
-        if (warned) {
-            QCOMPARE(Prompts::shown().first().title, QString("Display frequency not set"));
-            QVERIFY(Prompts::shown().first().text.contains("4000 Hz"));
-        }
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().first().title, QString("Display frequency not set"));
+        QVERIFY2(Prompts::shown().first().text.contains(named), qPrintable(Prompts::shown().first().text));
+        QVERIFY(Prompts::shown().first().text.contains("stays at 1000 Hz"));
     }
 
     void pauseActsAtOnceAndSurvivesCancel()
@@ -289,7 +346,7 @@ private slots:
         WindowDisplaySettings dialog;
         dialog.showWindow();
         Fields f = fieldsOf(dialog);
-        QTest::mouseClick(f.pause, Qt::LeftButton);
+        WidgetClicks::clickCheckBox(f.pause);
         QVERIFY(UPDATER->paused());
         press(f, Press::Cancel);
         QVERIFY(UPDATER->paused());
@@ -303,7 +360,7 @@ private slots:
 
         dialog.showWindow();
         QVERIFY(f.pause->isChecked());
-        QTest::mouseClick(f.pause, Qt::LeftButton);
+        WidgetClicks::clickCheckBox(f.pause);
         QVERIFY(!UPDATER->paused());
         UPDATER->updateGraphs();
         QCOMPARE(replots.count(), 1);
@@ -352,9 +409,12 @@ private slots:
         dialog.showWindow();
         const Fields f = fieldsOf(dialog);
         f.freq->selectAll();
+        // The box takes "25." as 25 and refuses every digit after the point.
         QTest::keyClicks(f.freq, "25.7");
         press(f, Press::Apply);
-        QCOMPARE(SAMP_FREQ, 257);
+        QCOMPARE(SAMP_FREQ, 25);
+        QCOMPARE(SimControl::sent().displayHz, 25);
+        QCOMPARE(f.freq->value(), 25.0);
     }
 
     void mainWindowOpensOneDialog()
@@ -364,6 +424,8 @@ private slots:
         ConfigSettings config(dir.filePath("config.ini"));
         CONFIG_SETTINGS = &config;
         SW_VERSION = "1.0.10";
+        // The window takes the controller's rate while it is built.
+        QCOMPARE(::setDisplayFreq(5000, 0), 0);
         {
             MainWindow window;
             const QList<WindowDisplaySettings*> dialogs = window.findChildren<WindowDisplaySettings*>();
@@ -372,6 +434,9 @@ private slots:
             QAction* entry = window.findChild<QAction*>("action_Display_Settings");
             entry->trigger();
             QVERIFY(dialogs.first()->isVisible());
+            const Fields f = fieldsOf(*dialogs.first());
+            QCOMPARE(f.freq->value(), 5000.0);
+            QCOMPARE(f.buffer->currentText(), QString("14336"));
             dialogs.first()->hide();
             entry->trigger();
             QCOMPARE(window.findChildren<WindowDisplaySettings*>().size(), 1);
