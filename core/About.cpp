@@ -16,10 +16,11 @@ static int anchorAboutResources()
 
 namespace {
 
+// A placeholder for the site to fill in: who runs this installation and where to reach them.
 const char* const CONTACT_LINE =
-    "Tarquel Instruments<br>"
-    "<a href=\"https://www.tarquel.example\">www.tarquel.example</a> &middot; "
-    "<a href=\"mailto:support@tarquel.example\">support@tarquel.example</a>";
+    "Beamline controls group<br>"
+    "<a href=\"mailto:controls@example.org\">controls@example.org</a> &middot; "
+    "<a href=\"https://example.org/vorn-rivuz\">example.org/vorn-rivuz</a>";
 
 }  // namespace
 

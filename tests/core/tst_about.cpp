@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -56,14 +58,21 @@ private slots:
         QCOMPARE(box.minimumSize(), QSize(420, 480));
         QCOMPARE(box.maximumSize(), QSize(420, 500));
         QVERIFY(!box.isModal());
-        QVERIFY(!box.windowIcon().isNull());
+        // Standard pixmap 9.
+        QCOMPARE(int(QStyle::SP_MessageBoxInformation), 9);
+        QCOMPARE(box.windowIcon().pixmap(16).toImage(),
+                 box.style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(16).toImage());
 
         const QLabel* logo = box.findChild<QLabel*>("label");
         QVERIFY(!logo->pixmap().isNull());
         QVERIFY(!logo->hasScaledContents());
         QVERIFY(logo->text().isEmpty());
         QCOMPARE(logo->alignment(), Qt::AlignCenter);
-        QVERIFY(!QPixmap(":/qss/images/Tarquel_Instruments_Logo.png").isNull());
+        const QPixmap wordmark(":/qss/images/Tarquel_Instruments_Logo.png");
+        QVERIFY(!wordmark.isNull());
+        QCOMPARE(logo->pixmap().toImage(), wordmark.toImage());
+        // Shown unscaled, so it must fit the box's fixed width.
+        QVERIFY(wordmark.width() < box.minimumWidth());
 
         const QLabel* contact = box.findChild<QLabel*>("label_3");
         QCOMPARE(contact->textFormat(), Qt::RichText);
@@ -71,6 +80,9 @@ private slots:
         QVERIFY(contact->textInteractionFlags().testFlag(Qt::LinksAccessibleByKeyboard));
         QVERIFY(contact->textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
         QVERIFY(contact->text().contains("<a href="));
+        QVERIFY(!contact->text().contains("Tarquel"));
+        QCOMPARE(box.findChild<QLabel*>("label_2")->alignment(), Qt::AlignCenter);
+        QCOMPARE(contact->alignment(), Qt::AlignCenter);
 
         QCOMPARE(box.findChild<QLabel*>("label_4")->text(), QString("Current Version of VORN System:"));
         QCOMPARE(box.findChild<QLabel*>("curVerTSLabel")->text(), QString("Current HW timestamp:"));
@@ -126,6 +138,20 @@ private slots:
         QCOMPARE(textOf(box, "curVerSWLineEdit"), software);
     }
 
+    void versionWordsOfTheController()
+    {
+        // As start-up reads them: bytes least significant first, a point after
+        // the first two and none between the last two; the timestamp in decimal.
+        SimControl::reset();
+        SimControl::setVersionWords(1718000000u, 0x00010001u, 0x03000102u);
+        MailboxComm link;
+        link.getSystemVersion(&HW_TIMESTAMP, &SW_VERSION, &PID_VERSION);
+        about box;
+        QCOMPARE(textOf(box, "curVerTSLineEdit"), QString("1718000000"));
+        QCOMPARE(textOf(box, "curVerSWLineEdit"), QString("1.0.10"));
+        QCOMPARE(textOf(box, "curPIDverLineEdit"), QString("2.1.03"));
+    }
+
     void versionFieldsCannotBeFocusedOrEdited()
     {
         SW_VERSION = "1.0.10";
@@ -171,6 +197,13 @@ private slots:
             QStringList shown{textOf(*boxes[0], "curVerSWLineEdit"), textOf(*boxes[1], "curVerSWLineEdit")};
             shown.sort();
             QCOMPARE(shown, (QStringList{"1.0.10", "1.0.11"}));
+
+            // A closed box goes away; the other stays open.
+            QPointer<about> closed = boxes[0];
+            QVERIFY(closed->close());
+            QTRY_VERIFY(closed.isNull());
+            QCOMPARE(window.findChildren<about*>().size(), 1);
+            QVERIFY(boxes[1]->isVisible());
         }
         CONFIG_SETTINGS = nullptr;
         UPDATER = nullptr;
