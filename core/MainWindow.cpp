@@ -21,6 +21,7 @@
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
 #include "WindowDisplaySettings.h"
+#include "WindowROC_ROI.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -87,8 +88,10 @@ MainWindow::~MainWindow()
 void MainWindow::connectLoginSignals()
 {
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, rocWindow, &WindowROC_ROI::checkUserLevel);
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
     connect(heartbeat, &HeartBeat::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
+    connect(heartbeat, &HeartBeat::userLevelChanged, rocWindow, &WindowROC_ROI::checkUserLevel);
     connect(heartbeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
 }
 
@@ -129,6 +132,7 @@ void MainWindow::createWidgets()
     graphPosY = new WidgetGraphPos(this, 1, 2);
     graphInt = new WidgetGraphInt(this, 2);
 
+    rocWindow = new WindowROC_ROI(this);
     dispSettings = new WindowDisplaySettings(this);
 }
 
@@ -177,6 +181,7 @@ void MainWindow::connectMenuActions()
     connect(ui->actionFrequency_Analysis, &QAction::triggered, this, &MainWindow::showFrequencyAnalysisWindow);
 
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, this, &MainWindow::nr_zentrims_changed);
+    connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, rocWindow, &WindowROC_ROI::nrZentrimChanged);
 }
 
 QDockWidget* MainWindow::addTabDock(const QString& title, QWidget* content, QDockWidget* dock)
@@ -293,7 +298,16 @@ void MainWindow::showBeamlineConf() {}
 void MainWindow::showSFPinfo() {}
 void MainWindow::showPIDparams() {}
 void MainWindow::showRockCurve() {}
-void MainWindow::showROCwindow() {}
+void MainWindow::showROCwindow()
+{
+    rocWindow->setUpdater(UPDATER);
+    // The beamline configuration dialog is not built yet.
+    rocWindow->setBeamlineConf(nullptr);
+    rocWindow->setGraphXY(graphXY1, 0);
+    rocWindow->setGraphXY(graphXY2, 1);
+    rocWindow->showAndRefresh();
+}
+
 void MainWindow::showRockCurve3D() {}
 void MainWindow::showPicoWindow() {}
 void MainWindow::showSaveDataWindow() {}

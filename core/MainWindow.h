@@ -17,6 +17,7 @@ class WidgetGraphInt;
 class WidgetGraphPos;
 class WidgetGraphXY;
 class WindowDisplaySettings;
+class WindowROC_ROI;
 
 namespace Ui {
 class MainWindow;
@@ -104,5 +105,6 @@ private:
     WidgetGraphPos* graphPosY = nullptr;
     WidgetGraphInt* graphInt = nullptr;
 
+    WindowROC_ROI* rocWindow = nullptr;
     WindowDisplaySettings* dispSettings = nullptr;
 };
