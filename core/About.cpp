@@ -17,10 +17,11 @@ static int anchorAboutResources()
 namespace {
 
 // A placeholder for the site to fill in: who runs this installation and where to reach them.
+// The links are lightened: the default link blue is hard to read on the dark style.
 const char* const CONTACT_LINE =
     "Beamline controls group<br>"
-    "<a href=\"mailto:controls@example.org\">controls@example.org</a> &middot; "
-    "<a href=\"https://example.org/vorn-rivuz\">example.org/vorn-rivuz</a>";
+    "<a style=\"color:#8cb8e8\" href=\"mailto:controls@example.org\">controls@example.org</a> &middot; "
+    "<a style=\"color:#8cb8e8\" href=\"https://example.org/vorn-rivuz\">example.org/vorn-rivuz</a>";
 
 }  // namespace
 
