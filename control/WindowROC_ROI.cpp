@@ -28,9 +28,10 @@ bool isSendButtonText(const QString& text)
 // The 11 controls of a form that the user level gates.
 QList<QWidget*> editControls(const Ui::WidgetRoc& f)
 {
-    return {f.roiXDoubleSpinBox,       f.roiYDoubleSpinBox,       f.rocFactorBox, f.enableROCXCheckCheckBox,
-            f.enableROCYCheckCheckBox, f.roiI0minBox,             f.roiI0minUnit, f.roiI0maxBox,
-            f.roiI0maxUnit,            f.enableBeamOffCheckCheckBox, f.beamOffTh};
+    return {f.roiXDoubleSpinBox, f.roiYDoubleSpinBox, f.rocFactorBox,
+            f.enableROCXCheckCheckBox, f.enableROCYCheckCheckBox,
+            f.roiI0minBox, f.roiI0minUnit, f.roiI0maxBox, f.roiI0maxUnit,
+            f.beamOffTh, f.enableBeamOffCheckCheckBox};
 }
 
 void showCurrent(QDoubleSpinBox* field, QComboBox* unit, double amperes)

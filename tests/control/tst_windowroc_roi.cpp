@@ -459,7 +459,8 @@ private slots:
         QFETCH(bool, sends);
         WindowROC_ROI dialog;
         dialog.show();
-        QPushButton* extra = dialog.findChild<QDialogButtonBox*>("buttonBox")->addButton(text, QDialogButtonBox::ActionRole);
+        QDialogButtonBox* box = dialog.findChild<QDialogButtonBox*>("buttonBox");
+        QPushButton* extra = box->addButton(text, QDialogButtonBox::ActionRole);
         QTest::mouseClick(extra, Qt::LeftButton);
         QCOMPARE(SimControl::callCount("setROCenable"), sends ? 1 : 0);
         QCOMPARE(SimControl::callCount("setROClimits"), sends ? 3 : 0);
