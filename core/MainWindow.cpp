@@ -6,6 +6,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "About.h"
 #include "DialogLogin.h"
 #include "Globals.h"
 #include "HeartBeat.h"
@@ -22,9 +23,11 @@
 #include "WidgetPidCtrl.h"
 #include "WidgetStats.h"
 #include "WindowBeamlineConf.h"
+#include "WindowDisplaySettings.h"
 #include "WindowManOutCtrl.h"
 #include "WindowPIDparams.h"
 #include "WindowPico.h"
+#include "WindowROC_ROI.h"
 #include "WindowSFPstatus.h"
 #include "ui_mainwindow.h"
 
@@ -95,10 +98,12 @@ void MainWindow::connectLoginSignals()
     // editors, ROC/ROI limits, beamline configuration, then this window.
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
+    connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, rocWindow, &WindowROC_ROI::checkUserLevel);
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, m_beamlineConf, &WindowBeamlineConf::checkUserLevel);
     connect(DIALOG_LOGIN, &DialogLogin::userLevelChanged, this, &MainWindow::handleUserLevelChange);
     connect(heartbeat, &HeartBeat::userLevelChanged, feedbackControl, &WidgetFeedbackControl::checkUserLevel);
     connect(heartbeat, &HeartBeat::userLevelChanged, pidCtrl, &WidgetPidCtrl::enableAndDisableFields);
+    connect(heartbeat, &HeartBeat::userLevelChanged, rocWindow, &WindowROC_ROI::checkUserLevel);
     connect(heartbeat, &HeartBeat::userLevelChanged, m_beamlineConf, &WindowBeamlineConf::checkUserLevel);
     connect(heartbeat, &HeartBeat::userLevelChanged, this, &MainWindow::handleUserLevelChange);
 }
@@ -145,6 +150,8 @@ void MainWindow::createWidgets()
     // The persistent dialogs; their timers run from here on, shown or not.
     m_beamlineConf = new WindowBeamlineConf(this);
     pidPicture = new WindowPIDparams(this);
+    rocWindow = new WindowROC_ROI(this);
+    dispSettings = new WindowDisplaySettings(this);
     manualOutputs = new WindowManOutCtrl(this);
     picoammeters = new WindowPico(this);
     sfpTable = new WindowSFPstatus(this);
@@ -200,6 +207,7 @@ void MainWindow::connectMenuActions()
     // limits, the statistics panel.
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, this, &MainWindow::nr_zentrims_changed);
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, m_beamlineConf, &WindowBeamlineConf::nr_zentrims_changed);
+    connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, rocWindow, &WindowROC_ROI::nrZentrimChanged);
     connect(MAILBOX_COMM, &MailboxComm::nrZentrimsChanged, stats, &WidgetStats::nr_zentrims_changed);
 }
 
@@ -328,7 +336,15 @@ void MainWindow::showPIDparams()
     pidPicture->showWindow();
 }
 void MainWindow::showRockCurve() {}
-void MainWindow::showROCwindow() {}
+void MainWindow::showROCwindow()
+{
+    rocWindow->setUpdater(UPDATER);
+    rocWindow->setBeamlineConf(m_beamlineConf);
+    rocWindow->setGraphXY(graphXY1, 0);
+    rocWindow->setGraphXY(graphXY2, 1);
+    rocWindow->showAndRefresh();
+}
+
 void MainWindow::showRockCurve3D() {}
 void MainWindow::showPicoWindow()
 {
@@ -345,7 +361,13 @@ void MainWindow::showLoginDialog()
     DIALOG_LOGIN->updateLevel();
     DIALOG_LOGIN->show();
 }
-void MainWindow::showAboutDialog() {}
+void MainWindow::showAboutDialog()
+{
+    // It holds nothing that outlives it, so a closed box goes away.
+    about* box = new about(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
+}
 
 void MainWindow::Exit()
 {
@@ -353,7 +375,10 @@ void MainWindow::Exit()
 }
 
 void MainWindow::showStepResponse() {}
-void MainWindow::showDispSettings() {}
+void MainWindow::showDispSettings()
+{
+    dispSettings->showWindow();
+}
 
 void MainWindow::handleUserLevelChange(int user_level)
 {

@@ -24,6 +24,8 @@ class WindowSFPstatus;
 class WidgetPidCtrl;
 class WidgetStats;
 class WindowPIDparams;
+class WindowDisplaySettings;
+class WindowROC_ROI;
 
 namespace Ui {
 class MainWindow;
@@ -119,4 +121,6 @@ private:
     WindowPico* picoammeters = nullptr;
     WindowSFPstatus* sfpTable = nullptr;
     WindowPIDparams* pidPicture = nullptr;
+    WindowROC_ROI* rocWindow = nullptr;
+    WindowDisplaySettings* dispSettings = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QEventLoop>
 #include <QHash>
 #include <QHBoxLayout>
@@ -42,6 +43,7 @@
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
 #include "WindowBeamlineConf.h"
+#include "WindowROC_ROI.h"
 #include "WidgetFeedbackControl.h"
 #include "WidgetPidCtrl.h"
 #include "WidgetStats.h"
@@ -139,8 +141,9 @@ QList<WidgetGraphXY*> scattersOf(const MainWindow& window)
 // The receivers of one signal, in the order the main window connects them. Each
 // is named by what it visibly changes; add a receiver's name at its place here
 // and a watch on what it changes in the tests below.
-const QStringList LEVEL_RECEIVERS{"feedback control", "PID editors", "beamline configuration", "main window"};
-const QStringList PRESENCE_RECEIVERS{"main window", "beamline configuration", "statistics"};
+const QStringList LEVEL_RECEIVERS{"feedback control", "PID editors", "ROC/ROI limits", "beamline configuration",
+                                  "main window"};
+const QStringList PRESENCE_RECEIVERS{"main window", "beamline configuration", "ROC/ROI limits", "statistics"};
 
 // Records, during one emission, which watched receiver reacted and in what order:
 // a widget enabled or disabled, an action enabled or disabled, a widget shown or hidden.
@@ -949,6 +952,8 @@ private slots:
         ReactionLog log;
         log.watchEnabled(window.findChild<WidgetFeedbackControl*>(), "feedback control");
         log.watchEnabled(window.findChild<WidgetPidCtrl*>()->findChild<QTabWidget*>("verticalTabWidget"), "PID editors");
+        log.watchEnabled(window.findChild<WindowROC_ROI*>()->findChild<QWidget*>("rocWidget0")->findChild<QDoubleSpinBox*>(),
+                         "ROC/ROI limits");
         log.watchEnabled(window.findChild<WindowBeamlineConf*>()->findChild<BPM*>("boxBPM1"),
                          "beamline configuration");
         log.watchAction(action(window, "actionManual_Output_Control"), "main window");
@@ -969,6 +974,7 @@ private slots:
         ReactionLog log;
         log.watchShown(scatters[1], "main window");
         log.watchShown(secondBox, "beamline configuration");
+        log.watchShown(window.findChild<WindowROC_ROI*>()->findChild<QWidget*>("rocWidget1"), "ROC/ROI limits");
         log.watchShown(window.findChild<WidgetStats*>()->findChild<QWidget*>("bpm2Table"), "statistics");
         SimControl::setZentrimPresent(1, false);
         emit MAILBOX_COMM->nrZentrimsChanged(1);

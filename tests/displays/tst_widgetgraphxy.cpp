@@ -18,6 +18,7 @@
 #include "MailboxComm.h"
 #include "Prompts.h"
 #include "SimControl.h"
+#include "support/ScatterRects.h"
 #include "VornLibrary.h"
 #include "WidgetGraphXY.h"
 
@@ -37,14 +38,7 @@ QPushButton* buttonOf(QWidget* panel, const char* name)
     return panel->findChild<QPushButton*>(name);
 }
 
-QCPItemRect* rectWithPen(QCustomPlot* plot, const QColor& colour)
-{
-    for (int i = 0; i < plot->itemCount(); ++i)
-        if (auto* rect = qobject_cast<QCPItemRect*>(plot->item(i)))
-            if (rect->pen().color() == colour)
-                return rect;
-    return nullptr;
-}
+using ScatterRects::rectWithPen;
 
 Points pointsOf(const QCPGraph* graph)
 {

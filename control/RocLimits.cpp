@@ -1,0 +1,37 @@
+#include "RocLimits.h"
+
+#include <cmath>
+
+namespace RocLimits {
+
+double unitFactor(const QString& unit)
+{
+    if (unit == QLatin1String(UNIT_MICRO))
+        return AMPERES_PER_MICRO;
+    if (unit == QLatin1String(UNIT_NANO))
+        return AMPERES_PER_NANO;
+    return 0.0;
+}
+
+ShownCurrent shownCurrent(double amperes, int decimals)
+{
+    const double micro = amperes / AMPERES_PER_MICRO;
+    // At or above 1 uA the nanoampere field (up to 1000) could not hold it anyway.
+    if (amperes <= 0.0 || micro >= 1.0)
+        return {micro, QString::fromLatin1(UNIT_MICRO)};
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(micro * scale) / scale;
+    if (std::fabs(rounded - micro) <= 1e-9 * micro)
+        return {micro, QString::fromLatin1(UNIT_MICRO)};
+    return {amperes / AMPERES_PER_NANO, QString::fromLatin1(UNIT_NANO)};
+}
+
+double beamOffThreshold(const QString& shownText)
+{
+    QString number = shownText.section(QLatin1Char('u'), 0, 0);
+    number.replace(QLatin1Char(','), QLatin1Char('.'));
+    // QString::toDouble reads the C locale and gives 0 for anything it cannot read.
+    return number.trimmed().toDouble() * AMPERES_PER_MICRO;
+}
+
+}  // namespace RocLimits

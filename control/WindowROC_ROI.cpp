@@ -1,0 +1,202 @@
+#include "WindowROC_ROI.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+
+#include "ConfigSettings.h"
+#include "Globals.h"
+#include "GraphFrame.h"
+#include "MailboxComm.h"
+#include "RocLimits.h"
+#include "WidgetGraphXY.h"
+#include "WidgetRoc.h"
+#include "ui_widgetroc.h"
+#include "ui_windowroc_roi.h"
+
+namespace {
+
+// The texts a sending button may carry, with and without its mnemonic.
+bool isSendButtonText(const QString& text)
+{
+    return text == QLatin1String("&OK") || text == QLatin1String("OK") || text == QLatin1String("&Apply")
+           || text == QLatin1String("Apply");
+}
+
+// The 11 controls of a form that the user level gates.
+QList<QWidget*> editControls(const Ui::WidgetRoc& f)
+{
+    return {f.roiXDoubleSpinBox, f.roiYDoubleSpinBox, f.rocFactorBox,
+            f.enableROCXCheckCheckBox, f.enableROCYCheckCheckBox,
+            f.roiI0minBox, f.roiI0minUnit, f.roiI0maxBox, f.roiI0maxUnit,
+            f.beamOffTh, f.enableBeamOffCheckCheckBox};
+}
+
+void showCurrent(QDoubleSpinBox* field, QComboBox* unit, double amperes)
+{
+    const RocLimits::ShownCurrent shown = RocLimits::shownCurrent(amperes, field->decimals());
+    // The selector first: it says what the number means when OK converts it back.
+    unit->setCurrentText(shown.unit);
+    field->setValue(shown.value);
+}
+
+double currentOf(const QDoubleSpinBox* field, const QComboBox* unit)
+{
+    return field->value() * RocLimits::unitFactor(unit->currentText());
+}
+
+constexpr int LIMITS_PER_BPM = 3;  // ROC X, ROC Y, beam off
+
+}  // namespace
+
+WindowROC_ROI::WindowROC_ROI(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::WindowROC_ROI)
+{
+    ui->setupUi(this);
+    // Runs before the button box's accepted or rejected, which close the dialog.
+    connect(ui->buttonBox, &QDialogButtonBox::clicked, this, &WindowROC_ROI::sendROCconf);
+
+    ui->rocWidget0->form()->bpmLabel->setText(tr("BPM 1"));
+    ui->rocWidget1->form()->bpmLabel->setText(tr("BPM 2"));
+
+    // Read from the controller only here; a failed read leaves them unticked.
+    uchar enables[6] = {};
+    MAILBOX_COMM->getROCenable(&enables[0], &enables[1], &enables[2], &enables[3], &enables[4], &enables[5]);
+    for (int bpm = 0; bpm < 2; ++bpm) {
+        const Ui::WidgetRoc* f = formOf(bpm)->form();
+        f->enableROCXCheckCheckBox->setChecked(enables[LIMITS_PER_BPM * bpm] != 0);
+        f->enableROCYCheckCheckBox->setChecked(enables[LIMITS_PER_BPM * bpm + 1] != 0);
+        f->enableBeamOffCheckCheckBox->setChecked(enables[LIMITS_PER_BPM * bpm + 2] != 0);
+    }
+}
+
+WindowROC_ROI::~WindowROC_ROI()
+{
+    delete ui;
+}
+
+WidgetRoc* WindowROC_ROI::formOf(int bpm) const
+{
+    return bpm == 0 ? ui->rocWidget0 : ui->rocWidget1;
+}
+
+void WindowROC_ROI::setUpdater(QObject* updater)
+{
+    if (updater)
+        m_updater = updater;
+}
+
+void WindowROC_ROI::setBeamlineConf(QObject* beamlineConf)
+{
+    if (beamlineConf)
+        m_beamlineConf = beamlineConf;
+}
+
+void WindowROC_ROI::setGraphXY(QObject* graph, int index)
+{
+    auto* scatter = qobject_cast<WidgetGraphXY*>(graph);
+    if (scatter && (index == 0 || index == 1))
+        m_graphXY[index] = scatter;
+}
+
+void WindowROC_ROI::showAndRefresh()
+{
+    checkUserLevel();
+    loadROCsettings();
+    show();
+}
+
+void WindowROC_ROI::loadROCsettings()
+{
+    loadForm(0);
+    loadForm(1);
+}
+
+void WindowROC_ROI::loadForm(int bpm)
+{
+    double roiX = 0.0, roiY = 0.0, i0min = 0.0, i0max = 0.0, rocPercent = 0.0;
+    CONFIG_SETTINGS->loadROCandROI(&roiX, &roiY, &i0min, &i0max, &rocPercent, bpm);
+    const Ui::WidgetRoc* f = formOf(bpm)->form();
+    f->roiXDoubleSpinBox->setValue(roiX);
+    f->roiYDoubleSpinBox->setValue(roiY);
+    showCurrent(f->roiI0maxBox, f->roiI0maxUnit, i0max);
+    showCurrent(f->roiI0minBox, f->roiI0minUnit, i0min);
+    f->rocFactorBox->setValue(rocPercent);
+
+    double threshold = 0.0;
+    CONFIG_SETTINGS->getBeamOffTh(&threshold, bpm);
+    f->beamOffTh->setValue(threshold / RocLimits::AMPERES_PER_MICRO);
+}
+
+void WindowROC_ROI::nrZentrimChanged(int nrZentrims)
+{
+    const GraphFrame::ShownBpms present = GraphFrame::queryPresence();
+    ui->rocWidget0->setVisible(present.bpm1);
+    ui->rocWidget1->setVisible(present.bpm2);
+    m_nrZentrims = nrZentrims;
+}
+
+void WindowROC_ROI::checkUserLevel()
+{
+    bool enabled;
+    if (USER_LEVEL == USER_LEVEL_CRUISE || USER_LEVEL == USER_LEVEL_USER)
+        enabled = false;
+    else if (USER_LEVEL == USER_LEVEL_ADMIN)
+        enabled = true;
+    else
+        return;
+    for (int bpm = 0; bpm < 2; ++bpm)
+        for (QWidget* control : editControls(*formOf(bpm)->form()))
+            control->setEnabled(enabled);
+}
+
+void WindowROC_ROI::sendROCconf(QAbstractButton* button)
+{
+    if (!button || !isSendButtonText(button->text()) || USER_LEVEL != USER_LEVEL_ADMIN)
+        return;
+    sendROCsettings(0);
+    if (m_nrZentrims > 1)
+        sendROCsettings(1);
+    sendROCenables();
+}
+
+void WindowROC_ROI::sendROCsettings(int bpm)
+{
+    const int index = bpm == 0 ? 0 : 1;
+    const Ui::WidgetRoc* f = formOf(index)->form();
+    const double roiX = f->roiXDoubleSpinBox->value();
+    const double roiY = f->roiYDoubleSpinBox->value();
+    const double rocPercent = f->rocFactorBox->value();
+    const double i0min = currentOf(f->roiI0minBox, f->roiI0minUnit);
+    const double i0max = currentOf(f->roiI0maxBox, f->roiI0maxUnit);
+
+    // Without its scatter the limits still go out and are stored; only the drawing is skipped.
+    if (WidgetGraphXY* scatter = m_graphXY[index]) {
+        scatter->setRoiRects(roiX, roiY, rocPercent / 100.0);
+        scatter->replot();
+    }
+
+    const int first = LIMITS_PER_BPM * index;
+    MAILBOX_COMM->setROClimits(first, 0.0, RocLimits::rocHalfWidth(roiX, rocPercent));
+    MAILBOX_COMM->setROClimits(first + 1, 0.0, RocLimits::rocHalfWidth(roiY, rocPercent));
+    CONFIG_SETTINGS->saveROCandROI(index, roiX, roiY, i0min, i0max, rocPercent);
+
+    // From the text the field shows, so that it reads the same in every locale.
+    const double threshold = RocLimits::beamOffThreshold(f->beamOffTh->text());
+    MAILBOX_COMM->setROClimits(first + 2, 0.0, threshold);
+    CONFIG_SETTINGS->setBeamOffTh(index, threshold);
+}
+
+void WindowROC_ROI::sendROCenables()
+{
+    const Ui::WidgetRoc* a = ui->rocWidget0->form();
+    const Ui::WidgetRoc* b = ui->rocWidget1->form();
+    const bool flags[6] = {a->enableROCXCheckCheckBox->isChecked(), a->enableROCYCheckCheckBox->isChecked(),
+                           a->enableBeamOffCheckCheckBox->isChecked(), b->enableROCXCheckCheckBox->isChecked(),
+                           b->enableROCYCheckCheckBox->isChecked(), b->enableBeamOffCheckCheckBox->isChecked()};
+    MAILBOX_COMM->setROCenable(flags[0], flags[1], flags[2], flags[3], flags[4], flags[5]);
+    CONFIG_SETTINGS->saveROCenables(flags[0], flags[1], flags[2], flags[3], flags[4], flags[5]);
+}

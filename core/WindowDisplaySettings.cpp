@@ -1,0 +1,91 @@
+#include "WindowDisplaySettings.h"
+
+#include <QPushButton>
+
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "Prompts.h"
+#include "Updater.h"
+#include "VornRecords.h"
+#include "ui_windowdisplaysettings.h"
+
+WindowDisplaySettings::WindowDisplaySettings(QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::WindowDisplaySettings)
+{
+    ui->setupUi(this);
+    ui->dispFreqBox->setValue(SAMP_FREQ);
+
+    bool filter = false;
+    if (MAILBOX_COMM)
+        MAILBOX_COMM->getDisplayFreq(&filter);
+    ui->enableFilterCheckBox->setChecked(filter);
+
+    // The form's own accepted -> accept comes first: Ok hides, then saves.
+    connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &WindowDisplaySettings::saveSettings);
+    connect(ui->pushButtonApply, &QPushButton::clicked, this, &WindowDisplaySettings::saveSettings);
+    connect(ui->pauseCheckBox, &QCheckBox::toggled, this, &WindowDisplaySettings::pauseButtonChanged);
+}
+
+WindowDisplaySettings::~WindowDisplaySettings()
+{
+    delete ui;
+}
+
+void WindowDisplaySettings::showWindow()
+{
+    show();
+    if (UPDATER)
+        ui->pauseCheckBox->setChecked(UPDATER->paused());
+    ui->dispFreqBox->setValue(SAMP_FREQ);
+    ui->bufferSamplesComboBox->setCurrentText(QString::number(DISPLAY_BUFFER_BYTES / int(sizeof(DisplayRecord))));
+}
+
+QWidget* WindowDisplaySettings::promptParent()
+{
+    // After Ok the dialog is already hidden.
+    return isVisible() ? this : parentWidget();
+}
+
+void WindowDisplaySettings::saveSettings()
+{
+    const int previous = SAMP_FREQ;
+    const int requested = static_cast<int>(ui->dispFreqBox->value());
+
+    // Every time axis divides by the rate, so a rate below 1 Hz is never taken.
+    int sentRate = requested;
+    if (requested < 1) {
+        sentRate = previous;
+        ui->dispFreqBox->setValue(previous);
+        Prompts::warning(promptParent(), tr("Invalid display frequency"),
+                         tr("The display frequency must be at least 1 Hz.\n"
+                            "It stays at %1 Hz.").arg(previous));
+    }
+
+    // The wrapper sends SAMP_FREQ with the filter flag.
+    SAMP_FREQ = sentRate;
+    const bool filter = ui->enableFilterCheckBox->isChecked();
+    const int result = MAILBOX_COMM ? MAILBOX_COMM->setDisplayFreq(filter ? 1 : 0) : -1;
+    if (result < 0) {
+        // The controller kept its old settings; the time axes must keep matching its rate.
+        SAMP_FREQ = previous;
+        ui->dispFreqBox->setValue(previous);
+        Prompts::warning(promptParent(), tr("Display frequency not set"),
+                         tr("The controller did not accept %1 Hz with the filter %2.\n"
+                            "The display frequency stays at %3 Hz.")
+                             .arg(sentRate)
+                             .arg(filter ? tr("on") : tr("off"))
+                             .arg(previous));
+    }
+
+    bool ok = false;
+    const int records = ui->bufferSamplesComboBox->currentText().toInt(&ok, 10);
+    if (ok)
+        DISPLAY_BUFFER_BYTES = records * int(sizeof(DisplayRecord));
+}
+
+void WindowDisplaySettings::pauseButtonChanged(bool checked)
+{
+    if (UPDATER)
+        UPDATER->setPaused(checked);
+}

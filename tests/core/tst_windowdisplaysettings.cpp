@@ -1,0 +1,455 @@
+// The display settings dialog against the simulated controller: what reaches
+// the sample rate, the read size, the hardware and the display's pause flag.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+#include "ConfigSettings.h"
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "MainWindow.h"
+#include "Prompts.h"
+#include "SimControl.h"
+#include "Updater.h"
+#include "VornLibrary.h"
+#include "support/WidgetClicks.h"
+#include "WindowDisplaySettings.h"
+
+namespace {
+
+enum class Press { Apply, Ok, Cancel };
+
+struct Fields
+{
+    QDoubleSpinBox* freq;
+    QComboBox* buffer;
+    QCheckBox* filter;
+    QCheckBox* pause;
+    QDialogButtonBox* buttons;
+    QPushButton* apply;
+};
+
+Fields fieldsOf(const WindowDisplaySettings& dialog)
+{
+    return {dialog.findChild<QDoubleSpinBox*>("dispFreqBox"),
+            dialog.findChild<QComboBox*>("bufferSamplesComboBox"),
+            dialog.findChild<QCheckBox*>("enableFilterCheckBox"),
+            dialog.findChild<QCheckBox*>("pauseCheckBox"),
+            dialog.findChild<QDialogButtonBox*>("buttonBox"),
+            dialog.findChild<QPushButton*>("pushButtonApply")};
+}
+
+void press(const Fields& f, Press which)
+{
+    switch (which) {
+    case Press::Apply:
+        QTest::mouseClick(f.apply, Qt::LeftButton);
+        break;
+    case Press::Ok:
+        QTest::mouseClick(f.buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+        break;
+    case Press::Cancel:
+        QTest::mouseClick(f.buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+        break;
+    }
+}
+
+QStringList itemsOf(const QComboBox* box)
+{
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Press)
+
+class TestWindowDisplaySettings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        SimControl::useSteppedClock();
+        Prompts::setTestMode(true);
+    }
+
+    void init()
+    {
+        SimControl::reset();
+        Prompts::clear();
+        SAMP_FREQ = 1000;
+        DISPLAY_BUFFER_BYTES = 3670016;
+        m_updater = std::make_unique<Updater>();
+        m_mailbox = std::make_unique<MailboxComm>();
+        UPDATER = m_updater.get();
+        MAILBOX_COMM = m_mailbox.get();
+    }
+
+    void cleanup()
+    {
+        UPDATER = nullptr;
+        MAILBOX_COMM = nullptr;
+        m_mailbox.reset();
+        m_updater.reset();
+        SAMP_FREQ = 1000;
+        DISPLAY_BUFFER_BYTES = 3670016;
+    }
+
+    void formAsBuilt()
+    {
+        WindowDisplaySettings dialog;
+        const Fields f = fieldsOf(dialog);
+        QCOMPARE(dialog.objectName(), QString("WindowDisplaySettings"));
+        QCOMPARE(dialog.windowTitle(), QString("Display Settings"));
+        QCOMPARE(dialog.size(), QSize(400, 300));
+        QVERIFY(!dialog.isModal());
+        QCOMPARE(f.freq->decimals(), 0);
+        QCOMPARE(f.freq->minimum(), 0.0);
+        QCOMPARE(f.freq->maximum(), 20000.0);
+        QCOMPARE(f.freq->suffix(), QString(" Hz"));
+        QCOMPARE(itemsOf(f.buffer), (QStringList{"1024", "2048", "4096", "8192", "14336"}));
+        // The form's own choice, until the first showing replaces it.
+        QCOMPARE(f.buffer->currentText(), QString("1024"));
+        QCOMPARE(f.freq->value(), 1000.0);
+        QCOMPARE(dialog.findChild<QLabel*>("label_2")->text(), QString("Display frequency:"));
+        QCOMPARE(dialog.findChild<QLabel*>("bufferSamplesLabel")->text(), QString("Buffer samples:"));
+        QCOMPARE(dialog.findChild<QLabel*>("enableFilterLabel")->text(), QString("Enable filter: "));
+        QCOMPARE(dialog.findChild<QLabel*>("pauseLabel")->text(), QString("Pause:"));
+        QVERIFY(f.buttons->button(QDialogButtonBox::Ok));
+        QVERIFY(f.buttons->button(QDialogButtonBox::Cancel));
+        QCOMPARE(f.apply->text(), QString("Apply"));
+        QVERIFY(Prompts::shown().isEmpty());
+    }
+
+    void firstOpeningShowsTheGlobals_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("bufferBytes");
+        QTest::addColumn<QString>("shownBuffer");
+        QTest::newRow("start values: 14336, not the form's 1024") << 1000 << 3670016 << "14336";
+        QTest::newRow("hardware rate, smaller read") << 5000 << 524288 << "2048";
+    }
+
+    void firstOpeningShowsTheGlobals()
+    {
+        QFETCH(int, rate);
+        QFETCH(int, bufferBytes);
+        QFETCH(QString, shownBuffer);
+        SAMP_FREQ = rate;
+        DISPLAY_BUFFER_BYTES = bufferBytes;
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(f.freq->value(), double(rate));
+        QCOMPARE(f.buffer->currentText(), shownBuffer);
+        QVERIFY(!f.pause->isChecked());
+    }
+
+    void filterFlagReadBackAtConstruction_data()
+    {
+        QTest::addColumn<int>("hardwareFilter");
+        QTest::addColumn<bool>("failing");
+        QTest::addColumn<bool>("checked");
+        QTest::newRow("filter off") << 0 << false << false;
+        QTest::newRow("filter on") << 1 << false << true;
+        QTest::newRow("read fails: unticked") << 1 << true << false;
+    }
+
+    void filterFlagReadBackAtConstruction()
+    {
+        QFETCH(int, hardwareFilter);
+        QFETCH(bool, failing);
+        QFETCH(bool, checked);
+        QCOMPARE(::setDisplayFreq(1000, uint8_t(hardwareFilter)), 0);
+        if (failing)
+            SimControl::failCall("getDisplayFreq");
+        WindowDisplaySettings dialog;
+        QCOMPARE(fieldsOf(dialog).filter->isChecked(), checked);
+    }
+
+    void saveReachesGlobalsAndHardware_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<QString>("buffer");
+        QTest::addColumn<bool>("filter");
+        QTest::addColumn<Press>("button");
+        QTest::addColumn<int>("expectedRate");
+        QTest::addColumn<int>("expectedBytes");
+        QTest::addColumn<bool>("visibleAfter");
+        QTest::addColumn<bool>("warned");
+
+        QTest::newRow("Apply 1024 records: 262144 bytes at once")
+            << 1000 << "1024" << false << Press::Apply << 1000 << 262144 << true << false;
+        QTest::newRow("Ok hides, then saves") << 2500 << "4096" << true << Press::Ok << 2500 << 1048576 << false
+                                              << false;
+        QTest::newRow("highest rate 20000") << 20000 << "14336" << true << Press::Apply << 20000 << 3670016 << true
+                                            << false;
+        QTest::newRow("lowest usable rate 1 Hz") << 1 << "8192" << false << Press::Apply << 1 << 2097152 << true
+                                                 << false;
+        QTest::newRow("0 Hz refused, rest applied")
+            << 0 << "2048" << true << Press::Apply << 1000 << 524288 << true << true;
+        QTest::newRow("0 Hz with Ok refused too") << 0 << "1024" << false << Press::Ok << 1000 << 262144 << false
+                                                  << true;
+        QTest::newRow("Cancel changes nothing")
+            << 3000 << "1024" << true << Press::Cancel << 1000 << 3670016 << false << false;
+    }
+
+    void saveReachesGlobalsAndHardware()
+    {
+        QFETCH(int, rate);
+        QFETCH(QString, buffer);
+        QFETCH(bool, filter);
+        QFETCH(Press, button);
+        QFETCH(int, expectedRate);
+        QFETCH(int, expectedBytes);
+        QFETCH(bool, visibleAfter);
+        QFETCH(bool, warned);
+
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        f.freq->setValue(rate);
+        f.buffer->setCurrentText(buffer);
+        f.filter->setChecked(filter);
+        press(f, button);
+
+        QCOMPARE(SAMP_FREQ, expectedRate);
+        QCOMPARE(DISPLAY_BUFFER_BYTES, expectedBytes);
+        QCOMPARE(SimControl::sent().displayHz, expectedRate);
+        if (button != Press::Cancel) {
+            QCOMPARE(SimControl::callCount("setDisplayFreq"), 1);
+            QCOMPARE(int(SimControl::sent().displayFilter), int(filter));
+        } else {
+            QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
+        }
+        QCOMPARE(dialog.isVisible(), visibleAfter);
+        QCOMPARE(Prompts::shown().size(), warned ? 1 : 0);
+        if (warned) {
+            QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+            QCOMPARE(Prompts::shown().first().title, QString("Invalid display frequency"));
+            QVERIFY(Prompts::shown().first().text.contains("1000 Hz"));
+            // The box goes back to the rate in force.
+            QCOMPARE(f.freq->value(), 1000.0);
+        }
+    }
+
+    void nextTickReadsTheChosenRecords()
+    {
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        f.buffer->setCurrentText("1024");
+        press(f, Press::Apply);
+        SimControl::step(2.0);
+        QSignalSpy replots(UPDATER, &Updater::replotGraphs);
+        UPDATER->updateGraphs();
+        QCOMPARE(replots.count(), 1);
+        QVERIFY(Prompts::shown().isEmpty());
+        QCOMPARE(SimControl::callCount("getBuffer"), 1);
+    }
+
+    void newRateReachesTheStreamAndTheTimeAxis()
+    {
+        // A 50 Hz sine on output 1 marks true time in the stream.
+        SimControl::setDisturbances(false);
+        float amplitude[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+        float offset[4] = {5.0f, 5.0f, 5.0f, 5.0f};
+        const double sineHz = 50.0;
+        QCOMPARE(::funcGenConfig(amplitude, offset, float(sineHz)), 0);
+        QCOMPARE(::funcGenEnable(1), 0);
+        GraphData output1 = GraphData::create();
+        UPDATER->setGraphData(Updater::KindOutputVoltage, 0, output1);
+
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        f.freq->setValue(2000);
+        f.filter->setChecked(true);
+        press(f, Press::Apply);
+        QCOMPARE(SAMP_FREQ, 2000);
+        QCOMPARE(SimControl::sent().displayHz, 2000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 1);
+
+        // Long enough that the whole read was streamed at the new rate.
+        const int records = DISPLAY_BUFFER_BYTES / int(sizeof(DisplayRecord));
+        SimControl::step(double(records) / 2000.0 + 1.0);
+        UPDATER->updateGraphs();
+        QCOMPARE(output1->size(), records);
+        QCOMPARE(output1->constBegin()->key, 0.0);
+        QCOMPARE((output1->constEnd() - 1)->key, double(records - 1) / 2000.0);
+
+        // Upward crossings of the offset, on the graph's own time axis.
+        QList<double> crossings;
+        for (auto it = output1->constBegin() + 1; it != output1->constEnd(); ++it) {
+            const double before = (it - 1)->value - offset[0];
+            const double after = it->value - offset[0];
+            if (before < 0.0 && after >= 0.0)
+                crossings << (it - 1)->key + (it->key - (it - 1)->key) * (-before / (after - before));
+        }
+        QVERIFY(crossings.size() > 100);
+        const double period = (crossings.last() - crossings.first()) / double(crossings.size() - 1);
+        QVERIFY2(qAbs(period * sineHz - 1.0) < 1e-3, qPrintable(QString::number(period)));
+    }
+
+    void failingSetDisplayFreqKeepsTheRate_data()
+    {
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<bool>("filter");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("new rate refused by the controller") << 4000 << false << "4000 Hz with the filter off";
+        QTest::newRow("same rate, filter refused: still told") << 1000 << true << "1000 Hz with the filter on";
+    }
+
+    void failingSetDisplayFreqKeepsTheRate()
+    {
+        QFETCH(int, rate);
+        QFETCH(bool, filter);
+        QFETCH(QString, named);
+        SimControl::failCall("setDisplayFreq");
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        f.freq->setValue(rate);
+        f.filter->setChecked(filter);
+        f.buffer->setCurrentText("8192");
+        press(f, Press::Apply);
+
+        QCOMPARE(SAMP_FREQ, 1000);
+        QCOMPARE(SimControl::sent().displayHz, 1000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 0);
+        // The read size is the program's own and is applied all the same.
+        QCOMPARE(DISPLAY_BUFFER_BYTES, 2097152);
+        QCOMPARE(f.freq->value(), 1000.0);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().first().title, QString("Display frequency not set"));
+        QVERIFY2(Prompts::shown().first().text.contains(named), qPrintable(Prompts::shown().first().text));
+        QVERIFY(Prompts::shown().first().text.contains("stays at 1000 Hz"));
+    }
+
+    void pauseActsAtOnceAndSurvivesCancel()
+    {
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        Fields f = fieldsOf(dialog);
+        WidgetClicks::clickCheckBox(f.pause);
+        QVERIFY(UPDATER->paused());
+        press(f, Press::Cancel);
+        QVERIFY(UPDATER->paused());
+
+        // A paused tick redraws nothing.
+        SimControl::step(1.0);
+        QSignalSpy replots(UPDATER, &Updater::replotGraphs);
+        UPDATER->updateGraphs();
+        QCOMPARE(replots.count(), 0);
+        QCOMPARE(SimControl::callCount("getBuffer"), 0);
+
+        dialog.showWindow();
+        QVERIFY(f.pause->isChecked());
+        WidgetClicks::clickCheckBox(f.pause);
+        QVERIFY(!UPDATER->paused());
+        UPDATER->updateGraphs();
+        QCOMPARE(replots.count(), 1);
+    }
+
+    void reopeningFollowsTheGlobals()
+    {
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        f.freq->setValue(7000);
+        f.buffer->setCurrentText("1024");
+        press(f, Press::Cancel);
+
+        // Changed elsewhere meanwhile, as the step-response test does.
+        SAMP_FREQ = 2000;
+        UPDATER->setPaused(true);
+        dialog.showWindow();
+        QCOMPARE(f.freq->value(), 2000.0);
+        QCOMPARE(f.buffer->currentText(), QString("14336"));
+        QVERIFY(f.pause->isChecked());
+    }
+
+    void filterBoxKeepsItsStateAcrossCancel()
+    {
+        QCOMPARE(::setDisplayFreq(1000, 1), 0);
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        Fields f = fieldsOf(dialog);
+        QVERIFY(f.filter->isChecked());
+        f.filter->setChecked(false);
+        press(f, Press::Cancel);
+        QCOMPARE(int(SimControl::sent().displayFilter), 1);
+
+        dialog.showWindow();
+        QVERIFY(!f.filter->isChecked());
+        f.freq->setValue(1500);
+        press(f, Press::Apply);
+        QCOMPARE(int(SimControl::sent().displayFilter), 0);
+        QCOMPARE(SimControl::sent().displayHz, 1500);
+    }
+
+    void typedFractionsCannotBeEntered()
+    {
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        f.freq->selectAll();
+        // The box takes "25." as 25 and refuses every digit after the point.
+        QTest::keyClicks(f.freq, "25.7");
+        press(f, Press::Apply);
+        QCOMPARE(SAMP_FREQ, 25);
+        QCOMPARE(SimControl::sent().displayHz, 25);
+        QCOMPARE(f.freq->value(), 25.0);
+    }
+
+    void mainWindowOpensOneDialog()
+    {
+        QTemporaryDir dir(qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath()) + "/dispsettings-XXXXXX");
+        QVERIFY(dir.isValid());
+        ConfigSettings config(dir.filePath("config.ini"));
+        CONFIG_SETTINGS = &config;
+        SW_VERSION = "1.0.10";
+        // The window takes the controller's rate while it is built.
+        QCOMPARE(::setDisplayFreq(5000, 0), 0);
+        {
+            MainWindow window;
+            const QList<WindowDisplaySettings*> dialogs = window.findChildren<WindowDisplaySettings*>();
+            QCOMPARE(dialogs.size(), 1);
+            QVERIFY(!dialogs.first()->isVisible());
+            QAction* entry = window.findChild<QAction*>("action_Display_Settings");
+            entry->trigger();
+            QVERIFY(dialogs.first()->isVisible());
+            const Fields f = fieldsOf(*dialogs.first());
+            QCOMPARE(f.freq->value(), 5000.0);
+            QCOMPARE(f.buffer->currentText(), QString("14336"));
+            dialogs.first()->hide();
+            entry->trigger();
+            QCOMPARE(window.findChildren<WindowDisplaySettings*>().size(), 1);
+            QVERIFY(dialogs.first()->isVisible());
+        }
+        CONFIG_SETTINGS = nullptr;
+        SW_VERSION.clear();
+    }
+
+private:
+    std::unique_ptr<Updater> m_updater;
+    std::unique_ptr<MailboxComm> m_mailbox;
+};
+
+QTEST_MAIN(TestWindowDisplaySettings)
+#include "tst_windowdisplaysettings.moc"
