@@ -12,6 +12,7 @@
 #include "GraphFrame.h"
 #include "MailboxComm.h"
 #include "MainWindowRules.h"
+#include "MeasurementClock.h"
 #include "Updater.h"
 #include "WidgetFeedbackControl.h"
 #include "WidgetGraphCurrents.h"
@@ -19,6 +20,8 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowRockingCurve.h"
+#include "WindowStepResponse.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -126,6 +129,8 @@ void MainWindow::createWidgets()
     graphPosX = new WidgetGraphPos(this, 0, 2);
     graphPosY = new WidgetGraphPos(this, 1, 2);
     graphInt = new WidgetGraphInt(this, 2);
+
+    stepResponse = new WindowStepResponse(MeasurementClock::system(), this);
 }
 
 void MainWindow::layoutDocks()
@@ -288,7 +293,6 @@ void MainWindow::nr_zentrims_changed(int)
 void MainWindow::showBeamlineConf() {}
 void MainWindow::showSFPinfo() {}
 void MainWindow::showPIDparams() {}
-void MainWindow::showRockCurve() {}
 void MainWindow::showROCwindow() {}
 void MainWindow::showRockCurve3D() {}
 void MainWindow::showPicoWindow() {}
@@ -304,12 +308,23 @@ void MainWindow::showLoginDialog()
 }
 void MainWindow::showAboutDialog() {}
 
+void MainWindow::showRockCurve()
+{
+    // A new window at every call; it stays a hidden child once closed.
+    auto* window = new WindowRockingCurve(MeasurementClock::system(), this);
+    window->show();
+}
+
 void MainWindow::Exit()
 {
     QCoreApplication::exit(0);
 }
 
-void MainWindow::showStepResponse() {}
+void MainWindow::showStepResponse()
+{
+    stepResponse->showWindow();
+}
+
 void MainWindow::showDispSettings() {}
 
 void MainWindow::handleUserLevelChange(int user_level)

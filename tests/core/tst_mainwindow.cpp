@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QEventLoop>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,6 +36,8 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowRockingCurve.h"
+#include "WindowStepResponse.h"
 
 namespace {
 
@@ -317,6 +320,36 @@ private slots:
         action(window, "action_Log")->trigger();
         QCOMPARE(window.logWindow(), log);
         QVERIFY(log->isVisible());
+    }
+
+    void stepResponseIsOneWindowShownWithItsBiases()
+    {
+        m_config->savePIDX(0, 0, 0, 0, 0, 0, 0, 0, 0, 4.25);
+        MainWindow window;
+        const QList<WindowStepResponse*> built = window.findChildren<WindowStepResponse*>();
+        QCOMPARE(built.size(), 1);
+        QVERIFY(!built[0]->isVisible());
+        action(window, "actionStep_Response")->trigger();
+        QVERIFY(built[0]->isVisible());
+        QCOMPARE(built[0]->findChild<QDoubleSpinBox*>("posXbiasDoubleSpinBox")->value(), 4.25);
+        built[0]->hide();
+        action(window, "actionStep_Response")->trigger();
+        QCOMPARE(window.findChildren<WindowStepResponse*>(), built);
+        QVERIFY(built[0]->isVisible());
+    }
+
+    void rockingCurveIsANewWindowAtEveryCall()
+    {
+        MainWindow window;
+        QVERIFY(window.findChildren<WindowRockingCurve*>().isEmpty());
+        action(window, "action_Rocking_Curve")->trigger();
+        action(window, "action_Rocking_Curve")->trigger();
+        const QList<WindowRockingCurve*> opened = window.findChildren<WindowRockingCurve*>();
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[0]->isVisible() && opened[1]->isVisible());
+        // Closing only hides it.
+        opened[0]->close();
+        QCOMPARE(window.findChildren<WindowRockingCurve*>().size(), 2);
     }
 
     void exitEndsTheEventLoop()
