@@ -68,7 +68,8 @@ StepResponseResult analyseStepResponse(const std::vector<double>& stimulus, cons
     r.edgeIndex = lastBeforeAbove(u, 0, bias + step / 2.0);
     // From the edge on: noise before the step would cross the 10 % level too.
     r.index10 = lastBeforeAbove(y, std::max(1, r.edgeIndex + 1), r.level10);
-    r.index90 = lastBeforeAbove(y, r.index10, r.level90);
+    // From the first sample past the 10 % level, so that 90 % never comes before 10 %.
+    r.index90 = lastBeforeAbove(y, r.index10 + 1, r.level90);
 
     r.edgeTime = r.edgeIndex / sampleRate;
     r.time10 = r.index10 / sampleRate;

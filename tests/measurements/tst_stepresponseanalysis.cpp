@@ -141,6 +141,21 @@ private slots:
         QVERIFY(r.deadTime > 0.0);
     }
 
+    void recordStartingInsideTheHighPhase()
+    {
+        // Only the fall is recorded: the analysis still gives no negative time.
+        std::vector<double> stimulus(COUNT), response(COUNT);
+        for (int k = 0; k < COUNT; ++k) {
+            stimulus[size_t(k)] = k < 2000 ? 6.0 : 5.0;
+            response[size_t(k)] = k < 2050 ? 0.04 : 0.04 * std::exp(-(k - 2050) / 265.0);
+        }
+        const StepResponseResult r = analyseStepResponse(stimulus, response, 5.0, 1.0, RATE);
+        QCOMPARE(r.edgeIndex, -1);
+        QVERIFY(r.deadTime >= 0.0);
+        QVERIFY(r.settlingTime >= 0.0);
+        QVERIFY(r.index90 >= r.index10);
+    }
+
     void noEdgeGivesTheLastSample()
     {
         // Never above half the step: the edge and the crossings fall on the last sample.
