@@ -13,6 +13,7 @@
 #include "GraphFrame.h"
 #include "MailboxComm.h"
 #include "MainWindowRules.h"
+#include "MeasurementClock.h"
 #include "Updater.h"
 #include "WidgetFeedbackControl.h"
 #include "WidgetGraphCurrents.h"
@@ -28,7 +29,9 @@
 #include "WindowPIDparams.h"
 #include "WindowPico.h"
 #include "WindowROC_ROI.h"
+#include "WindowRockingCurve.h"
 #include "WindowSFPstatus.h"
+#include "WindowStepResponse.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -155,6 +158,7 @@ void MainWindow::createWidgets()
     manualOutputs = new WindowManOutCtrl(this);
     picoammeters = new WindowPico(this);
     sfpTable = new WindowSFPstatus(this);
+    stepResponse = new WindowStepResponse(MeasurementClock::system(), this);
 }
 
 void MainWindow::layoutDocks()
@@ -335,7 +339,6 @@ void MainWindow::showPIDparams()
 {
     pidPicture->showWindow();
 }
-void MainWindow::showRockCurve() {}
 void MainWindow::showROCwindow()
 {
     rocWindow->setUpdater(UPDATER);
@@ -369,12 +372,23 @@ void MainWindow::showAboutDialog()
     box->show();
 }
 
+void MainWindow::showRockCurve()
+{
+    // A new window at every call; it stays a hidden child once closed.
+    auto* window = new WindowRockingCurve(MeasurementClock::system(), this);
+    window->show();
+}
+
 void MainWindow::Exit()
 {
     QCoreApplication::exit(0);
 }
 
-void MainWindow::showStepResponse() {}
+void MainWindow::showStepResponse()
+{
+    stepResponse->showWindow();
+}
+
 void MainWindow::showDispSettings()
 {
     dispSettings->showWindow();

@@ -26,6 +26,7 @@ class WidgetStats;
 class WindowPIDparams;
 class WindowDisplaySettings;
 class WindowROC_ROI;
+class WindowStepResponse;
 
 namespace Ui {
 class MainWindow;
@@ -123,4 +124,5 @@ private:
     WindowPIDparams* pidPicture = nullptr;
     WindowROC_ROI* rocWindow = nullptr;
     WindowDisplaySettings* dispSettings = nullptr;
+    WindowStepResponse* stepResponse = nullptr;
 };

@@ -61,6 +61,14 @@ inline constexpr double PID_BASE_HZ = 100000.0;     // loop rate = PID_BASE_HZ /
 inline constexpr double PID_BASE_HZ_ENCODER = 5000.0;  // while an encoder box is on an SFP port
 inline constexpr int START_DIVIDER = 100;           // 1 kHz
 inline constexpr int INTERNAL_MIN_HZ = 10000;       // plant step: a multiple of the display rate, at least this
+// The plant's step rate at a display rate: its smallest whole multiple reaching INTERNAL_MIN_HZ.
+inline constexpr int internalStepHz(int displayHz)
+{
+    return displayHz * (displayHz >= INTERNAL_MIN_HZ ? 1 : (INTERNAL_MIN_HZ + displayHz - 1) / displayHz);
+}
+// Each applied output is held over one plant step, so it acts on the beam half
+// a step later, on average, than the record that first shows it.
+inline constexpr double OUTPUT_HOLD_DELAY_STEPS = 0.5;
 inline constexpr int DISPLAY_START_HZ = 1000;
 inline constexpr int DISPLAY_MAX_HZ = 100000;
 inline constexpr int RING_RECORDS = 131072;

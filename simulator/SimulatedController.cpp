@@ -21,7 +21,7 @@ constexpr int LOOPS_OF_CODE[7] = {0b001, 0b011, 0b101, 0b010, 0b110, 0b111, 0b10
 
 double clampOutput(double v) { return std::clamp(v, OUTPUT_MIN_V, OUTPUT_MAX_V); }
 
-int stepsPerRecordAt(int displayHz) { return std::max(1, (INTERNAL_MIN_HZ + displayHz - 1) / displayHz); }
+int stepsPerRecordAt(int displayHz) { return internalStepHz(displayHz) / displayHz; }
 
 }  // namespace
 
@@ -405,3 +405,12 @@ const SimulatedController::OpenFile* SimulatedController::openedFile(int fd) con
 }
 
 bool SimulatedController::closeFile(int fd) { return m_files.erase(fd) > 0; }
+
+int SimulatedController::openFileCount(const std::string& path) const
+{
+    int count = 0;
+    for (const auto& entry : m_files)
+        if (entry.second.path == path)
+            ++count;
+    return count;
+}

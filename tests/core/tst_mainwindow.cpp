@@ -48,6 +48,8 @@
 #include "WidgetPidCtrl.h"
 #include "WidgetStats.h"
 #include "WindowPIDparams.h"
+#include "WindowRockingCurve.h"
+#include "WindowStepResponse.h"
 
 namespace {
 
@@ -408,6 +410,36 @@ private slots:
         action(window, "action_Log")->trigger();
         QCOMPARE(window.logWindow(), log);
         QVERIFY(log->isVisible());
+    }
+
+    void stepResponseIsOneWindowShownWithItsBiases()
+    {
+        m_config->savePIDX(0, 0, 0, 0, 0, 0, 0, 0, 0, 4.25);
+        MainWindow window;
+        const QList<WindowStepResponse*> built = window.findChildren<WindowStepResponse*>();
+        QCOMPARE(built.size(), 1);
+        QVERIFY(!built[0]->isVisible());
+        action(window, "actionStep_Response")->trigger();
+        QVERIFY(built[0]->isVisible());
+        QCOMPARE(built[0]->findChild<QDoubleSpinBox*>("posXbiasDoubleSpinBox")->value(), 4.25);
+        built[0]->hide();
+        action(window, "actionStep_Response")->trigger();
+        QCOMPARE(window.findChildren<WindowStepResponse*>(), built);
+        QVERIFY(built[0]->isVisible());
+    }
+
+    void rockingCurveIsANewWindowAtEveryCall()
+    {
+        MainWindow window;
+        QVERIFY(window.findChildren<WindowRockingCurve*>().isEmpty());
+        action(window, "action_Rocking_Curve")->trigger();
+        action(window, "action_Rocking_Curve")->trigger();
+        const QList<WindowRockingCurve*> opened = window.findChildren<WindowRockingCurve*>();
+        QCOMPARE(opened.size(), 2);
+        QVERIFY(opened[0]->isVisible() && opened[1]->isVisible());
+        // Closing only hides it.
+        opened[0]->close();
+        QCOMPARE(window.findChildren<WindowRockingCurve*>().size(), 2);
     }
 
     void exitEndsTheEventLoop()

@@ -1,0 +1,332 @@
+#include "WindowStepResponse.h"
+
+#include <fcntl.h>
+
+#include <QCoreApplication>
+#include <QLinearGradient>
+#include <QPushButton>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <qcustomplot.h>
+
+#include "ConfigSettings.h"
+#include "DacOutputsWriter.h"
+#include "DeviceIo.h"
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "MeasurementClock.h"
+#include "Prompts.h"
+#include "StepResponseAnalysis.h"
+#include "VornRecords.h"
+#include "ui_windowstepresponse.h"
+
+namespace {
+
+const QColor RISE_COLOUR(50, 200, 50);
+const QColor DEAD_COLOUR(200, 50, 50);
+const QColor SETTLE_COLOUR(220, 69, 0);
+const QColor AMPLITUDE_COLOUR(0, 50, 200);
+
+QPen markerPen(const QColor& colour)
+{
+    return QPen(QBrush(colour), 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+}
+
+QCPItemLine* addLine(QCustomPlot* plot, const QColor& colour, bool arrows)
+{
+    auto* line = new QCPItemLine(plot);
+    for (QCPItemPosition* end : {line->start, line->end}) {
+        end->setAxes(plot->xAxis, plot->yAxis2);
+        end->setCoords(0.0, 0.0);
+    }
+    line->setPen(markerPen(colour));
+    if (arrows) {
+        const QCPLineEnding spike(QCPLineEnding::esSpikeArrow, 8, 10);
+        line->setHead(spike);
+        line->setTail(spike);
+    }
+    return line;
+}
+
+QCPItemText* addText(QCustomPlot* plot, const QColor& colour, Qt::Alignment alignment)
+{
+    auto* text = new QCPItemText(plot);
+    text->position->setAxes(plot->xAxis, plot->yAxis2);
+    text->position->setCoords(0.0, 0.0);
+    text->setPositionAlignment(alignment);
+    text->setColor(colour);
+    text->setText(QString());
+    return text;
+}
+
+void place(QCPItemLine* line, double x0, double y0, double x1, double y1)
+{
+    line->start->setCoords(x0, y0);
+    line->end->setCoords(x1, y1);
+}
+
+QString number(double value)
+{
+    return QString::number(value, 'g', 4);
+}
+
+}  // namespace
+
+WindowStepResponse::WindowStepResponse(MeasurementClock& clock, QWidget* parent)
+    : QDialog(parent)
+    , ui(new Ui::WindowStepResponse)
+    , m_stimulusData(new QCPGraphDataContainer)
+    , m_responseData(new QCPGraphDataContainer)
+    , m_clock(clock)
+{
+    ui->setupUi(this);
+    QPushButton* run = ui->buttonBox->button(QDialogButtonBox::Apply);
+    run->setText(tr("Run"));
+    connect(run, &QPushButton::released, this, &WindowStepResponse::stepRespProcedure);
+    connect(ui->stepInXbutton, &QRadioButton::clicked, this, &WindowStepResponse::selector_radioButton_changed);
+    connect(ui->stepInYbutton, &QRadioButton::clicked, this, &WindowStepResponse::selector_radioButton_changed);
+    connect(ui->stepInI0button, &QRadioButton::clicked, this, &WindowStepResponse::selector_radioButton_changed);
+    ui->stepInXbutton->setChecked(true);
+    selector_radioButton_changed();
+    setupPlot();
+}
+
+WindowStepResponse::~WindowStepResponse()
+{
+    delete ui;
+}
+
+void WindowStepResponse::setupPlot()
+{
+    QCustomPlot* plot = ui->graph;
+    QLinearGradient background(0, 0, 0, 500);
+    background.setColorAt(0, QColor(250, 250, 250));
+    background.setColorAt(1, QColor(220, 220, 220));
+    plot->setBackground(QBrush(background));
+
+    QCPGraph* stimulus = plot->addGraph(plot->xAxis, plot->yAxis);
+    stimulus->setName(tr("Stimulus"));
+    stimulus->setData(m_stimulusData);
+    plot->yAxis2->setVisible(true);
+    QCPGraph* response = plot->addGraph(plot->xAxis, plot->yAxis2);
+    response->setName(tr("Response"));
+    response->setPen(QPen(QColor(200, 0, 0), 1));
+    response->setData(m_responseData);
+
+    plot->setInteractions(QCP::iRangeDrag | QCP::iRangeZoom | QCP::iSelectAxes);
+    plot->axisRect()->setRangeZoom(Qt::Horizontal);
+    plot->legend->setVisible(true);
+    plot->legend->setTextColor(QColor(10, 10, 10));
+    plot->legend->setBrush(QBrush(QColor(222, 222, 222)));
+
+    m_riseLine = addLine(plot, RISE_COLOUR, false);
+    m_deadArrow = addLine(plot, DEAD_COLOUR, true);
+    m_settleArrow = addLine(plot, SETTLE_COLOUR, true);
+    m_amplitudeArrow = addLine(plot, AMPLITUDE_COLOUR, true);
+    m_deadText = addText(plot, DEAD_COLOUR, Qt::AlignTop | Qt::AlignHCenter);
+    m_settleText = addText(plot, SETTLE_COLOUR, Qt::AlignTop | Qt::AlignHCenter);
+    m_amplitudeText = addText(plot, AMPLITUDE_COLOUR, Qt::AlignTop | Qt::AlignLeft);
+}
+
+void WindowStepResponse::showWindow()
+{
+    double freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset;
+    CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset);
+    ui->posXbiasDoubleSpinBox->setValue(offset);
+    CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset);
+    ui->posYbiasDoubleSpinBox->setValue(offset);
+    CONFIG_SETTINGS->loadPIDI0(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset);
+    ui->i0biasDoubleSpinBox->setValue(offset);
+    show();
+}
+
+void WindowStepResponse::selector_radioButton_changed()
+{
+    QDoubleSpinBox* const steps[StepStimulus::LOOPS] = {ui->posXStepDoubleSpinBox, ui->posYStepDoubleSpinBox,
+                                                        ui->i0StepDoubleSpinBox};
+    const QRadioButton* const buttons[StepStimulus::LOOPS] = {ui->stepInXbutton, ui->stepInYbutton,
+                                                              ui->stepInI0button};
+    int selected = -1;
+    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop)
+        if (buttons[loop]->isChecked())
+            selected = loop;
+    if (selected < 0)
+        return;
+    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
+        steps[loop]->setEnabled(loop == selected);
+        steps[loop]->setValue(loop == selected ? 0.1 : 0.0);
+    }
+}
+
+StepStimulus::Loop WindowStepResponse::selectedLoop() const
+{
+    if (ui->stepInYbutton->isChecked())
+        return StepStimulus::LoopY;
+    if (ui->stepInI0button->isChecked())
+        return StepStimulus::LoopI0;
+    return StepStimulus::LoopX;
+}
+
+StepStimulus WindowStepResponse::buildStimulus() const
+{
+    const double bias[StepStimulus::LOOPS] = {ui->posXbiasDoubleSpinBox->value(), ui->posYbiasDoubleSpinBox->value(),
+                                              ui->i0biasDoubleSpinBox->value()};
+    const double step[StepStimulus::LOOPS] = {ui->posXStepDoubleSpinBox->value(), ui->posYStepDoubleSpinBox->value(),
+                                              ui->i0StepDoubleSpinBox->value()};
+    int dac[StepStimulus::LOOPS] = {0, 1, 2};
+    CONFIG_SETTINGS->getDACmap(&dac[0], &dac[1], &dac[2]);
+    return StepStimulus::build(bias, step, dac, selectedLoop(), ui->useBPM2checkbox->isChecked());
+}
+
+void WindowStepResponse::stepRespProcedure()
+{
+    const StepStimulus stim = buildStimulus();
+    // Refused before anything reaches the controller: there would be nothing to measure.
+    if (stim.step == 0.0) {
+        clearResult(tr("Step is 0: nothing measured."));
+        return;
+    }
+    if (!stim.valid()) {
+        clearResult(tr("Output channel %1 of the stepped loop does not exist: nothing measured.")
+                        .arg(stim.outputChannel + 1));
+        Prompts::warning(this, tr("Step Response"),
+                         tr("The stepped loop drives output channel index %1 in the beamline configuration; "
+                            "only indices 0 to 3 exist.\nNothing was measured.")
+                             .arg(stim.outputChannel));
+        return;
+    }
+
+    if (MAILBOX_COMM->pidStatus() != PID_STATUS_OFF)
+        MAILBOX_COMM->setFBenable(0);
+    // Stays at this rate after the run.
+    SAMP_FREQ = RUN_SAMPLE_RATE;
+    MAILBOX_COMM->setDisplayFreq(1);
+
+    const int outputFd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
+    const int displayFd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
+    if (displayFd < 0) {
+        Prompts::critical(nullptr, QStringLiteral("Cannot open file"),
+                          QStringLiteral("System file /dev/vorn_dma_displ could not be opened.\n\n"
+                                         "Please check if VORN driver is loaded.\nApplication will now quit.\n"),
+                          QMessageBox::Ok);
+        QCoreApplication::quit();
+    }
+    std::vector<DisplayRecord> records(READ_RECORDS);
+
+    MAILBOX_COMM->setOutputMux(0);
+
+    writeDacOutputs(outputFd, stim.low[0], stim.low[1], stim.low[2], stim.low[3]);
+    m_clock.sleepMicroseconds(LOW_US);
+    writeDacOutputs(outputFd, stim.high[0], stim.high[1], stim.high[2], stim.high[3]);
+    m_clock.sleepMicroseconds(HIGH_US);
+    writeDacOutputs(outputFd, stim.low[0], stim.low[1], stim.low[2], stim.low[3]);
+    m_clock.sleepMicroseconds(TAIL_US);
+
+    QString failure;
+    if (readDisplay(displayFd, records, &failure)) {
+        std::vector<double> stimulus(ANALYSED_RECORDS), response(ANALYSED_RECORDS);
+        for (int k = 0; k < ANALYSED_RECORDS; ++k) {
+            stimulus[size_t(k)] = records[size_t(k)].word[stim.stimulusWord];
+            response[size_t(k)] = records[size_t(k)].word[stim.responseWord];
+        }
+        const StepResponseResult result =
+            analyseStepResponse(stimulus, response, stim.bias, stim.step, RUN_SAMPLE_RATE);
+        showResult(result, stimulus, response, stim);
+    } else {
+        clearResult(failure);
+    }
+
+    MAILBOX_COMM->setOutputMux(1);
+    if (outputFd >= 0)
+        DeviceIo::close(outputFd);
+    if (displayFd >= 0)
+        DeviceIo::close(displayFd);
+}
+
+bool WindowStepResponse::readDisplay(int fd, std::vector<DisplayRecord>& records, QString* failure) const
+{
+    if (fd < 0) {
+        *failure = tr("Display stream not available: nothing analysed.");
+        return false;
+    }
+    const size_t wanted = records.size() * sizeof(DisplayRecord);
+    const ssize_t got = DeviceIo::read(fd, records.data(), wanted);
+    if (got < 0) {
+        const int error = errno;
+        std::perror("read failed");
+        *failure = tr("Display stream read failed (%1): nothing analysed.").arg(QString::fromLocal8Bit(std::strerror(error)));
+        return false;
+    }
+    if (size_t(got) != wanted) {
+        *failure = tr("Display stream read short (%1 of %2 bytes): nothing analysed.").arg(got).arg(wanted);
+        return false;
+    }
+    return true;
+}
+
+void WindowStepResponse::showResult(const StepResponseResult& result, const std::vector<double>& stimulus,
+                                    const std::vector<double>& response, const StepStimulus& stim)
+{
+    ui->invertedLabel->setText(result.inverted ? tr("Inverted display") : QString());
+
+    // The run alone: both curves replaced, the response as analysed.
+    const double sign = result.inverted ? -1.0 : 1.0;
+    QVector<QCPGraphData> stimulusPoints(int(stimulus.size())), responsePoints(int(response.size()));
+    for (int k = 0; k < int(stimulus.size()); ++k) {
+        const double t = double(k) / RUN_SAMPLE_RATE;
+        stimulusPoints[k] = QCPGraphData(t, stimulus[size_t(k)]);
+        responsePoints[k] = QCPGraphData(t, sign * response[size_t(k)]);
+    }
+    m_stimulusData->set(stimulusPoints, true);
+    m_responseData->set(responsePoints, true);
+    QCustomPlot* plot = ui->graph;
+    plot->graph(0)->setData(m_stimulusData);
+    plot->graph(1)->setData(m_responseData);
+    plot->replot(QCustomPlot::rpRefreshHint);
+
+    ui->dulabel->setText(number(result.du));
+    ui->dclabel->setText(number(result.dy));
+    ui->Klabel->setText(number(result.gain));
+    ui->Tdeadlabel->setText(number(1000.0 * result.deadTime) + QStringLiteral(" ms"));
+    ui->Tsetlabel->setText(number(1000.0 * result.settlingTime) + QStringLiteral(" ms"));
+
+    const double lo = result.lo, hi = result.hi, dy = result.dy;
+    const double tS = result.edgeTime, t10 = result.time10, t90 = result.time90;
+    const double below = lo - 0.1 * dy;
+    const double longer = std::max(result.deadTime, result.settlingTime);
+    const double amplitudeAt = t90 + 0.3 * longer;
+    place(m_riseLine, t10, lo, t90, hi);
+    place(m_deadArrow, tS, below, t10, below);
+    m_deadText->position->setCoords((tS + t10) / 2.0, below);
+    m_deadText->setText(QStringLiteral("Tdead"));
+    place(m_settleArrow, t10, below, t90, below);
+    m_settleText->position->setCoords((t10 + t90) / 2.0, below);
+    m_settleText->setText(QStringLiteral("Tsettle"));
+    place(m_amplitudeArrow, amplitudeAt, lo, amplitudeAt, hi);
+    m_amplitudeText->position->setCoords(amplitudeAt, (lo + hi) / 2.0);
+    m_amplitudeText->setText(QStringLiteral("dy"));
+
+    plot->xAxis->setRange(tS - 0.2 * longer, t90 + longer);
+    plot->yAxis->setRange(stim.bias - 0.2 * stim.step, stim.bias + 1.2 * stim.step);
+    plot->yAxis2->setRange(lo - 0.2 * dy, lo + 1.2 * dy);
+    plot->replot();
+}
+
+void WindowStepResponse::clearResult(const QString& why)
+{
+    for (QLabel* label : {ui->dclabel, ui->dulabel, ui->Klabel, ui->Tdeadlabel, ui->Tsetlabel})
+        label->clear();
+    ui->invertedLabel->setText(why);
+    m_stimulusData->clear();
+    m_responseData->clear();
+    for (QCPItemLine* line : {m_riseLine, m_deadArrow, m_settleArrow, m_amplitudeArrow})
+        place(line, 0.0, 0.0, 0.0, 0.0);
+    for (QCPItemText* text : {m_deadText, m_settleText, m_amplitudeText}) {
+        text->position->setCoords(0.0, 0.0);
+        text->setText(QString());
+    }
+    ui->graph->replot();
+}
