@@ -19,6 +19,7 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowSaveData.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -292,7 +293,11 @@ void MainWindow::showRockCurve() {}
 void MainWindow::showROCwindow() {}
 void MainWindow::showRockCurve3D() {}
 void MainWindow::showPicoWindow() {}
-void MainWindow::showSaveDataWindow() {}
+void MainWindow::showSaveDataWindow()
+{
+    auto* window = new WindowSaveData(this);
+    window->show();
+}
 void MainWindow::showLoginDialog()
 {
     if (!DIALOG_LOGIN)

@@ -35,6 +35,7 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowSaveData.h"
 
 namespace {
 
@@ -303,6 +304,23 @@ private slots:
                            "actionGraph_Currents",      "actionPosition_Filter_Settings"};
         unused.sort();
         QCOMPARE(inNoMenu, unused);
+    }
+
+    void saveDataEntryOpensANewDialogEachTime()
+    {
+        MainWindow window;
+        action(window, "action_Save_Data")->trigger();
+        action(window, "action_Save_Data")->trigger();
+        const QList<WindowSaveData*> dialogs = window.findChildren<WindowSaveData*>();
+        QCOMPARE(dialogs.size(), 2);
+        for (WindowSaveData* dialog : dialogs) {
+            QCOMPARE(dialog->parentWidget(), &window);
+            QVERIFY(dialog->isVisible());
+            QVERIFY(!dialog->isModal());
+        }
+        // Closing only hides it.
+        dialogs[0]->close();
+        QCOMPARE(window.findChildren<WindowSaveData*>().size(), 2);
     }
 
     void logEntryShowsTheOneLogWindow()
