@@ -19,6 +19,7 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowRocking3D.h"
 #include "WindowSaveData.h"
 #include "ui_mainwindow.h"
 
@@ -291,7 +292,11 @@ void MainWindow::showSFPinfo() {}
 void MainWindow::showPIDparams() {}
 void MainWindow::showRockCurve() {}
 void MainWindow::showROCwindow() {}
-void MainWindow::showRockCurve3D() {}
+void MainWindow::showRockCurve3D()
+{
+    auto* window = new WindowRocking3D(this);
+    window->show();
+}
 void MainWindow::showPicoWindow() {}
 void MainWindow::showSaveDataWindow()
 {

@@ -206,6 +206,11 @@ int callCount(const std::string& function, long firstArgument)
     return locked([&](SimulatedController& sim) { return sim.calls().count(function, firstArgument); });
 }
 
+int openFileCount(const std::string& path)
+{
+    return locked([&](SimulatedController& sim) { return sim.openFileCount(path); });
+}
+
 double truePosition(int bpm, int axis)
 {
     return locked([&](SimulatedController& sim) {

@@ -91,6 +91,9 @@ int callCount(const std::string& function);
 // How often it was called with this first integer argument (e.g. funcGenEnable with 0).
 int callCount(const std::string& function, long firstArgument);
 
+// How many descriptors of the device path are open now.
+int openFileCount(const std::string& path);
+
 // ---- truth, for tests ---------------------------------------------------------------
 double truePosition(int bpm, int axis);  // micrometres, axis 0 X, 1 Y
 double trueIntensity(int bpm);           // amperes

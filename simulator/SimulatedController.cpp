@@ -404,3 +404,11 @@ const SimulatedController::OpenFile* SimulatedController::openedFile(int fd) con
 }
 
 bool SimulatedController::closeFile(int fd) { return m_files.erase(fd) > 0; }
+
+int SimulatedController::openFileCount(const std::string& path) const
+{
+    int count = 0;
+    for (const auto& entry : m_files)
+        count += entry.second.path == path ? 1 : 0;
+    return count;
+}

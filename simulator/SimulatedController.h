@@ -112,6 +112,7 @@ public:
     int openFile(Device device, int accessMode, const std::string& path);
     const OpenFile* openedFile(int fd) const;
     bool closeFile(int fd);
+    int openFileCount(const std::string& path) const;
 
 private:
     SimulatedController();

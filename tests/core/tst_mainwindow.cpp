@@ -318,7 +318,7 @@ private slots:
             QVERIFY(dialog->isVisible());
             QVERIFY(!dialog->isModal());
         }
-        // Closing only hides it.
+        // Closing only hides it. (The raster scan's entry is checked where OpenGL runs.)
         dialogs[0]->close();
         QCOMPARE(window.findChildren<WindowSaveData*>().size(), 2);
     }
