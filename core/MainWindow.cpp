@@ -29,8 +29,10 @@
 #include "WindowPIDparams.h"
 #include "WindowPico.h"
 #include "WindowROC_ROI.h"
+#include "WindowRocking3D.h"
 #include "WindowRockingCurve.h"
 #include "WindowSFPstatus.h"
+#include "WindowSaveData.h"
 #include "WindowStepResponse.h"
 #include "ui_mainwindow.h"
 
@@ -348,13 +350,22 @@ void MainWindow::showROCwindow()
     rocWindow->showAndRefresh();
 }
 
-void MainWindow::showRockCurve3D() {}
+void MainWindow::showRockCurve3D()
+{
+    auto* window = new WindowRocking3D(this);
+    window->show();
+}
+
 void MainWindow::showPicoWindow()
 {
     picoammeters->show();
 }
 
-void MainWindow::showSaveDataWindow() {}
+void MainWindow::showSaveDataWindow()
+{
+    auto* window = new WindowSaveData(this);
+    window->show();
+}
 void MainWindow::showLoginDialog()
 {
     if (!DIALOG_LOGIN)

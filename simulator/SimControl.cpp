@@ -218,7 +218,7 @@ int callCount(const std::string& function, long firstArgument)
     return locked([&](SimulatedController& sim) { return sim.calls().count(function, firstArgument); });
 }
 
-int openFiles(const std::string& path)
+int openFileCount(const std::string& path)
 {
     return locked([&](SimulatedController& sim) { return sim.openFileCount(path); });
 }

@@ -97,8 +97,8 @@ Sent sent();
 int callCount(const std::string& function);
 // How often it was called with this first integer argument (e.g. funcGenEnable with 0).
 int callCount(const std::string& function, long firstArgument);
-// How many files of this device path the program holds open now.
-int openFiles(const std::string& path);
+// How many descriptors of the device path are open now.
+int openFileCount(const std::string& path);
 
 // ---- truth, for tests ---------------------------------------------------------------
 double truePosition(int bpm, int axis);  // micrometres, axis 0 X, 1 Y

@@ -50,6 +50,7 @@
 #include "WindowPIDparams.h"
 #include "WindowRockingCurve.h"
 #include "WindowStepResponse.h"
+#include "WindowSaveData.h"
 
 namespace {
 
@@ -396,6 +397,23 @@ private slots:
         window.findChild<QAction*>(entry)->trigger();
         QVERIFY(found[0]->isVisible());
         QCOMPARE(window.findChildren<QDialog*>(dialog, Qt::FindDirectChildrenOnly), found);
+    }
+
+    void saveDataEntryOpensANewDialogEachTime()
+    {
+        MainWindow window;
+        action(window, "action_Save_Data")->trigger();
+        action(window, "action_Save_Data")->trigger();
+        const QList<WindowSaveData*> dialogs = window.findChildren<WindowSaveData*>();
+        QCOMPARE(dialogs.size(), 2);
+        for (WindowSaveData* dialog : dialogs) {
+            QCOMPARE(dialog->parentWidget(), &window);
+            QVERIFY(dialog->isVisible());
+            QVERIFY(!dialog->isModal());
+        }
+        // Closing only hides it. (The raster scan's entry is checked where OpenGL runs.)
+        dialogs[0]->close();
+        QCOMPARE(window.findChildren<WindowSaveData*>().size(), 2);
     }
 
     void logEntryShowsTheOneLogWindow()

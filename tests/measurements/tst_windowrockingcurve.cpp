@@ -152,8 +152,8 @@ private slots:
     {
         Bench bench;
         bench.logPoints();
-        const int currentsOpen = SimControl::openFiles(DEVICE_ZENTRIM0);
-        const int outputsOpen = SimControl::openFiles(DEVICE_ORVANE);
+        const int currentsOpen = SimControl::openFileCount(DEVICE_ZENTRIM0);
+        const int outputsOpen = SimControl::openFileCount(DEVICE_ORVANE);
         QVERIFY(setFBenable(1) >= 0);
         bench.form.startButton->click();
 
@@ -172,8 +172,8 @@ private slots:
         QCOMPARE(bench.form.progress->value(), 100);
         QCOMPARE(int(SimControl::sent().outputMux), 1);
         QCOMPARE(int(SimControl::sent().fbEnable), 0);
-        QCOMPARE(SimControl::openFiles(DEVICE_ZENTRIM0), currentsOpen);
-        QCOMPARE(SimControl::openFiles(DEVICE_ORVANE), outputsOpen);
+        QCOMPARE(SimControl::openFileCount(DEVICE_ZENTRIM0), currentsOpen);
+        QCOMPARE(SimControl::openFileCount(DEVICE_ORVANE), outputsOpen);
 
         // The sum over the first 20 ms is left out: the beam is still arriving at 4 V.
         const std::vector<double> x = bench.form.keys(2), sum = bench.form.values(2);

@@ -219,8 +219,8 @@ private slots:
             bench.setup.link->refreshData();
             QCOMPARE(bench.setup.link->pidStatus(), PID_STATUS_ON);
         }
-        const int outputsOpen = SimControl::openFiles(DEVICE_ORVANE);
-        const int displayOpen = SimControl::openFiles(DEVICE_DISPLAY);
+        const int outputsOpen = SimControl::openFileCount(DEVICE_ORVANE);
+        const int displayOpen = SimControl::openFileCount(DEVICE_DISPLAY);
         QList<DacOutputs> written;
         QList<int> muxWhileStepping;
         bench.clock.beforeEach = [&](int) {
@@ -250,8 +250,8 @@ private slots:
         QCOMPARE(SAMP_FREQ, 50000);
         QCOMPARE(sent.displayHz, 50000);
         QCOMPARE(int(sent.displayFilter), 1);
-        QCOMPARE(SimControl::openFiles(DEVICE_ORVANE), outputsOpen);
-        QCOMPARE(SimControl::openFiles(DEVICE_DISPLAY), displayOpen);
+        QCOMPARE(SimControl::openFileCount(DEVICE_ORVANE), outputsOpen);
+        QCOMPARE(SimControl::openFileCount(DEVICE_DISPLAY), displayOpen);
     }
 
     void runsThatAnalyseNothing_data()
@@ -273,7 +273,7 @@ private slots:
         QVERIFY(!bench.form.k->text().isEmpty());
         const int writesBefore = SimControl::sent().dacWrites;
         const int muxCallsBefore = SimControl::callCount("setOutputMux");
-        const int displayOpen = SimControl::openFiles(DEVICE_DISPLAY);
+        const int displayOpen = SimControl::openFileCount(DEVICE_DISPLAY);
         Prompts::clear();
 
         if (failure == "step 0")
@@ -298,7 +298,7 @@ private slots:
         QCOMPARE(sent.dacWrites - writesBefore, reachesTheController ? 3 : 0);
         QCOMPARE(SimControl::callCount("setOutputMux") - muxCallsBefore, reachesTheController ? 2 : 0);
         QCOMPARE(int(sent.outputMux), 1);
-        QCOMPARE(SimControl::openFiles(DEVICE_DISPLAY), displayOpen);
+        QCOMPARE(SimControl::openFileCount(DEVICE_DISPLAY), displayOpen);
 
         const QList<Prompts::Shown> shown = Prompts::shown();
         if (failure == "no display") {

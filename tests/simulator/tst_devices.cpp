@@ -457,9 +457,12 @@ private slots:
         QCOMPARE(DeviceIo::open("/dev/vorn_nothing", O_RDONLY), -1);
         QCOMPARE(errno, ENOENT);
 
+        const int openBefore = SimControl::openFileCount(DEVICE_ORVANE);
         const int a = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
         const int b = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
         QVERIFY(a >= 1000 && b >= 1000 && a != b);
+        QCOMPARE(SimControl::openFileCount(DEVICE_ORVANE), openBefore + 2);
+        QCOMPARE(SimControl::openFileCount(DEVICE_ZENTRIM0), 0);
 
         char buffer[256];
         errno = 0;
@@ -478,6 +481,7 @@ private slots:
         QCOMPARE(SimControl::sent().dacWrites, 1);
 
         QCOMPARE(DeviceIo::close(a), 0);
+        QCOMPARE(SimControl::openFileCount(DEVICE_ORVANE), openBefore + 1);
         errno = 0;
         QCOMPARE(DeviceIo::close(a), -1);
         QCOMPARE(errno, EBADF);
@@ -490,6 +494,7 @@ private slots:
         SimControl::reset();
         QCOMPARE(DeviceIo::ioctl(b, IOCTL_DAC_WRITE, &good), 0);
         QCOMPARE(DeviceIo::close(b), 0);
+        QCOMPARE(SimControl::openFileCount(DEVICE_ORVANE), openBefore);
     }
 };
 

@@ -1,0 +1,42 @@
+#include "RasterScan.h"
+
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace RasterScan {
+
+double voltage(double minimum, double span, int k)
+{
+    return minimum + (double(k) / double(POINTS - 1)) * span;
+}
+
+double summedCurrent(const ZentrimCurrentSample& sample)
+{
+    return ((sample.channel(0) + sample.channel(1)) + sample.channel(2)) + sample.channel(3);
+}
+
+void normalise(const float* raw, float* normalised, int cells)
+{
+    if (cells <= 0)
+        return;
+    const auto [smallest, largest] = std::minmax_element(raw, raw + cells);
+    const float range = *largest - *smallest;
+    for (int k = 0; k < cells; ++k)
+        normalised[k] = range > 0.0f ? (raw[k] - *smallest) / range : 0.0f;
+}
+
+QByteArray fileContents(const FileStamp& stamp, const Raster& raster, const float* raw)
+{
+    QString text;
+    QTextStream out(&text);
+    out << measurementFileHeader(stamp) << "ch0,ch1,I0\r\n";
+    for (int a = 0; a < POINTS; ++a)
+        for (int i = 0; i < POINTS; ++i)
+            out << voltage(raster.xMin, raster.xSpan, a) << ',' << voltage(raster.yMin, raster.ySpan, i) << ','
+                << raw[a * POINTS + i] << "\r\n";
+    out.flush();
+    return text.toUtf8();
+}
+
+}  // namespace RasterScan

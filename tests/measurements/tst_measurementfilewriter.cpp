@@ -1,0 +1,117 @@
+// Writing a measurement file: whatever fails, no file is left damaged and no
+// failure is reported as written.
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "MeasurementFileWriter.h"
+#include "logging/TestDir.h"
+#include "support/FileSizeLimit.h"
+
+namespace {
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
+}
+
+void put(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// Larger than the size limit of the failing cases.
+QByteArray block()
+{
+    return QByteArray(64 * 1024, 'x') + "\r\n";
+}
+
+}  // namespace
+
+class TestMeasurementFileWriter : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>(testDirTemplate("filewriter"));
+        QVERIFY(m_dir->isValid());
+    }
+
+    void replaceAndAppend()
+    {
+        const QString path = m_dir->filePath("data.csv");
+        QVERIFY(appendToFile(path, "one\r\n").ok);
+        QCOMPARE(contents(path), QByteArray("one\r\n"));
+        QVERIFY(appendToFile(path, "two\r\n").ok);
+        QCOMPARE(contents(path), QByteArray("one\r\ntwo\r\n"));
+        QVERIFY(replaceFile(path, "three\r\n").ok);
+        QCOMPARE(contents(path), QByteArray("three\r\n"));
+        QVERIFY(replaceFile(m_dir->filePath("new.csv"), "four\r\n").ok);
+        QCOMPARE(contents(m_dir->filePath("new.csv")), QByteArray("four\r\n"));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), 2);
+    }
+
+    void failedOpenReportsTheReason_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("replace") << true;
+        QTest::newRow("append") << false;
+    }
+
+    void failedOpenReportsTheReason()
+    {
+        QFETCH(bool, replace);
+        // A plain file where a folder should be: no file can go below it, not even for root.
+        put(m_dir->filePath("plain"), "x");
+        const QString path = m_dir->filePath("plain/data.csv");
+
+        const FileWriteResult result = replace ? replaceFile(path, "a\r\n") : appendToFile(path, "a\r\n");
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList{"plain"});
+    }
+
+    void failedWriteLeavesNoDamage_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::addColumn<bool>("existing");
+
+        QTest::newRow("replace keeps the old file") << true << true;
+        QTest::newRow("replace leaves no new file") << true << false;
+        QTest::newRow("append takes back the half block") << false << true;
+        QTest::newRow("append removes the new file") << false << false;
+    }
+
+    void failedWriteLeavesNoDamage()
+    {
+        QFETCH(bool, replace);
+        QFETCH(bool, existing);
+        const QString path = m_dir->filePath("data.csv");
+        const QByteArray old("old header\r\nold row\r\n");
+        if (existing)
+            put(path, old);
+
+        FileWriteResult result;
+        {
+            const FileSizeLimit limit(4096);
+            result = replace ? replaceFile(path, block()) : appendToFile(path, block());
+        }
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
+        if (existing)
+            QCOMPARE(contents(path), old);
+        else
+            QVERIFY(!QFile::exists(path));
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files | QDir::Hidden).size(), existing ? 1 : 0);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestMeasurementFileWriter)
+#include "tst_measurementfilewriter.moc"
