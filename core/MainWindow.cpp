@@ -48,10 +48,10 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowTitle(MainWindowRules::windowTitle(MainWindowRules::readBuildNumber()));
 
     if (MainWindowRules::displaySettingsAvailable(SW_VERSION)) {
-        SAMP_FREQ = MainWindowRules::displayRateFrom(MAILBOX_COMM->getDisplayFreq(nullptr));
+        storeSampFreq(MainWindowRules::displayRateFrom(MAILBOX_COMM->getDisplayFreq(nullptr)));
         ui->action_Display_Settings->setVisible(true);
     } else {
-        SAMP_FREQ = MainWindowRules::FIXED_DISPLAY_RATE;
+        storeSampFreq(MainWindowRules::FIXED_DISPLAY_RATE);
         ui->action_Display_Settings->setVisible(false);
     }
     ui->actionPico_Amp->setVisible(true);

@@ -153,7 +153,7 @@ private slots:
         Prompts::clear();
         SW_VERSION = "1.0.10";
         USER_LEVEL = 1;
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 3670016;
         POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
         BPM_SEL_X = 0;
@@ -360,11 +360,11 @@ private slots:
         if (failRead)
             SimControl::failCall("getDisplayFreq");
         SW_VERSION = version;
-        SAMP_FREQ = 777;
+        storeSampFreq(777);
 
         MainWindow window;
         QCOMPARE(action(window, "action_Display_Settings")->isVisible(), visible);
-        QCOMPARE(SAMP_FREQ, sampFreq);
+        QCOMPARE(loadSampFreq(), sampFreq);
         QCOMPARE(MainWindowRules::displaySettingsAvailable(version), visible);
     }
 
