@@ -52,6 +52,10 @@ inline constexpr double PID_BASE_HZ = 100000.0;     // loop rate = PID_BASE_HZ /
 inline constexpr double PID_BASE_HZ_ENCODER = 5000.0;  // while an encoder box is on an SFP port
 inline constexpr int START_DIVIDER = 100;           // 1 kHz
 inline constexpr int INTERNAL_MIN_HZ = 10000;       // plant step: a multiple of the display rate, at least this
+// Each output is held over one plant step, which delays the beam by half a step
+// beyond DEAD_TIME_S. At display rates that divide INTERNAL_MIN_HZ (all the
+// frequency sweep uses) the step is 1 / INTERNAL_MIN_HZ.
+inline constexpr double HOLD_DELAY_S = 0.5 / INTERNAL_MIN_HZ;
 inline constexpr int DISPLAY_START_HZ = 1000;
 inline constexpr int DISPLAY_MAX_HZ = 100000;
 inline constexpr int RING_RECORDS = 131072;
