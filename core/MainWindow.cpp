@@ -19,6 +19,7 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowFrequencyAnalysis.h"
 #include "ui_mainwindow.h"
 
 // The resource bundle sits in a static library; referencing it here keeps the
@@ -126,6 +127,9 @@ void MainWindow::createWidgets()
     graphPosX = new WidgetGraphPos(this, 0, 2);
     graphPosY = new WidgetGraphPos(this, 1, 2);
     graphInt = new WidgetGraphInt(this, 2);
+
+    // The persistent dialogs, in their order.
+    frequencyAnalysis = new WindowFrequencyAnalysis(this);
 }
 
 void MainWindow::layoutDocks()
@@ -336,4 +340,7 @@ void MainWindow::showLogWindow()
 {
     m_logWindow.show();
 }
-void MainWindow::showFrequencyAnalysisWindow() {}
+void MainWindow::showFrequencyAnalysisWindow()
+{
+    frequencyAnalysis->showWindow();
+}

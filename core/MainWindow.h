@@ -16,6 +16,7 @@ class WidgetGraphFFT;
 class WidgetGraphInt;
 class WidgetGraphPos;
 class WidgetGraphXY;
+class WindowFrequencyAnalysis;
 
 namespace Ui {
 class MainWindow;
@@ -102,4 +103,6 @@ private:
     WidgetGraphPos* graphPosX = nullptr;
     WidgetGraphPos* graphPosY = nullptr;
     WidgetGraphInt* graphInt = nullptr;
+
+    WindowFrequencyAnalysis* frequencyAnalysis = nullptr;
 };
