@@ -35,6 +35,7 @@
 #include "WidgetGraphInt.h"
 #include "WidgetGraphPos.h"
 #include "WidgetGraphXY.h"
+#include "WindowFrequencyAnalysis.h"
 
 namespace {
 
@@ -317,6 +318,22 @@ private slots:
         action(window, "action_Log")->trigger();
         QCOMPARE(window.logWindow(), log);
         QVERIFY(log->isVisible());
+    }
+
+    void frequencyAnalysisIsOneDialogOfTheWindow()
+    {
+        MainWindow window;
+        const QList<WindowFrequencyAnalysis*> dialogs = window.findChildren<WindowFrequencyAnalysis*>();
+        QCOMPARE(dialogs.size(), 1);
+        WindowFrequencyAnalysis* dialog = dialogs.first();
+        QCOMPARE(dialog->parent(), &window);
+        QVERIFY(!dialog->isVisible());
+        action(window, "actionFrequency_Analysis")->trigger();
+        QVERIFY(dialog->isVisible());
+        dialog->close();
+        action(window, "actionFrequency_Analysis")->trigger();
+        QCOMPARE(window.findChildren<WindowFrequencyAnalysis*>(), dialogs);
+        QVERIFY(dialog->isVisible());
     }
 
     void exitEndsTheEventLoop()
