@@ -90,10 +90,11 @@ WindowFrequencyAnalysis::~WindowFrequencyAnalysis()
         if (m_worker)
             m_worker->stop();
     }
-    if (m_thread) {
-        // Its queued quit would never be delivered now.
-        m_thread->quit();
-        m_thread->wait();
+    // Their queued quit would never be delivered now; an earlier sweep's thread
+    // may still be on its way out too.
+    for (QThread* thread : findChildren<QThread*>(QString(), Qt::FindDirectChildrenOnly)) {
+        thread->quit();
+        thread->wait();
     }
     funcGenEnable(0);
     delete ui;
@@ -309,7 +310,6 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     // On the sweep thread, before the worker can be deleted: Stop must not reach it afterwards.
     connect(worker, &FrequencyAnalysisWorker::finished, this, [this] { forgetWorker(); }, Qt::DirectConnection);
     connect(worker, &FrequencyAnalysisWorker::finished, this, [this] { sweepEnded(); });
-    m_thread = thread;
     thread->start(QThread::InheritPriority);
 }
 

@@ -5,7 +5,6 @@
 #include <QDialog>
 #include <QList>
 #include <QMutex>
-#include <QPointer>
 #include <QSharedPointer>
 #include <QVector>
 
@@ -16,7 +15,6 @@
 class FrequencyAnalysisWorker;
 class MeasurementClock;
 class PlotRefresher;
-class QThread;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -90,5 +88,4 @@ private:
     // forgotten under this lock before it can be deleted.
     mutable QMutex m_workerLock;
     FrequencyAnalysisWorker* m_worker = nullptr;
-    QPointer<QThread> m_thread;
 };
