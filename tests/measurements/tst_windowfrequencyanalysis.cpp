@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -485,7 +486,7 @@ private slots:
 
         // Stop again once the worker has gone, and once its thread has gone too.
         window.slotStopSweepPushButton();
-        QTest::qWait(50);
+        QTRY_VERIFY(window.findChildren<QThread*>().isEmpty());
         window.slotStopSweepPushButton();
 
         // A second sweep on the same window.

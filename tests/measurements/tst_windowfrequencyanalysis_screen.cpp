@@ -78,7 +78,6 @@ private slots:
         QCOMPARE(mg->graphCount(), 2);
         QCOMPARE(mg->graph(0)->dataCount(), 31);
         QCOMPARE(mg->graph(1)->dataCount(), 31);
-        QTest::qWait(200);
         const QImage shot = window.grab().toImage();
         QVERIFY(shot.save(QStringLiteral(VORN_SCREENSHOT_PATH)));
 
