@@ -35,7 +35,12 @@ extern std::atomic<int> PID_BASE_FREQ;
 extern int USER_LEVEL;
 
 // Display stream: sample rate in Hz and the bytes of one read.
+// SAMP_FREQ stays a plain exported int for the readers that look it up by name;
+// the sweep thread writes it while the GUI thread reads it, so every access of
+// ours goes through these two.
 extern "C" int SAMP_FREQ;
+inline int loadSampFreq() { return __atomic_load_n(&SAMP_FREQ, __ATOMIC_RELAXED); }
+inline void storeSampFreq(int hz) { __atomic_store_n(&SAMP_FREQ, hz, __ATOMIC_RELAXED); }
 extern int DISPLAY_BUFFER_BYTES;
 
 enum UserLevel { USER_LEVEL_CRUISE = 0, USER_LEVEL_USER = 1, USER_LEVEL_ADMIN = 2 };

@@ -270,7 +270,7 @@ int MailboxComm::setPIDoutSel(uint8_t x, uint8_t y, uint8_t i0)
 
 int MailboxComm::setDisplayFreq(uint8_t filter)
 {
-    return checked(::setDisplayFreq(SAMP_FREQ, filter), "setDisplayFreq() failed");
+    return checked(::setDisplayFreq(loadSampFreq(), filter), "setDisplayFreq() failed");
 }
 
 double MailboxComm::getDisplayFreq(bool* filter)

@@ -25,6 +25,7 @@
 #include "WidgetStats.h"
 #include "WindowBeamlineConf.h"
 #include "WindowDisplaySettings.h"
+#include "WindowFrequencyAnalysis.h"
 #include "WindowManOutCtrl.h"
 #include "WindowPIDparams.h"
 #include "WindowPico.h"
@@ -63,10 +64,10 @@ MainWindow::MainWindow(QWidget* parent)
     setWindowTitle(MainWindowRules::windowTitle(MainWindowRules::readBuildNumber()));
 
     if (MainWindowRules::displaySettingsAvailable(SW_VERSION)) {
-        SAMP_FREQ = MainWindowRules::displayRateFrom(MAILBOX_COMM->getDisplayFreq(nullptr));
+        storeSampFreq(MainWindowRules::displayRateFrom(MAILBOX_COMM->getDisplayFreq(nullptr)));
         ui->action_Display_Settings->setVisible(true);
     } else {
-        SAMP_FREQ = MainWindowRules::FIXED_DISPLAY_RATE;
+        storeSampFreq(MainWindowRules::FIXED_DISPLAY_RATE);
         ui->action_Display_Settings->setVisible(false);
     }
     ui->actionPico_Amp->setVisible(true);
@@ -159,6 +160,7 @@ void MainWindow::createWidgets()
     dispSettings = new WindowDisplaySettings(this);
     manualOutputs = new WindowManOutCtrl(this);
     picoammeters = new WindowPico(this);
+    frequencyAnalysis = new WindowFrequencyAnalysis(this);
     sfpTable = new WindowSFPstatus(this);
     stepResponse = new WindowStepResponse(MeasurementClock::system(), this);
 }
@@ -433,4 +435,7 @@ void MainWindow::showLogWindow()
 {
     m_logWindow.show();
 }
-void MainWindow::showFrequencyAnalysisWindow() {}
+void MainWindow::showFrequencyAnalysisWindow()
+{
+    frequencyAnalysis->showWindow();
+}

@@ -27,6 +27,7 @@ class WindowPIDparams;
 class WindowDisplaySettings;
 class WindowROC_ROI;
 class WindowStepResponse;
+class WindowFrequencyAnalysis;
 
 namespace Ui {
 class MainWindow;
@@ -125,4 +126,5 @@ private:
     WindowROC_ROI* rocWindow = nullptr;
     WindowDisplaySettings* dispSettings = nullptr;
     WindowStepResponse* stepResponse = nullptr;
+    WindowFrequencyAnalysis* frequencyAnalysis = nullptr;
 };

@@ -99,7 +99,7 @@ void Updater::updateGraphs()
     if (m_paused || m_fatalShown)
         return;
 
-    const int sampFreq = SAMP_FREQ;
+    const int sampFreq = loadSampFreq();
     const int requested = DISPLAY_BUFFER_BYTES / int(sizeof(DisplayRecord));
     const int maxRecords = RECORD_BUFFER_BYTES / int(sizeof(DisplayRecord));
     const int n = (requested > 0 && requested <= maxRecords)

@@ -14,7 +14,7 @@ WindowDisplaySettings::WindowDisplaySettings(QWidget* parent)
     , ui(new Ui::WindowDisplaySettings)
 {
     ui->setupUi(this);
-    ui->dispFreqBox->setValue(SAMP_FREQ);
+    ui->dispFreqBox->setValue(loadSampFreq());
 
     bool filter = false;
     if (MAILBOX_COMM)
@@ -37,7 +37,7 @@ void WindowDisplaySettings::showWindow()
     show();
     if (UPDATER)
         ui->pauseCheckBox->setChecked(UPDATER->paused());
-    ui->dispFreqBox->setValue(SAMP_FREQ);
+    ui->dispFreqBox->setValue(loadSampFreq());
     ui->bufferSamplesComboBox->setCurrentText(QString::number(DISPLAY_BUFFER_BYTES / int(sizeof(DisplayRecord))));
 }
 
@@ -49,7 +49,7 @@ QWidget* WindowDisplaySettings::promptParent()
 
 void WindowDisplaySettings::saveSettings()
 {
-    const int previous = SAMP_FREQ;
+    const int previous = loadSampFreq();
     const int requested = static_cast<int>(ui->dispFreqBox->value());
 
     // Every time axis divides by the rate, so a rate below 1 Hz is never taken.
@@ -63,12 +63,12 @@ void WindowDisplaySettings::saveSettings()
     }
 
     // The wrapper sends SAMP_FREQ with the filter flag.
-    SAMP_FREQ = sentRate;
+    storeSampFreq(sentRate);
     const bool filter = ui->enableFilterCheckBox->isChecked();
     const int result = MAILBOX_COMM ? MAILBOX_COMM->setDisplayFreq(filter ? 1 : 0) : -1;
     if (result < 0) {
         // The controller kept its old settings; the time axes must keep matching its rate.
-        SAMP_FREQ = previous;
+        storeSampFreq(previous);
         ui->dispFreqBox->setValue(previous);
         Prompts::warning(promptParent(), tr("Display frequency not set"),
                          tr("The controller did not accept %1 Hz with the filter %2.\n"

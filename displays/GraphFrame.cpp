@@ -81,7 +81,7 @@ void setInitialTimeRanges(QCustomPlot* plot)
 {
     plot->yAxis->setRange(-5e-5, 5e-5);
     // A zero span is refused by the plot, so the library's default range stays.
-    const int span = initialTimeSpan(DISPLAY_BUFFER_BYTES, SAMP_FREQ);
+    const int span = initialTimeSpan(DISPLAY_BUFFER_BYTES, loadSampFreq());
     if (span > 0)
         plot->xAxis->setRange(0, span);
 }

@@ -49,7 +49,7 @@ QString WindowSaveData::columnHeader() const
 
 QString WindowSaveData::dataRow(const DisplayRecord& record, unsigned i) const
 {
-    return DisplayDataColumns::dataRow(record, i, m_columns, SAMP_FREQ);
+    return DisplayDataColumns::dataRow(record, i, m_columns, loadSampFreq());
 }
 
 void WindowSaveData::getPath()

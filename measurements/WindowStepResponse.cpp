@@ -202,7 +202,7 @@ void WindowStepResponse::stepRespProcedure()
     if (MAILBOX_COMM->pidStatus() != PID_STATUS_OFF)
         MAILBOX_COMM->setFBenable(0);
     // Stays at this rate after the run.
-    SAMP_FREQ = RUN_SAMPLE_RATE;
+    storeSampFreq(RUN_SAMPLE_RATE);
     MAILBOX_COMM->setDisplayFreq(1);
 
     const int outputFd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);

@@ -69,6 +69,9 @@ inline constexpr int internalStepHz(int displayHz)
 // Each applied output is held over one plant step, so it acts on the beam half
 // a step later, on average, than the record that first shows it.
 inline constexpr double OUTPUT_HOLD_DELAY_STEPS = 0.5;
+// The same delay in seconds at display rates that divide INTERNAL_MIN_HZ (all
+// that the frequency sweep uses), where the plant steps at INTERNAL_MIN_HZ.
+inline constexpr double HOLD_DELAY_S = OUTPUT_HOLD_DELAY_STEPS / INTERNAL_MIN_HZ;
 inline constexpr int DISPLAY_START_HZ = 1000;
 inline constexpr int DISPLAY_MAX_HZ = 100000;
 inline constexpr int RING_RECORDS = 131072;

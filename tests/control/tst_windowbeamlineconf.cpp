@@ -134,7 +134,7 @@ private slots:
         Prompts::clear();
         SW_VERSION = "1.0.03";
         USER_LEVEL = 2;
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 2000 * 256;
         POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1.0;
         QFile::remove(m_dir->filePath("config.ini"));

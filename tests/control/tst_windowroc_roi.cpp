@@ -174,7 +174,7 @@ private slots:
         Prompts::clear();
         USER_LEVEL = USER_LEVEL_ADMIN;
         SW_VERSION = "1.0.10";
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 3670016;
         BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
         for (int b = 0; b < 2; ++b)

@@ -381,7 +381,7 @@ private:
     std::unique_ptr<MainWindow> buildWindow()
     {
         SW_VERSION = "1.0.10";
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 3670016;
         POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
         BPM_SEL_X = 0;

@@ -46,7 +46,7 @@ private slots:
         m_link->refreshData();
         for (int b = 0; b < 2; ++b)
             POS_SCALE_X[b] = POS_SCALE_Y[b] = 1000.0;
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 3670016;
         USER_LEVEL = 1;
         BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;

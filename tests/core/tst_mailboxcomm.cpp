@@ -284,13 +284,13 @@ private slots:
     void displayFreqFilterAfterFailure()
     {
         MailboxComm link;
-        SAMP_FREQ = 2000;
+        storeSampFreq(2000);
         QVERIFY(link.setDisplayFreq(1) >= 0);
         bool filter = false;
         QCOMPARE(link.getDisplayFreq(&filter), 2000.0);
         QVERIFY(filter);
         QCOMPARE(link.getDisplayFreq(nullptr), 2000.0);
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
     }
 };
 

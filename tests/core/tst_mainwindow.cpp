@@ -51,6 +51,7 @@
 #include "WindowRockingCurve.h"
 #include "WindowStepResponse.h"
 #include "WindowSaveData.h"
+#include "WindowFrequencyAnalysis.h"
 
 namespace {
 
@@ -218,7 +219,7 @@ private slots:
         Prompts::clear();
         SW_VERSION = "1.0.10";
         USER_LEVEL = 1;
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 3670016;
         POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
         BPM_SEL_X = 0;
@@ -460,6 +461,22 @@ private slots:
         QCOMPARE(window.findChildren<WindowRockingCurve*>().size(), 2);
     }
 
+    void frequencyAnalysisIsOneDialogOfTheWindow()
+    {
+        MainWindow window;
+        const QList<WindowFrequencyAnalysis*> dialogs = window.findChildren<WindowFrequencyAnalysis*>();
+        QCOMPARE(dialogs.size(), 1);
+        WindowFrequencyAnalysis* dialog = dialogs.first();
+        QCOMPARE(dialog->parent(), &window);
+        QVERIFY(!dialog->isVisible());
+        action(window, "actionFrequency_Analysis")->trigger();
+        QVERIFY(dialog->isVisible());
+        dialog->close();
+        action(window, "actionFrequency_Analysis")->trigger();
+        QCOMPARE(window.findChildren<WindowFrequencyAnalysis*>(), dialogs);
+        QVERIFY(dialog->isVisible());
+    }
+
     void exitEndsTheEventLoop()
     {
         MainWindow window;
@@ -501,11 +518,11 @@ private slots:
         if (failRead)
             SimControl::failCall("getDisplayFreq");
         SW_VERSION = version;
-        SAMP_FREQ = 777;
+        storeSampFreq(777);
 
         MainWindow window;
         QCOMPARE(action(window, "action_Display_Settings")->isVisible(), visible);
-        QCOMPARE(SAMP_FREQ, sampFreq);
+        QCOMPARE(loadSampFreq(), sampFreq);
         QCOMPARE(MainWindowRules::displaySettingsAvailable(version), visible);
     }
 

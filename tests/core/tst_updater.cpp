@@ -67,7 +67,7 @@ private slots:
     {
         SimControl::reset();
         Prompts::clear();
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 3670016;
         POS_SCALE_X[0] = POS_SCALE_Y[0] = 1000.0;
         POS_SCALE_X[1] = POS_SCALE_Y[1] = 2000.0;
@@ -233,7 +233,7 @@ private slots:
     void nonPositiveRateGivesFiniteKeys()
     {
         QFETCH(int, rate);
-        SAMP_FREQ = rate;
+        storeSampFreq(rate);
         Updater updater;
         Bound bound(updater);
         updater.updateGraphs();

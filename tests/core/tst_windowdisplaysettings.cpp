@@ -90,7 +90,7 @@ private slots:
     {
         SimControl::reset();
         Prompts::clear();
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 3670016;
         m_updater = std::make_unique<Updater>();
         m_mailbox = std::make_unique<MailboxComm>();
@@ -104,7 +104,7 @@ private slots:
         MAILBOX_COMM = nullptr;
         m_mailbox.reset();
         m_updater.reset();
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         DISPLAY_BUFFER_BYTES = 3670016;
     }
 
@@ -148,7 +148,7 @@ private slots:
         QFETCH(int, rate);
         QFETCH(int, bufferBytes);
         QFETCH(QString, shownBuffer);
-        SAMP_FREQ = rate;
+        storeSampFreq(rate);
         DISPLAY_BUFFER_BYTES = bufferBytes;
         WindowDisplaySettings dialog;
         dialog.showWindow();
@@ -227,7 +227,7 @@ private slots:
         f.filter->setChecked(filter);
         press(f, button);
 
-        QCOMPARE(SAMP_FREQ, expectedRate);
+        QCOMPARE(loadSampFreq(), expectedRate);
         QCOMPARE(DISPLAY_BUFFER_BYTES, expectedBytes);
         QCOMPARE(SimControl::sent().displayHz, expectedRate);
         if (button != Press::Cancel) {
@@ -280,7 +280,7 @@ private slots:
         f.freq->setValue(2000);
         f.filter->setChecked(true);
         press(f, Press::Apply);
-        QCOMPARE(SAMP_FREQ, 2000);
+        QCOMPARE(loadSampFreq(), 2000);
         QCOMPARE(SimControl::sent().displayHz, 2000);
         QCOMPARE(int(SimControl::sent().displayFilter), 1);
 
@@ -328,7 +328,7 @@ private slots:
         f.buffer->setCurrentText("8192");
         press(f, Press::Apply);
 
-        QCOMPARE(SAMP_FREQ, 1000);
+        QCOMPARE(loadSampFreq(), 1000);
         QCOMPARE(SimControl::sent().displayHz, 1000);
         QCOMPARE(int(SimControl::sent().displayFilter), 0);
         // The read size is the program's own and is applied all the same.
@@ -376,7 +376,7 @@ private slots:
         press(f, Press::Cancel);
 
         // Changed elsewhere meanwhile, as the step-response test does.
-        SAMP_FREQ = 2000;
+        storeSampFreq(2000);
         UPDATER->setPaused(true);
         dialog.showWindow();
         QCOMPARE(f.freq->value(), 2000.0);
@@ -412,7 +412,7 @@ private slots:
         // The box takes "25." as 25 and refuses every digit after the point.
         QTest::keyClicks(f.freq, "25.7");
         press(f, Press::Apply);
-        QCOMPARE(SAMP_FREQ, 25);
+        QCOMPARE(loadSampFreq(), 25);
         QCOMPARE(SimControl::sent().displayHz, 25);
         QCOMPARE(f.freq->value(), 25.0);
     }

@@ -48,15 +48,15 @@ private:
 
 void TestWidgetGraphCurrents::init()
 {
-    m_sampFreq = SAMP_FREQ;
+    m_sampFreq = loadSampFreq();
     m_bufferBytes = DISPLAY_BUFFER_BYTES;
-    SAMP_FREQ = 1000;
+    storeSampFreq(1000);
     DISPLAY_BUFFER_BYTES = 3670016;
 }
 
 void TestWidgetGraphCurrents::cleanup()
 {
-    SAMP_FREQ = m_sampFreq;
+    storeSampFreq(m_sampFreq);
     DISPLAY_BUFFER_BYTES = m_bufferBytes;
 }
 
@@ -151,7 +151,7 @@ void TestWidgetGraphCurrents::initialRanges()
     QFETCH(int, sampFreq);
     QFETCH(double, xUpper);
     DISPLAY_BUFFER_BYTES = bufferBytes;
-    SAMP_FREQ = sampFreq;
+    storeSampFreq(sampFreq);
 
     WidgetGraphCurrents w(nullptr, 4);
     QCustomPlot* plot = plotOf(&w);

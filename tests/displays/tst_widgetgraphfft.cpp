@@ -106,7 +106,7 @@ void TestWidgetGraphFFT::initTestCase()
 void TestWidgetGraphFFT::init()
 {
     SimControl::reset();
-    SAMP_FREQ = 1000;
+    storeSampFreq(1000);
     DISPLAY_BUFFER_BYTES = 3670016;
     POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
     USER_LEVEL = 1;
@@ -118,7 +118,7 @@ void TestWidgetGraphFFT::cleanup()
 {
     UPDATER = nullptr;
     m_updater.reset();
-    SAMP_FREQ = 1000;
+    storeSampFreq(1000);
     USER_LEVEL = 0;
 }
 
@@ -578,7 +578,7 @@ void TestWidgetGraphFFT::rateNotPositiveKeepsRangesFinite()
     QFETCH(int, rate);
     QFETCH(bool, spectra);
 
-    SAMP_FREQ = rate;
+    storeSampFreq(rate);
     WidgetGraphFFT panel(nullptr, 2);
     QCustomPlot* plot = plotOf(&panel);
     UPDATER->setGraphData(Updater::KindSpectrum, 0, panel.getGraphData(0));

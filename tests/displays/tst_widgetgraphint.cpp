@@ -43,14 +43,14 @@ void TestWidgetGraphInt::initTestCase()
 void TestWidgetGraphInt::init()
 {
     SimControl::reset();
-    SAMP_FREQ = 1000;
+    storeSampFreq(1000);
     DISPLAY_BUFFER_BYTES = 3670016;
 }
 
 void TestWidgetGraphInt::cleanup()
 {
     SimControl::reset();
-    SAMP_FREQ = 1000;
+    storeSampFreq(1000);
     DISPLAY_BUFFER_BYTES = 3670016;
 }
 

@@ -44,14 +44,14 @@ void TestWidgetGraphPos::initTestCase()
 void TestWidgetGraphPos::init()
 {
     SimControl::reset();
-    SAMP_FREQ = 1000;
+    storeSampFreq(1000);
     DISPLAY_BUFFER_BYTES = 3670016;
 }
 
 void TestWidgetGraphPos::cleanup()
 {
     SimControl::reset();
-    SAMP_FREQ = 1000;
+    storeSampFreq(1000);
     DISPLAY_BUFFER_BYTES = 3670016;
 }
 

@@ -131,7 +131,7 @@ private slots:
     {
         SimControl::clearFailures();
         Prompts::clear();
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         POS_SCALE_X[0] = 1000.0;
         POS_SCALE_Y[0] = 1100.0;
         POS_SCALE_X[1] = 1200.0;

@@ -247,7 +247,7 @@ private slots:
         QCOMPARE(int(sent.outputMux), 1);
         QCOMPARE(int(sent.fbEnable), 0);
         QCOMPARE(SimControl::callCount("setFBenable", 0), feedbackOn ? 1 : 0);
-        QCOMPARE(SAMP_FREQ, 50000);
+        QCOMPARE(loadSampFreq(), 50000);
         QCOMPARE(sent.displayHz, 50000);
         QCOMPARE(int(sent.displayFilter), 1);
         QCOMPARE(SimControl::openFileCount(DEVICE_ORVANE), outputsOpen);

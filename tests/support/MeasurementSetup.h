@@ -29,7 +29,7 @@ public:
         link = std::make_unique<MailboxComm>();
         CONFIG_SETTINGS = config.get();
         MAILBOX_COMM = link.get();
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
         USER_LEVEL = 1;
         link->refreshData();
     }
@@ -38,7 +38,7 @@ public:
     {
         CONFIG_SETTINGS = nullptr;
         MAILBOX_COMM = nullptr;
-        SAMP_FREQ = 1000;
+        storeSampFreq(1000);
     }
 
     bool valid() const { return m_dir.isValid(); }

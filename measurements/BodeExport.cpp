@@ -1,0 +1,38 @@
+#include "BodeExport.h"
+
+#include <QFile>
+#include <QTextStream>
+
+namespace BodeExport {
+
+QString fileName(const QString& chosenPath, const QString& sweepName)
+{
+    QString base = chosenPath;
+    if (base.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        base.chop(4);
+    return base + QLatin1Char('_') + sweepName + QStringLiteral(".csv");
+}
+
+QString header(bool useBpmScaling)
+{
+    return useBpmScaling ? QStringLiteral("frequency [Hz], amplitude [um/um], phase [deg]\n")
+                         : QStringLiteral("frequency [Hz], amplitude [um], phase [deg]\n");
+}
+
+bool write(const QString& path, bool useBpmScaling, const QCPGraphDataContainer& magnitude,
+           const QCPGraphDataContainer& phase)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate))
+        return false;
+    QTextStream out(&file);
+    out << header(useBpmScaling);
+    auto m = magnitude.constBegin();
+    auto p = phase.constBegin();
+    for (; m != magnitude.constEnd() && p != phase.constEnd(); ++m, ++p)
+        out << m->key << ',' << m->value << ',' << p->value << '\n';
+    out.flush();
+    return out.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
+}
+
+}  // namespace BodeExport

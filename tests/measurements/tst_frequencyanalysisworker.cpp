@@ -1,0 +1,419 @@
+// The sweep worker against the simulated controller, its clock stepped: the
+// Bode points it measures held against the plant's true response, what it sets
+// and restores on the controller, and how it ends on a stop or a failed read.
+#include <fcntl.h>
+
+#include <QSignalSpy>
+#include <QThread>
+#include <QtTest>
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "support/BodeTruth.h"
+#include "DeviceIo.h"
+#include "FrequencyAnalysisWorker.h"
+#include "FrequencyResponse.h"
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "PlantConstants.h"
+#include "SimControl.h"
+#include "VornLibrary.h"
+#include "VornRecords.h"
+#include "support/SteppedMeasurementClock.h"
+
+namespace {
+
+struct SweepSettings
+{
+    QVector<double> frequencies;
+    int channel = 0;       // output unit channel driven
+    int inputWord = 0;     // position word measured
+    double bpmScale = PlantConstants::BPM_PHYSICAL_SCALE_UM;
+    bool scaling = true;
+    float vpp = 1.0f;
+    bool savedFilter = false;
+    std::array<float, 4> offsets{5.0f, 5.0f, 5.0f, 5.0f};
+};
+
+struct Step
+{
+    int graphId;
+    double freq, amp, pha;
+};
+
+struct SweepResult
+{
+    int fd = -1;
+    QList<Step> steps;
+    QList<int> progress;
+    int finished = 0;
+};
+
+constexpr int GRAPH_ID = 7;
+
+class Worker : public FrequencyAnalysisWorker
+{
+public:
+    using FrequencyAnalysisWorker::FrequencyAnalysisWorker;
+    bool failAllocation = false;
+
+protected:
+    std::unique_ptr<DisplayRecord[]> allocateRecords(size_t count) override
+    {
+        if (failAllocation)
+            return nullptr;
+        return FrequencyAnalysisWorker::allocateRecords(count);
+    }
+};
+
+std::unique_ptr<Worker> makeWorker(const SweepSettings& s, int fd)
+{
+    std::array<float, 4> amplitudes{0.0f, 0.0f, 0.0f, 0.0f};
+    if (s.channel >= 0 && s.channel < 4)
+        amplitudes[size_t(s.channel)] = s.vpp;
+    return std::make_unique<Worker>(fd, s.frequencies, s.savedFilter, GRAPH_ID, s.channel, s.bpmScale, amplitudes,
+                                    s.offsets, s.inputWord, s.scaling);
+}
+
+// Runs the whole sweep on this thread; the clock decides when it stops.
+SweepResult runSweep(Worker& worker, int fd, SteppedMeasurementClock& clock)
+{
+    worker.setMeasurementClock(clock);
+    QSignalSpy steps(&worker, &FrequencyAnalysisWorker::frequencyStepDone);
+    QSignalSpy progress(&worker, &FrequencyAnalysisWorker::progressUpdated);
+    QSignalSpy finished(&worker, &FrequencyAnalysisWorker::finished);
+    worker.run();
+    SweepResult r;
+    r.fd = fd;
+    for (const QList<QVariant>& s : steps)
+        r.steps << Step{s[0].toInt(), s[1].toDouble(), s[2].toDouble(), s[3].toDouble()};
+    for (const QList<QVariant>& p : progress)
+        r.progress << p[0].toInt();
+    r.finished = int(finished.size());
+    return r;
+}
+
+SweepResult runSweep(const SweepSettings& s, SteppedMeasurementClock& clock)
+{
+    const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
+    auto worker = makeWorker(s, fd);
+    return runSweep(*worker, fd, clock);
+}
+
+bool deviceClosed(int fd)
+{
+    // The worker closed it: closing again finds nothing open.
+    return DeviceIo::close(fd) == -1 && errno == EBADF;
+}
+
+}  // namespace
+
+class TestFrequencyAnalysisWorker : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        SimControl::useSteppedClock();
+    }
+
+    void init()
+    {
+        SimControl::reset();
+        SimControl::setDisturbances(false);
+        m_link = std::make_unique<MailboxComm>();
+        MAILBOX_COMM = m_link.get();
+        storeSampFreq(1000);
+    }
+
+    void cleanup()
+    {
+        MAILBOX_COMM = nullptr;
+        m_link.reset();
+    }
+
+    void bodeAgainstThePlant_data()
+    {
+        QTest::addColumn<double>("startHz");
+        QTest::addColumn<double>("stopHz");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<int>("bpm");
+        QTest::addColumn<int>("axis");
+        QTest::addColumn<bool>("disturbances");
+        QTest::addColumn<bool>("scaling");
+        QTest::addColumn<double>("maxDb");
+        QTest::addColumn<double>("maxDeg");
+        // The steering output of axis a is output channel a (the start selection).
+        QTest::newRow("BPM1 X, 10 to 1000 Hz") << 10.0 << 1000.0 << 15 << 0 << 0 << false << true << 0.25 << 2.5;
+        QTest::newRow("BPM2 Y, 10 to 1000 Hz") << 10.0 << 1000.0 << 15 << 1 << 1 << false << true << 0.25 << 2.5;
+        QTest::newRow("BPM1 X, 1 to 10 Hz") << 1.0 << 10.0 << 8 << 0 << 0 << false << true << 0.4 << 6.0;
+        QTest::newRow("BPM2 Y, 1 to 10 Hz") << 1.0 << 10.0 << 8 << 1 << 1 << false << true << 0.4 << 6.0;
+        QTest::newRow("BPM1 X, disturbances on") << 10.0 << 1000.0 << 15 << 0 << 0 << true << true << 0.5 << 3.0;
+        QTest::newRow("BPM2 Y, disturbances on") << 10.0 << 1000.0 << 15 << 1 << 1 << true << true << 0.5 << 3.0;
+        // Windows that end inside a period, where a plain mean of products is 0.3 dB off.
+        QTest::newRow("BPM1 X, 10 to 11 Hz") << 10.0 << 11.0 << 11 << 0 << 0 << false << true << 0.25 << 2.5;
+        QTest::newRow("BPM2 X, raw positions") << 10.0 << 1000.0 << 7 << 1 << 0 << false << false << 0.25 << 2.5;
+    }
+    void bodeAgainstThePlant()
+    {
+        QFETCH(double, startHz);
+        QFETCH(double, stopHz);
+        QFETCH(int, points);
+        QFETCH(int, bpm);
+        QFETCH(int, axis);
+        QFETCH(bool, disturbances);
+        QFETCH(bool, scaling);
+        QFETCH(double, maxDb);
+        QFETCH(double, maxDeg);
+
+        SimControl::setDisturbances(disturbances);
+        SweepSettings s;
+        s.frequencies = FrequencyResponse::frequencyList(startHz, stopHz, points, false);
+        s.channel = axis;
+        s.inputWord = 4 * bpm + axis;
+        s.scaling = scaling;
+        s.vpp = 1.0f;
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(s, clock);
+
+        QCOMPARE(r.finished, 1);
+        QCOMPARE(r.steps.size(), points);
+        QCOMPARE(r.progress.last(), 100);
+        // Scaled positions are micrometres; raw ones the normalised difference.
+        const double unit = scaling ? 1.0 : 1.0 / PlantConstants::BPM_PHYSICAL_SCALE_UM;
+        double worstDb = 0.0, worstDeg = 0.0;
+        for (int i = 0; i < points; ++i) {
+            const Step& step = r.steps[i];
+            QCOMPARE(step.graphId, GRAPH_ID);
+            QCOMPARE(step.freq, double(float(s.frequencies[i])));
+            const std::complex<double> truth = BodeTruth::response(bpm, step.freq) * unit;
+            const double db = BodeTruth::decibels(step.amp, std::abs(truth));
+            const double deg = BodeTruth::wrappedDegrees(step.pha - BodeTruth::phaseDegrees(truth));
+            worstDb = qMax(worstDb, qAbs(db));
+            worstDeg = qMax(worstDeg, qAbs(deg));
+            QVERIFY2(qAbs(db) <= maxDb && qAbs(deg) <= maxDeg,
+                     qPrintable(QString("%1 Hz: %2 dB, %3 deg from the plant").arg(step.freq).arg(db).arg(deg)));
+            // Unwrapped: no jump of more than half a turn between neighbours.
+            if (i > 0)
+                QVERIFY(qAbs(step.pha - r.steps[i - 1].pha) <= 180.0);
+        }
+        qInfo("largest deviation from the plant: %.3f dB, %.2f deg", worstDb, worstDeg);
+    }
+
+    void eachStepSetsRateAndGenerator()
+    {
+        SweepSettings s;
+        s.frequencies = {3.0, 30.0, 300.0};
+        s.channel = 2;
+        s.vpp = 0.4f;
+        s.offsets = {1.0f, 2.0f, 4.5f, -3.0f};
+        s.savedFilter = true;
+        SteppedMeasurementClock clock;
+        QList<SimControl::Sent> duringWait;
+        QList<int> sampFreqDuringWait;
+        clock.beforeEach = [&](int) {
+            duringWait << SimControl::sent();
+            sampFreqDuringWait << loadSampFreq();
+        };
+        const SweepResult r = runSweep(s, clock);
+
+        QCOMPARE(r.steps.size(), 3);
+        QCOMPARE(r.progress, QList<int>({33, 66, 100}));
+        QCOMPARE(sampFreqDuringWait, QList<int>({2000, 10000, 10000}));
+        for (int i = 0; i < 3; ++i) {
+            const SimControl::Sent& sent = duringWait[i];
+            QCOMPARE(sent.displayHz, sampFreqDuringWait[i]);
+            QCOMPARE(int(sent.displayFilter), 0);
+            QVERIFY(sent.genEnabled);
+            QCOMPARE(sent.genHz, float(s.frequencies[i]));
+            for (int c = 0; c < 4; ++c) {
+                QCOMPARE(sent.genAmplitude[c], c == 2 ? 0.2f : 0.0f);
+                QCOMPARE(sent.genOffset[c], s.offsets[size_t(c)]);
+            }
+        }
+        // Each step's wait, and the generator off after each step.
+        QCOMPARE(clock.waitedMs.load(), 3999LL + 1266LL + 1026LL);
+        QCOMPARE(SimControl::callCount("funcGenEnable", 1), 3);
+        QCOMPARE(SimControl::callCount("funcGenEnable", 0), 3);
+        QVERIFY(!SimControl::sent().genEnabled);
+        // Rate and filter back as they were.
+        QCOMPARE(loadSampFreq(), 1000);
+        QCOMPARE(SimControl::sent().displayHz, 1000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 1);
+        QVERIFY(deviceClosed(r.fd));
+    }
+
+    void demodulatedRecordsFollowTheGenerator()
+    {
+        // At 9 Hz the table waits 1333 ms while 3583 records at 2 kHz last 1792 ms:
+        // a wait that short would demodulate the end of the 100 Hz step too.
+        SweepSettings s;
+        s.frequencies = {100.0, 9.0};
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(s, clock);
+        QCOMPARE(r.steps.size(), 2);
+        for (const Step& step : r.steps) {
+            const std::complex<double> truth = BodeTruth::response(0, step.freq);
+            QVERIFY(qAbs(BodeTruth::decibels(step.amp, std::abs(truth))) < 0.25);
+            QVERIFY(qAbs(BodeTruth::wrappedDegrees(step.pha - BodeTruth::phaseDegrees(truth))) < 2.5);
+        }
+        // 100 Hz: 8 periods (0.08 s in float, just below) and 1000 ms settling.
+        QCOMPARE(clock.waitedMs.load(), 1079LL + 1792LL + FrequencyResponse::WAIT_MARGIN_MS);
+    }
+
+    void scaleMultipliesTheMagnitude()
+    {
+        SweepSettings s;
+        s.frequencies = {20.0, 200.0};
+        SteppedMeasurementClock clock;
+        s.bpmScale = 1000.0;
+        const SweepResult base = runSweep(s, clock);
+        SimControl::reset();
+        SimControl::setDisturbances(false);
+        s.bpmScale = 250.0;
+        const SweepResult quarter = runSweep(s, clock);
+        QCOMPARE(base.steps.size(), 2);
+        QCOMPARE(quarter.steps.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(qAbs(quarter.steps[i].amp / base.steps[i].amp - 0.25) < 1e-9);
+            QVERIFY(qAbs(quarter.steps[i].pha - base.steps[i].pha) < 1e-9);
+        }
+    }
+
+    void earlyEnds_data()
+    {
+        QTest::addColumn<int>("stopBeforeWait");  // -1: no stop
+        QTest::addColumn<int>("recordsRead");     // -1: a full read
+        QTest::addColumn<int>("partialBytes");    // of one more record, at the end of the read
+        QTest::addColumn<int>("stepsReported");
+        QTest::newRow("stop during the first wait") << 0 << -1 << 0 << 0;
+        QTest::newRow("stop during the second wait") << 1 << -1 << 0 << 1;
+        QTest::newRow("read gives nothing") << -1 << 0 << 0 << 0;
+        QTest::newRow("read one record short") << -1 << FrequencyResponse::RECORDS_PER_STEP - 1 << 0 << 0;
+        QTest::newRow("read short inside a record") << -1 << FrequencyResponse::RECORDS_PER_STEP - 1 << 200 << 0;
+        QTest::newRow("read of exactly the records needed") << -1 << FrequencyResponse::RECORDS_PER_STEP << 0 << 3;
+        QTest::newRow("whole records before a cut one") << -1 << FrequencyResponse::RECORDS_PER_STEP << 100 << 3;
+    }
+    void earlyEnds()
+    {
+        QFETCH(int, stopBeforeWait);
+        QFETCH(int, recordsRead);
+        QFETCH(int, partialBytes);
+        QFETCH(int, stepsReported);
+
+        if (recordsRead >= 0) {
+            const int readRecords = FrequencyResponse::READ_BYTES / FrequencyResponse::RECORD_BYTES;
+            SimControl::shortRead(DEVICE_DISPLAY, size_t(readRecords - recordsRead) * sizeof(DisplayRecord) -
+                                                      size_t(partialBytes));
+        }
+        SweepSettings s;
+        s.frequencies = {20.0, 40.0, 80.0};
+        s.savedFilter = true;
+        SteppedMeasurementClock clock;
+        std::unique_ptr<Worker> worker;
+        clock.beforeEach = [&](int n) {
+            if (n == stopBeforeWait)
+                worker->stop();
+        };
+        const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
+        worker = makeWorker(s, fd);
+        const SweepResult r = runSweep(*worker, fd, clock);
+
+        QCOMPARE(r.steps.size(), stepsReported);
+        QCOMPARE(r.progress.size(), stepsReported);
+        if (stepsReported > 0)
+            QCOMPARE(r.progress.last(), 100 * stepsReported / 3);
+        QCOMPARE(r.finished, 1);
+        // However it ended: generator off, rate and filter restored, device closed.
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(SimControl::callCount("funcGenEnable", 0), SimControl::callCount("funcGenEnable", 1));
+        QCOMPARE(loadSampFreq(), 1000);
+        QCOMPARE(SimControl::sent().displayHz, 1000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 1);
+        QVERIFY(deviceClosed(fd));
+    }
+
+    void stopBeforeAWaitIsNotLost()
+    {
+        SweepSettings s;
+        const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
+        auto worker = makeWorker(s, fd);
+        SteppedMeasurementClock clock;
+        worker->setMeasurementClock(clock);
+        worker->stop();
+        QVERIFY(!worker->waitFor(1000));
+        QCOMPARE(clock.calls.load(), 0);
+        DeviceIo::close(fd);
+    }
+
+    void noMemoryEndsWithoutTouchingTheController()
+    {
+        SweepSettings s;
+        s.frequencies = {20.0};
+        const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
+        auto worker = makeWorker(s, fd);
+        worker->failAllocation = true;
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(*worker, fd, clock);
+        QCOMPARE(r.finished, 1);
+        QVERIFY(r.steps.isEmpty());
+        QCOMPARE(SimControl::callCount("funcGenEnable"), 0);
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
+        QVERIFY(deviceClosed(fd));
+    }
+
+    void channelBeyondTheOutputsIsNotDriven()
+    {
+        SweepSettings s;
+        s.frequencies = {20.0};
+        s.channel = 4;
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(s, clock);
+        QCOMPARE(r.finished, 1);
+        QVERIFY(r.steps.isEmpty());
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+        QVERIFY(deviceClosed(r.fd));
+    }
+
+    void runsOnItsOwnThread()
+    {
+        // As the window runs it: moved to a thread, started by the thread, stopped
+        // from here (deleted here too, once its thread has ended).
+        SweepSettings s;
+        s.frequencies = FrequencyResponse::frequencyList(10.0, 1000.0, 200, false);
+        const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
+        std::unique_ptr<Worker> owner = makeWorker(s, fd);
+        Worker* worker = owner.get();
+        SteppedMeasurementClock clock;
+        worker->setMeasurementClock(clock);
+        QThread thread;
+        worker->moveToThread(&thread);
+        connect(&thread, &QThread::started, worker, &FrequencyAnalysisWorker::run);
+        connect(worker, &FrequencyAnalysisWorker::finished, &thread, &QThread::quit);
+        // Counted on the sweep thread.
+        std::atomic<int> steps{0};
+        std::atomic<int> finished{0};
+        connect(worker, &FrequencyAnalysisWorker::frequencyStepDone, worker, [&] { ++steps; }, Qt::DirectConnection);
+        connect(worker, &FrequencyAnalysisWorker::finished, worker, [&] { ++finished; }, Qt::DirectConnection);
+        thread.start();
+        QTRY_VERIFY(steps.load() >= 2);
+        worker->stop();
+        // Its queued quit would reach this thread only after the wait.
+        thread.quit();
+        QVERIFY(thread.wait(60000));
+        QCOMPARE(finished.load(), 1);
+        QVERIFY(steps.load() < 200);
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(loadSampFreq(), 1000);
+        QVERIFY(deviceClosed(fd));
+    }
+
+private:
+    std::unique_ptr<MailboxComm> m_link;
+};
+
+QTEST_GUILESS_MAIN(TestFrequencyAnalysisWorker)
+#include "tst_frequencyanalysisworker.moc"

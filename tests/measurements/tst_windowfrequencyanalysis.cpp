@@ -1,0 +1,701 @@
+// The frequency analysis window against the simulated controller, its clock
+// stepped: the form, the refusals, sweeps on their thread (start, stop, the
+// window closed or destroyed meanwhile), the sweeps' graphs and their export.
+#include <fcntl.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <memory>
+
+#include <qcustomplot.h>
+
+#include "DacOutputsWriter.h"
+#include "DeviceIo.h"
+#include "FrequencyResponse.h"
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "PlantConstants.h"
+#include "Prompts.h"
+#include "SimControl.h"
+#include "VornLibrary.h"
+#include "WindowFrequencyAnalysis.h"
+#include "support/BodeTruth.h"
+#include "support/SteppedMeasurementClock.h"
+
+namespace {
+
+constexpr int SWEEP_TIMEOUT_MS = 60000;
+
+// The window's form, found by object name.
+struct Form
+{
+    explicit Form(const QWidget& w)
+        : mg(find<QCustomPlot>(w, "graphMg"))
+        , ph(find<QCustomPlot>(w, "graphPh"))
+        , autoscale(find<QPushButton>(w, "pushButtonAutoscale"))
+        , tree(find<QTreeWidget>(w, "plotsTree"))
+        , clear(find<QPushButton>(w, "clearGraphsPushButton"))
+        , exportMeas(find<QPushButton>(w, "exportMeasPushButton"))
+        , progress(find<QProgressBar>(w, "progressBar"))
+        , start(find<QPushButton>(w, "StartSweepPushButton"))
+        , stop(find<QPushButton>(w, "StopSweepPushButton"))
+        , input(find<QComboBox>(w, "inputChComboBox"))
+        , zentrim(find<QLineEdit>(w, "inZentrimChLineEdit"))
+        , bpm(find<QLineEdit>(w, "inBpmChLineEdit"))
+        , scaling(find<QCheckBox>(w, "useBPMscalingCheckBox"))
+        , startFreq(find<QLineEdit>(w, "startFreqLineEdit"))
+        , stopFreq(find<QLineEdit>(w, "stopFreqLineEdit"))
+        , length(find<QLineEdit>(w, "lengthLineEdit"))
+        , sweepType(find<QComboBox>(w, "sweepTypeComboBox"))
+        , output(find<QComboBox>(w, "outputChComboBox"))
+        , orvane(find<QLineEdit>(w, "outOrvaneChLineEdit"))
+        , amplitude(find<QDoubleSpinBox>(w, "amplspinBox"))
+        , offset(find<QLineEdit>(w, "offsetspinBox"))
+    {
+    }
+
+    template <typename T> static T* find(const QWidget& w, const char* name)
+    {
+        T* child = w.findChild<T*>(QString::fromLatin1(name));
+        if (!child)
+            qFatal("form has no %s", name);
+        return child;
+    }
+
+    void settings(const QString& from, const QString& to, const QString& points, const QString& type = "log") const
+    {
+        startFreq->setText(from);
+        stopFreq->setText(to);
+        length->setText(points);
+        sweepType->setCurrentText(type);
+    }
+
+    QCustomPlot *mg, *ph;
+    QPushButton* autoscale;
+    QTreeWidget* tree;
+    QPushButton *clear, *exportMeas;
+    QProgressBar* progress;
+    QPushButton *start, *stop;
+    QComboBox* input;
+    QLineEdit *zentrim, *bpm;
+    QCheckBox* scaling;
+    QLineEdit *startFreq, *stopFreq, *length;
+    QComboBox *sweepType, *output;
+    QLineEdit* orvane;
+    QDoubleSpinBox* amplitude;
+    QLineEdit* offset;
+};
+
+QStringList titlesShown()
+{
+    QStringList titles;
+    for (const Prompts::Shown& s : Prompts::shown())
+        titles << s.title;
+    return titles;
+}
+
+QList<QPair<double, double>> points(const QCPGraph* graph)
+{
+    QList<QPair<double, double>> out;
+    for (auto it = graph->data()->constBegin(); it != graph->data()->constEnd(); ++it)
+        out.append({it->key, it->value});
+    return out;
+}
+
+QList<QStringList> csvRows(const QString& path, QString* header)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    QList<QStringList> rows;
+    for (int i = 1; i < lines.size(); ++i)
+        rows << lines[i].split(',');
+    if (header && !lines.isEmpty())
+        *header = lines.first();
+    return rows;
+}
+
+// The four outputs set through the output device, as the manual output dialog does.
+void setOutputs(double ch1, double ch2, double ch3, double ch4)
+{
+    const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
+    QVERIFY(writeDacOutputs(fd, ch1, ch2, ch3, ch4));
+    DeviceIo::close(fd);
+}
+
+bool sameNumber(const QString& text, double value)
+{
+    // Six significant digits in the file.
+    return qAbs(text.toDouble() - value) <= 1e-5 * qMax(1e-300, qAbs(value));
+}
+
+}  // namespace
+
+class TestWindowFrequencyAnalysis : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        SimControl::useSteppedClock();
+        Prompts::setTestMode(true);
+        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
+        QVERIFY(QDir().mkpath(base));
+        m_dir = std::make_unique<QTemporaryDir>(base + "/frequency-analysis-XXXXXX");
+        QVERIFY(m_dir->isValid());
+    }
+
+    void init()
+    {
+        SimControl::reset();
+        SimControl::setDisturbances(false);
+        Prompts::clear();
+        m_link = std::make_unique<MailboxComm>();
+        MAILBOX_COMM = m_link.get();
+        m_link->refreshData();
+        storeSampFreq(1000);
+        for (int b = 0; b < 2; ++b)
+            POS_SCALE_X[b] = POS_SCALE_Y[b] = PlantConstants::BPM_PHYSICAL_SCALE_UM;
+    }
+
+    void cleanup()
+    {
+        MAILBOX_COMM = nullptr;
+        m_link.reset();
+    }
+
+    void formAtStart()
+    {
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        QCOMPARE(window.windowTitle(), QString("Frequency Analysis Tool"));
+        QVERIFY(f.start->isEnabled());
+        QVERIFY(!f.stop->isEnabled());
+        QCOMPARE(f.progress->value(), 0);
+        QCOMPARE(f.startFreq->text(), QString("10"));
+        QCOMPARE(f.stopFreq->text(), QString("100"));
+        QCOMPARE(f.length->text(), QString("11"));
+        QCOMPARE(f.sweepType->currentText(), QString("log"));
+        QCOMPARE(f.output->currentText(), QString("x"));
+        QCOMPARE(f.input->currentText(), QString("x"));
+        QVERIFY(f.scaling->isChecked());
+        QCOMPARE(f.amplitude->value(), 0.1);
+        QCOMPARE(f.amplitude->minimum(), 0.01);
+        QCOMPARE(f.amplitude->maximum(), 1.0);
+        QCOMPARE(f.amplitude->singleStep(), 0.01);
+        QCOMPARE(f.tree->headerItem()->text(0), QString("Plots"));
+        // The display fields, from the controller: OUT1 drives X, read by BPM1.
+        QCOMPARE(f.orvane->text(), QString("OUT1"));
+        QCOMPARE(f.offset->text(), QString("5"));
+        QCOMPARE(f.zentrim->text(), QString("X"));
+        QCOMPARE(f.bpm->text(), QString("1"));
+        for (QLineEdit* display : {f.zentrim, f.bpm, f.orvane, f.offset})
+            QVERIFY(!display->isEnabled());
+
+        QCOMPARE(f.mg->xAxis->scaleType(), QCPAxis::stLogarithmic);
+        QCOMPARE(f.mg->yAxis->scaleType(), QCPAxis::stLogarithmic);
+        QCOMPARE(f.ph->xAxis->scaleType(), QCPAxis::stLogarithmic);
+        QCOMPARE(f.ph->yAxis->scaleType(), QCPAxis::stLinear);
+        QCOMPARE(f.mg->yAxis->label(), QString("Magnitude"));
+        QCOMPARE(f.ph->yAxis->label(), QString("Phase [deg]"));
+        QCOMPARE(f.mg->xAxis->label(), QString("Frequency [Hz]"));
+        QCOMPARE(f.ph->yAxis->range(), QCPRange(-360, 360));
+        QCOMPARE(f.mg->xAxis->range(), QCPRange(1, 100));
+        QCOMPARE(f.mg->yAxis->numberFormat(), QString("e"));
+        QCOMPARE(f.ph->yAxis->numberFormat(), QString("f"));
+        QCOMPARE(f.ph->yAxis->numberPrecision(), 2);
+        auto ticker = f.mg->xAxis->ticker().dynamicCast<QCPAxisTickerLog>();
+        QVERIFY(ticker);
+        QCOMPARE(ticker->subTickCount(), 8);
+        QCOMPARE(ticker->tickCount(), 4);
+    }
+
+    void displayFieldsFollowTheController()
+    {
+        // The loops drive OUT4 (X) and OUT3 (Y) from BPM2 (X) and BPM1 (Y);
+        // the outputs are the device's values.
+        QVERIFY(setPIDoutSel(3, 2, 0) >= 0);
+        QVERIFY(setBPMselector(1, 0, 0) >= 0);
+        QVERIFY(setOutputMux(0) >= 0);
+        setOutputs(1.0, 2.0, 2.5, 3.75);
+        SimControl::step(0.01);
+
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        window.showWindow();
+        QCOMPARE(f.orvane->text(), QString("OUT4"));
+        QCOMPARE(f.offset->text(), QString("3,75"));
+        QCOMPARE(f.zentrim->text(), QString("X"));
+        QCOMPARE(f.bpm->text(), QString("2"));
+        f.output->setCurrentText("y");
+        QCOMPARE(f.orvane->text(), QString("OUT3"));
+        QCOMPARE(f.offset->text(), QString("2,5"));
+        f.input->setCurrentText("y");
+        QCOMPARE(f.zentrim->text(), QString("Y"));
+        QCOMPARE(f.bpm->text(), QString("1"));
+        int c = -1;
+        QCOMPARE(window.getOutputWordIndex(c), 10);
+        QCOMPARE(c, 2);
+        QCOMPARE(window.getInputWordIndex(), 1);
+        f.input->setCurrentText("x");
+        QCOMPARE(window.getInputWordIndex(), 4);
+    }
+
+    void outputVoltagesKeptWhenTheDeviceFails_data()
+    {
+        QTest::addColumn<bool>("openFails");
+        QTest::newRow("device does not open") << true;
+        QTest::newRow("read is short") << false;
+    }
+    void outputVoltagesKeptWhenTheDeviceFails()
+    {
+        QFETCH(bool, openFails);
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        QCOMPARE(f.offset->text(), QString("5"));
+        QVERIFY(setOutputMux(0) >= 0);
+        setOutputs(-1.5, 0.0, 0.0, 0.0);
+        SimControl::step(0.01);
+        if (openFails)
+            SimControl::failOpen(DEVICE_DISPLAY);
+        else
+            SimControl::shortRead(DEVICE_DISPLAY, 8);
+        window.getOutputChValue();
+        QCOMPARE(f.offset->text(), QString("5"));
+        SimControl::clearFailures();
+        window.getOutputChValue();
+        QCOMPARE(f.offset->text(), QString("-1,5"));
+    }
+
+    void frequencyLists_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QList<double>>("expected");
+        QList<double> log;
+        for (int i = 0; i <= 10; ++i)
+            log << std::pow(10.0, 1.0 + i * 0.1);
+        QTest::newRow("log") << "log" << log;
+        QTest::newRow("lin") << "lin" << QList<double>{10, 19, 28, 37, 46, 55, 64, 73, 82, 91, 100};
+    }
+    void frequencyLists()
+    {
+        QFETCH(QString, type);
+        QFETCH(QList<double>, expected);
+        WindowFrequencyAnalysis window;
+        Form(window).settings("10", "100", "11", type);
+        QCOMPARE(window.buildFrequencyList(), 11);
+        const QVector<double>& list = window.frequencyList();
+        QCOMPARE(list.size(), expected.size());
+        for (int i = 0; i < list.size(); ++i)
+            QVERIFY2(qAbs(list[i] - expected[i]) < 1e-9 * expected[i], qPrintable(QString::number(list[i])));
+        QCOMPARE(list.last(), 100.0);
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("stop");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("text");
+        const QString startT = "Start frequency not allowed ...\n";
+        const QString startX = "Range of allowed Start frequency values: [0.1, 500] Hz  \n\n";
+        const QString stopT = "Stop frequency not allowed ...\n";
+        const QString stopX = "Range of allowed Stop frequency values: [1, 1000] Hz  \n\n";
+        const QString orderT = "Start/Stop frequency not allowed ...\n";
+        const QString orderX = "Stop freq must always be greater than Start freq! \n\n";
+        const QString lengthT = "Number of frequency points not allowed ...\n";
+        const QString lengthX = "Range of allowed frequency points: [2, 1001]   \n\n";
+        QTest::newRow("start 0.09") << "0.09" << "100" << "11" << startT << startX;
+        QTest::newRow("start 500.1") << "500.1" << "1000" << "11" << startT << startX;
+        QTest::newRow("start not a number") << "ten" << "100" << "11" << startT << startX;
+        QTest::newRow("stop 0.99") << "0.5" << "0.99" << "11" << stopT << stopX;
+        QTest::newRow("stop 1000.1") << "10" << "1000.1" << "11" << stopT << stopX;
+        QTest::newRow("start equal to stop") << "50" << "50" << "11" << orderT << orderX;
+        QTest::newRow("length 1") << "10" << "100" << "1" << lengthT << lengthX;
+        QTest::newRow("length 1002") << "10" << "100" << "1002" << lengthT << lengthX;
+        QTest::newRow("length not whole") << "10" << "100" << "2.5" << lengthT << lengthX;
+        QTest::newRow("600 and 2000: the start only") << "600" << "2000" << "11" << startT << startX;
+    }
+    void refusals()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, stop);
+        QFETCH(QString, length);
+        QFETCH(QString, title);
+        QFETCH(QString, text);
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        f.settings("1", "2", "3");
+        QCOMPARE(window.buildFrequencyList(), 3);
+        const QVector<double> before = window.frequencyList();
+
+        f.settings(start, stop, length);
+        f.start->click();
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Critical);
+        QCOMPARE(Prompts::shown().first().title, title);
+        QCOMPARE(Prompts::shown().first().text, text);
+        // Nothing else changed: no sweep, nothing sent, the old list kept.
+        QCOMPARE(window.frequencyList(), before);
+        QCOMPARE(f.tree->topLevelItemCount(), 0);
+        QVERIFY(f.start->isEnabled());
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
+    }
+
+    void feedbackNotOffRefuses_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::newRow("feedback on") << 3;
+        QTest::newRow("beam off") << 2;
+        QTest::newRow("status unreadable") << -1;
+    }
+    void feedbackNotOffRefuses()
+    {
+        QFETCH(int, status);
+        if (status == 3) {
+            QVERIFY(setFBenable(1) >= 0);
+        } else if (status == 2) {
+            QVERIFY(setROCenable(0, 0, 1, 0, 0, 0) >= 0);
+            SimControl::setBeamIntensityFactor(0.0);
+            QVERIFY(setFBenable(1) >= 0);
+            SimControl::step(0.01);
+        } else {
+            SimControl::failCall("getPIDstatus", status);
+        }
+        m_link->refreshData();
+        QCOMPARE(m_link->pidStatus(), status);
+
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        f.start->click();
+        QCOMPARE(titlesShown(), QStringList{"PID Running"});
+        QCOMPARE(Prompts::shown().first().text, QString("Stop feedback before Frequency Analysis"));
+        QCOMPARE(f.tree->topLevelItemCount(), 0);
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+    }
+
+    void unopenableDisplayRefuses()
+    {
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        f.settings("20", "40", "2");
+        SimControl::failOpen(DEVICE_DISPLAY);
+        f.start->click();
+        QCOMPARE(titlesShown(), QStringList{"Error"});
+        QCOMPARE(Prompts::shown().first().text, QString("Cannot open /dev/vorn_dma_displ"));
+        // The list that passed its checks has replaced the old one.
+        QCOMPARE(window.frequencyList().size(), 2);
+        QCOMPARE(window.frequencyList().first(), 20.0);
+        QVERIFY(qAbs(window.frequencyList().last() - 40.0) < 1e-12);
+        QCOMPARE(f.tree->topLevelItemCount(), 0);
+        QVERIFY(f.start->isEnabled());
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+    }
+
+    void sweepMeasuresThePlant_data()
+    {
+        QTest::addColumn<bool>("scaling");
+        QTest::newRow("scaled to micrometres") << true;
+        QTest::newRow("raw positions") << false;
+    }
+    void sweepMeasuresThePlant()
+    {
+        QFETCH(bool, scaling);
+        // Y regulated from BPM2 through OUT2; BPM2's Y scale is half the physical
+        // one, the others would give a visibly wrong magnitude.
+        QVERIFY(setBPMselector(0, 1, 0) >= 0);
+        POS_SCALE_Y[1] = PlantConstants::BPM_PHYSICAL_SCALE_UM / 2;
+        POS_SCALE_Y[0] = POS_SCALE_X[1] = 1.0;
+
+        WindowFrequencyAnalysis window;
+        SteppedMeasurementClock clock;
+        window.setMeasurementClock(clock);
+        const Form f(window);
+        f.settings("20", "400", "4");
+        f.output->setCurrentText("y");
+        f.input->setCurrentText("y");
+        f.amplitude->setValue(0.5);
+        f.scaling->setChecked(scaling);
+        f.start->click();
+        QVERIFY(Prompts::shown().isEmpty());
+        QVERIFY(!f.start->isEnabled());
+        QVERIFY(f.stop->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        QVERIFY(!f.stop->isEnabled());
+        QVERIFY(!window.sweepRunning());
+
+        QCOMPARE(f.tree->topLevelItemCount(), 1);
+        QTreeWidgetItem* item = f.tree->topLevelItem(0);
+        QCOMPARE(item->text(0), QString("plot_y_y_0"));
+        QCOMPARE(item->checkState(0), Qt::Checked);
+        QVERIFY(item->isSelected());
+        QCOMPARE(f.progress->value(), 100);
+
+        const auto magnitude = points(f.mg->graph(0));
+        const auto phase = points(f.ph->graph(0));
+        QCOMPARE(magnitude.size(), 4);
+        QCOMPARE(phase.size(), 4);
+        const double unit = scaling ? 0.5 : 1.0 / PlantConstants::BPM_PHYSICAL_SCALE_UM;
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(magnitude[i].first, double(float(window.frequencyList()[i])));
+            const std::complex<double> truth = BodeTruth::response(1, magnitude[i].first) * unit;
+            QVERIFY(qAbs(BodeTruth::decibels(magnitude[i].second, std::abs(truth))) < 0.25);
+            QVERIFY(qAbs(BodeTruth::wrappedDegrees(phase[i].second - BodeTruth::phaseDegrees(truth))) < 2.5);
+        }
+        // OUT2 was driven with half of 0.5 Vpp around its present voltage; all is back.
+        const SimControl::Sent sent = SimControl::sent();
+        QCOMPARE(sent.genAmplitude[1], 0.25f);
+        QCOMPARE(sent.genAmplitude[0], 0.0f);
+        QCOMPARE(sent.genOffset[1], 5.0f);
+        QVERIFY(!sent.genEnabled);
+        QCOMPARE(sent.displayHz, 1000);
+        QCOMPARE(loadSampFreq(), 1000);
+    }
+
+    void stopEndsTheSweep()
+    {
+        WindowFrequencyAnalysis window;
+        SteppedMeasurementClock clock;
+        window.setMeasurementClock(clock);
+        const Form f(window);
+        f.settings("20", "400", "5");
+        // Stop pressed while the second step waits.
+        clock.beforeEach = [&](int n) {
+            if (n == 1)
+                QMetaObject::invokeMethod(f.stop, &QPushButton::click, Qt::BlockingQueuedConnection);
+        };
+        f.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        QCOMPARE(f.mg->graph(0)->dataCount(), 1);
+        QCOMPARE(f.progress->value(), 0);
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(loadSampFreq(), 1000);
+
+        // Stop again once the worker has gone, and once its thread has gone too.
+        window.slotStopSweepPushButton();
+        QTRY_VERIFY(window.findChildren<QThread*>().isEmpty());
+        window.slotStopSweepPushButton();
+
+        // A second sweep on the same window.
+        clock.beforeEach = nullptr;
+        f.settings("100", "200", "2");
+        f.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        QCOMPARE(f.tree->topLevelItem(1)->text(0), QString("plot_x_x_1"));
+        QCOMPARE(f.mg->graph(1)->dataCount(), 2);
+    }
+
+    void destroyedDuringASweep()
+    {
+        auto window = std::make_unique<WindowFrequencyAnalysis>();
+        SteppedMeasurementClock clock;
+        window->setMeasurementClock(clock);
+        const Form f(*window);
+        f.settings("10", "1000", "1001");
+        f.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.mg->graph(0)->dataCount() >= 1, SWEEP_TIMEOUT_MS);
+        const int offsBefore = SimControl::callCount("funcGenEnable", 0);
+        window.reset();
+        // The sweep ended before its thread went: generator off, rate restored.
+        QVERIFY(SimControl::callCount("funcGenEnable", 0) > offsBefore);
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(loadSampFreq(), 1000);
+        QCOMPARE(SimControl::sent().displayHz, 1000);
+    }
+
+    void closeSwitchesTheGeneratorOff()
+    {
+        WindowFrequencyAnalysis window;
+        window.showWindow();
+        QVERIFY(window.isVisible());
+        QVERIFY(funcGenEnable(1) >= 0);
+        window.close();
+        QVERIFY(!window.isVisible());
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(SimControl::callCount("funcGenEnable", 0), 1);
+    }
+
+    void sweepNamesAndColours()
+    {
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(window.addSweepGraphs(), i);
+        f.output->setCurrentText("y");
+        QCOMPARE(window.addSweepGraphs(), 7);
+        QCOMPARE(f.tree->topLevelItem(0)->text(0), QString("plot_x_x_0"));
+        QCOMPARE(f.tree->topLevelItem(6)->text(0), QString("plot_x_x_6"));
+        QCOMPARE(f.tree->topLevelItem(7)->text(0), QString("plot_y_x_7"));
+        const QList<QColor> colours{Qt::red, Qt::green, Qt::blue, Qt::yellow, Qt::cyan, Qt::magenta, Qt::red,
+                                    Qt::green};
+        for (int i = 0; i < 8; ++i) {
+            QCOMPARE(f.mg->graph(i)->pen().color(), colours[i]);
+            QCOMPARE(f.ph->graph(i)->pen().color(), colours[i]);
+            QCOMPARE(f.mg->graph(i)->pen().widthF(), 1.0);
+        }
+    }
+
+    void treeShowsAndHidesBothPlots()
+    {
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        window.addSweepGraphs();
+        window.addSweepGraphs();
+        f.tree->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        QVERIFY(f.mg->graph(0)->visible() && f.ph->graph(0)->visible());
+        QVERIFY(!f.mg->graph(1)->visible() && !f.ph->graph(1)->visible());
+        f.tree->topLevelItem(1)->setCheckState(0, Qt::Checked);
+        QVERIFY(f.mg->graph(1)->visible() && f.ph->graph(1)->visible());
+    }
+
+    void autoscaleCoversHiddenSweeps()
+    {
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        window.addSweepGraphs();
+        window.addSweepGraphs();
+        window.onFrequencyStepDone(0, 2.0, 10.0, -10.0);
+        window.onFrequencyStepDone(0, 3.0, 5.0, -20.0);
+        window.onFrequencyStepDone(1, 500.0, 0.01, -400.0);
+        f.tree->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        f.mg->xAxis->setRange(1, 100);
+        f.autoscale->click();
+        QVERIFY(f.mg->xAxis->range().contains(500.0) && f.mg->xAxis->range().contains(2.0));
+        QVERIFY(f.mg->yAxis->range().contains(0.01) && f.mg->yAxis->range().contains(10.0));
+        QVERIFY(f.ph->yAxis->range().contains(-400.0) && f.ph->yAxis->range().contains(-10.0));
+    }
+
+    void clearStartsNamesAgainAndDropsLateSteps()
+    {
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        window.addSweepGraphs();
+        window.addSweepGraphs();
+        window.onFrequencyStepDone(1, 10.0, 1.0, 2.0);
+        QCOMPARE(f.mg->graph(1)->dataCount(), 1);
+        f.clear->click();
+        QCOMPARE(f.mg->graphCount(), 0);
+        QCOMPARE(f.ph->graphCount(), 0);
+        QCOMPARE(f.tree->topLevelItemCount(), 0);
+        // A step of a sweep started before the clear.
+        window.onFrequencyStepDone(1, 20.0, 1.0, 2.0);
+        window.onFrequencyStepDone(0, 20.0, 1.0, 2.0);
+        QCOMPARE(window.addSweepGraphs(), 0);
+        QCOMPARE(f.tree->topLevelItem(0)->text(0), QString("plot_x_x_0"));
+        QCOMPARE(f.mg->graph(0)->dataCount(), 0);
+        window.onFrequencyStepDone(-1, 20.0, 1.0, 2.0);
+        window.onFrequencyStepDone(5, 20.0, 1.0, 2.0);
+        QCOMPARE(f.mg->graph(0)->dataCount(), 0);
+    }
+
+    void twoSweepsExportedAsPlotted()
+    {
+        WindowFrequencyAnalysis window;
+        SteppedMeasurementClock clock;
+        window.setMeasurementClock(clock);
+        const Form f(window);
+        f.settings("30", "300", "3");
+        f.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        f.input->setCurrentText("y");
+        f.output->setCurrentText("y");
+        f.settings("50", "500", "4", "lin");
+        f.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+
+        f.tree->topLevelItem(0)->setSelected(true);
+        f.tree->topLevelItem(1)->setSelected(true);
+        const QString chosen = m_dir->filePath("bode.CSV");
+        Prompts::queueFileName(chosen);
+        f.exportMeas->click();
+        QCOMPARE(titlesShown(), QStringList{"Select a file to export the data"});
+        QVERIFY(!QFile::exists(chosen));
+        for (int row = 0; row < 2; ++row) {
+            const QString name = row == 0 ? "plot_x_x_0" : "plot_y_y_1";
+            QString header;
+            const QList<QStringList> rows = csvRows(m_dir->filePath("bode_" + name + ".csv"), &header);
+            QCOMPARE(header, QString("frequency [Hz], amplitude [um/um], phase [deg]"));
+            const auto magnitude = points(f.mg->graph(row));
+            const auto phase = points(f.ph->graph(row));
+            QCOMPARE(rows.size(), row == 0 ? 3 : 4);
+            QCOMPARE(rows.size(), magnitude.size());
+            for (int i = 0; i < rows.size(); ++i) {
+                QCOMPARE(rows[i].size(), 3);
+                QVERIFY(sameNumber(rows[i][0], magnitude[i].first));
+                QVERIFY(sameNumber(rows[i][1], magnitude[i].second));
+                QVERIFY(sameNumber(rows[i][2], phase[i].second));
+            }
+        }
+    }
+
+    void exportCases_data()
+    {
+        QTest::addColumn<QList<int>>("selectedRows");
+        QTest::addColumn<QString>("answer");  // file name in the test folder, empty: cancelled
+        QTest::addColumn<bool>("scaling");
+        QTest::addColumn<QStringList>("written");
+        QTest::addColumn<QStringList>("titles");
+        const QString dialog = "Select a file to export the data";
+        QTest::newRow("nothing selected") << QList<int>{} << "x.csv" << true << QStringList{}
+                                          << QStringList{"0 selected graphs ...\n"};
+        QTest::newRow("dialog cancelled") << QList<int>{0} << "" << true << QStringList{} << QStringList{dialog};
+        QTest::newRow("one of two, unscaled") << QList<int>{1} << "one.csv" << false
+                                              << QStringList{"one_plot_x_x_1.csv"} << QStringList{dialog};
+        // A folder stands where the second file would go: the first is still written.
+        QTest::newRow("one file cannot be written") << QList<int>{0, 2} << "blocked" << true
+                                                    << QStringList{"blocked_plot_x_x_0.csv"}
+                                                    << QStringList{dialog, "Export failed"};
+    }
+    void exportCases()
+    {
+        QFETCH(QList<int>, selectedRows);
+        QFETCH(QString, answer);
+        QFETCH(bool, scaling);
+        QFETCH(QStringList, written);
+        QFETCH(QStringList, titles);
+        QTemporaryDir dir(m_dir->path() + "/export-XXXXXX");
+        QVERIFY(QDir(dir.path()).mkdir("blocked_plot_x_x_2.csv"));
+        WindowFrequencyAnalysis window;
+        const Form f(window);
+        for (int i = 0; i < 3; ++i) {
+            window.addSweepGraphs();
+            window.onFrequencyStepDone(i, 10.0, 1.0 + i, -5.0);
+        }
+        f.tree->clearSelection();
+        for (int row : selectedRows)
+            f.tree->topLevelItem(row)->setSelected(true);
+        f.scaling->setChecked(scaling);
+        Prompts::queueFileName(answer.isEmpty() ? QString() : dir.filePath(answer));
+        f.exportMeas->click();
+        QCOMPARE(titlesShown(), titles);
+        QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        QCOMPARE(files, written);
+        for (const QString& file : written) {
+            QString header;
+            const QList<QStringList> rows = csvRows(dir.filePath(file), &header);
+            QCOMPARE(header, scaling ? QString("frequency [Hz], amplitude [um/um], phase [deg]")
+                                     : QString("frequency [Hz], amplitude [um], phase [deg]"));
+            QCOMPARE(rows.size(), 1);
+        }
+    }
+
+private:
+    std::unique_ptr<MailboxComm> m_link;
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_MAIN(TestWindowFrequencyAnalysis)
+#include "tst_windowfrequencyanalysis.moc"
