@@ -8,8 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
+#include <QTableView>
 #include <QTextStream>
+
+#include <algorithm>
 
 // The window's icons live in a static library: pull them in explicitly.
 static void initLogWindowResources()
@@ -44,10 +49,17 @@ Window::Window(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::Log
     m_ui->tableViewMessages->installEventFilter(this);
     m_ui->tableViewMessages->setSelectionBehavior(QAbstractItemView::SelectRows);
     QHeaderView* header = m_ui->tableViewMessages->horizontalHeader();
-    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(2, QHeaderView::Stretch);
-    m_ui->tableViewMessages->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    fitFixedColumns();
+    // No word wrap, so every row has the height of one text line: one height
+    // for all, instead of measuring each row as it comes.
+    QTableView* table = m_ui->tableViewMessages;
+    const int rowHeight = table->fontMetrics().height() +
+                          2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, table) + 1);
+    QHeaderView* rows = table->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(rowHeight);
+    rows->setDefaultSectionSize(rowHeight);
 
     for (int level = Trace; level <= Fatal; ++level)
         m_ui->comboBoxLevel->addItem(levelDisplayName(static_cast<Level>(level)), level);
@@ -71,6 +83,40 @@ bool Window::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+void Window::fitFixedColumns()
+{
+    QTableView* table = m_ui->tableViewMessages;
+    QHeaderView* header = table->horizontalHeader();
+    const QFontMetrics metrics(table->font());
+    // What an item delegate adds around its text, and a little air.
+    const int margin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1) + 8;
+
+    // Day and month names differ in width: try every weekday of every month.
+    int timeWidth = header->sectionSizeHint(LogWindowModel::TimeColumn);
+    for (int month = 1; month <= 12; ++month)
+        for (int day = 20; day <= 26; ++day) {
+            const QDateTime sample(QDate(2000, month, day), QTime(23, 59, 59));
+            timeWidth = std::max(timeWidth, metrics.horizontalAdvance(sample.toString(Qt::TextDate)) + margin);
+        }
+    int levelWidth = header->sectionSizeHint(LogWindowModel::LevelNameColumn);
+    for (int level = Trace; level <= Fatal; ++level)
+        levelWidth = std::max(levelWidth,
+                              metrics.horizontalAdvance(levelDisplayName(static_cast<Level>(level))) + margin);
+
+    header->setSectionResizeMode(LogWindowModel::TimeColumn, QHeaderView::Interactive);
+    header->setSectionResizeMode(LogWindowModel::LevelNameColumn, QHeaderView::Interactive);
+    header->resizeSection(LogWindowModel::TimeColumn, timeWidth);
+    header->resizeSection(LogWindowModel::LevelNameColumn, levelWidth);
+}
+
+void Window::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Rows that came while hidden were not followed: catch up once.
+    if (m_hasAutoScroll && !m_isPaused)
+        requestScrollToBottom();
+}
+
 void Window::addLogMessage(const QsLogging::LogMessage& m)
 {
     m_model.addEntry(m);
@@ -84,9 +130,11 @@ void Window::OnPauseClicked()
     m_isPaused = !m_isPaused;
 
     if (m_isPaused) {
-        // Rows on display stay; rows arriving later are held back.
-        m_proxyModel->frozenRowCount = m_proxyModel->rowCount();
+        // The rows the whole log holds now stay; rows arriving later are held back.
+        m_proxyModel->frozen = true;
+        m_proxyModel->frozenRowCount = m_model.rowCount();
     } else {
+        m_proxyModel->frozen = false;
         m_proxyModel->frozenRowCount = 0;
         m_proxyModel->invalidateFilter();
     }
@@ -118,6 +166,9 @@ void Window::OnSaveClicked()
 void Window::OnClearClicked()
 {
     m_model.clear();
+    // Paused, the log now holds no row to keep: what arrives stays held back.
+    if (m_isPaused)
+        m_proxyModel->frozenRowCount = 0;
 }
 
 void Window::OnCopyClicked()
@@ -139,6 +190,21 @@ void Window::OnAutoScrollChanged(bool checked)
 void Window::ModelRowsInserted(const QModelIndex&, int, int)
 {
     if (m_hasAutoScroll && !m_isPaused)
+        requestScrollToBottom();
+}
+
+void Window::requestScrollToBottom()
+{
+    if (m_scrollPending || !isVisible())
+        return;
+    m_scrollPending = true;
+    QMetaObject::invokeMethod(this, &Window::scrollToBottomNow, Qt::QueuedConnection);
+}
+
+void Window::scrollToBottomNow()
+{
+    m_scrollPending = false;
+    if (m_hasAutoScroll && !m_isPaused && isVisible())
         m_ui->tableViewMessages->scrollToBottom();
 }
 

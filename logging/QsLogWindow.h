@@ -27,6 +27,9 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private slots:
     void addLogMessage(const QsLogging::LogMessage& m);
     void OnPauseClicked();
@@ -42,12 +45,20 @@ private:
     // every visible row, each ended by "\n", in display order.
     QString getSelectedText() const;
     void copySelection() const;
+    // Scrolls to the newest row once the current event-loop turn is over; any
+    // number of requests in one turn make one scroll, and a hidden window none.
+    void requestScrollToBottom();
+    void scrollToBottomNow();
+    // Column widths that fit every time and level text: fixed, because fitting
+    // them to the rows would look at the rows again at every insertion.
+    void fitFixedColumns();
 
     LogWindowModel m_model;
     std::unique_ptr<Ui::LogWindow> m_ui;
     WindowLogFilterProxyModel* m_proxyModel = nullptr;
     bool m_isPaused = false;
     bool m_hasAutoScroll = true;
+    bool m_scrollPending = false;
     QIcon m_pauseIcon;
     QIcon m_playIcon;
 };
