@@ -4,6 +4,7 @@
 // thread's hour alone. Prints resident memory every simulated ten minutes and
 // the growth per hour after the first minute.
 #include <QApplication>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -100,6 +101,12 @@ int main(int argc, char** argv)
     auto poll = [link] { QMetaObject::invokeMethod(link, &MailboxComm::refreshData, Qt::BlockingQueuedConnection); };
     poll();
 
+    // Styled as the program is: the style sheet changes what painting caches.
+    QFile styleSheet(QStringLiteral(":/qss/style.qss"));
+    const bool styled = styleSheet.open(QIODevice::ReadOnly);
+    if (styled)
+        app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
+
     MainWindow window;
     window.resize(1920, 1080);
     window.show();
@@ -109,8 +116,9 @@ int main(int argc, char** argv)
     QApplication::processEvents();
     const QList<QTimer*> panelTimers = window.findChildren<QTimer*>();
 
-    std::printf("one simulated hour, %d records per display read, %lld panel timers\n",
-                DISPLAY_BUFFER_BYTES / 256, static_cast<long long>(panelTimers.size()));
+    std::printf("one simulated hour, %d records per display read, %lld panel timers, %s\n",
+                DISPLAY_BUFFER_BYTES / 256, static_cast<long long>(panelTimers.size()),
+                styled ? "program style sheet" : "no style sheet found");
     runHour("main window: display tick, replot, paint and panel timers each second; device link polled", [&] {
         poll();
         updater.updateGraphs();
