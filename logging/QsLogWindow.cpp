@@ -24,6 +24,12 @@ static void initLogWindowResources()
 
 namespace QsLogging {
 
+namespace {
+// In a shown window new rows appear at most this late; a flood of them is laid
+// out and painted once per period instead of once per message.
+constexpr int REFRESH_PERIOD_MS = 50;
+}  // namespace
+
 Window::Window(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::LogWindow>())
 {
     initLogWindowResources();
@@ -45,6 +51,11 @@ Window::Window(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::Log
     // After the proxy, so that the new row is in the view when it scrolls.
     connect(&m_model, SIGNAL(rowsInserted(QModelIndex, int, int)), this,
             SLOT(ModelRowsInserted(QModelIndex, int, int)));
+
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setSingleShot(true);
+    m_refreshTimer->setInterval(REFRESH_PERIOD_MS);
+    connect(m_refreshTimer, &QTimer::timeout, this, &Window::addPendingRows);
 
     m_ui->tableViewMessages->installEventFilter(this);
     m_ui->tableViewMessages->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -74,6 +85,7 @@ bool Window::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::KeyPress) {
             auto* keyEvent = static_cast<QKeyEvent*>(event);
             if (keyEvent->key() == Qt::Key_C && (keyEvent->modifiers() & Qt::ControlModifier)) {
+                addPendingRows();
                 copySelection();
                 return true;
             }
@@ -109,6 +121,12 @@ void Window::fitFixedColumns()
     header->resizeSection(LogWindowModel::LevelNameColumn, levelWidth);
 }
 
+void Window::hideEvent(QHideEvent* event)
+{
+    addPendingRows();
+    QDialog::hideEvent(event);
+}
+
 void Window::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -119,11 +137,21 @@ void Window::showEvent(QShowEvent* event)
 
 void Window::addLogMessage(const QsLogging::LogMessage& m)
 {
-    m_model.addEntry(m);
+    if (!isVisible()) {
+        addPendingRows();
+        m_model.addEntry(m);
+        return;
+    }
+    // Shown: rows arriving within one refresh period go in together, so the
+    // table lays out, scrolls and repaints once for all of them.
+    m_pending.push_back(m);
+    if (!m_refreshTimer->isActive())
+        m_refreshTimer->start();
 }
 
 void Window::OnPauseClicked()
 {
+    addPendingRows();
     m_ui->toolButtonPause->setIcon(m_isPaused ? m_pauseIcon : m_playIcon);
     m_ui->toolButtonPause->setText(m_isPaused ? tr("&Pause") : tr("&Resume"));
 
@@ -142,6 +170,7 @@ void Window::OnPauseClicked()
 
 void Window::OnSaveClicked()
 {
+    addPendingRows();
     const QString text = getSelectedText();
     if (text.isEmpty())
         return;
@@ -165,6 +194,7 @@ void Window::OnSaveClicked()
 
 void Window::OnClearClicked()
 {
+    m_pending.clear();
     m_model.clear();
     // Paused, the log now holds no row to keep: what arrives stays held back.
     if (m_isPaused)
@@ -173,6 +203,7 @@ void Window::OnClearClicked()
 
 void Window::OnCopyClicked()
 {
+    addPendingRows();
     copySelection();
 }
 
@@ -191,6 +222,15 @@ void Window::ModelRowsInserted(const QModelIndex&, int, int)
 {
     if (m_hasAutoScroll && !m_isPaused)
         requestScrollToBottom();
+}
+
+void Window::addPendingRows()
+{
+    if (m_pending.empty())
+        return;
+    std::vector<LogMessage> rows;
+    rows.swap(m_pending);
+    m_model.addEntries(rows);
 }
 
 void Window::requestScrollToBottom()

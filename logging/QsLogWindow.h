@@ -4,8 +4,10 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QTimer>
 
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class LogWindow;
@@ -29,6 +31,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private slots:
     void addLogMessage(const QsLogging::LogMessage& m);
@@ -49,6 +52,8 @@ private:
     // number of requests in one turn make one scroll, and a hidden window none.
     void requestScrollToBottom();
     void scrollToBottomNow();
+    // Puts the rows received while shown into the model, in one insertion.
+    void addPendingRows();
     // Column widths that fit every time and level text: fixed, because fitting
     // them to the rows would look at the rows again at every insertion.
     void fitFixedColumns();
@@ -59,6 +64,8 @@ private:
     bool m_isPaused = false;
     bool m_hasAutoScroll = true;
     bool m_scrollPending = false;
+    QTimer* m_refreshTimer = nullptr;
+    std::vector<LogMessage> m_pending;
     QIcon m_pauseIcon;
     QIcon m_playIcon;
 };

@@ -9,7 +9,9 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QAbstractProxyModel>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -46,6 +48,7 @@ private slots:
     void clearWhilePausedStaysPaused();
     void autoScrollFollowsNewRows();
     void manyRowsWhileHiddenThenShown();
+    void rowsWhileShownComeTogether();
     void copyWithoutSelectionTakesVisibleRows();
     void copyTakesSelectedRowsInRowOrder();
     void copyWithNothingVisibleLeavesClipboard();
@@ -62,6 +65,7 @@ private:
     void add(int level, const QString& text);
     QStringList visibleTexts() const;
     bool newestRowInView() const;
+    int sourceRows() const;
     QToolButton* button(const char* name) const { return m_window->findChild<QToolButton*>(QLatin1String(name)); }
     QComboBox* levelCombo() const { return m_window->findChild<QComboBox*>(QStringLiteral("comboBoxLevel")); }
     QTableView* table() const { return m_window->findChild<QTableView*>(QStringLiteral("tableViewMessages")); }
@@ -280,12 +284,14 @@ void TestLogWindow::autoScrollFollowsNewRows()
 
     // The newest row is in view, not only the one before it.
     add(Info, "newest");
+    QTRY_COMPARE(sourceRows(), 101);
     QTRY_VERIFY(newestRowInView());
 
     // Unticked: the view stays where the operator put it.
     autoScrollBox()->setChecked(false);
     bar->setValue(0);
     add(Info, "not followed");
+    QTRY_COMPARE(sourceRows(), 102);
     QCoreApplication::processEvents();
     QCOMPARE(bar->value(), 0);
 
@@ -293,10 +299,12 @@ void TestLogWindow::autoScrollFollowsNewRows()
     autoScrollBox()->setChecked(true);
     QTest::mouseClick(button("toolButtonPause"), Qt::LeftButton);
     add(Info, "held back");
+    QTRY_COMPARE(sourceRows(), 103);
     QCoreApplication::processEvents();
     QCOMPARE(bar->value(), 0);
     QTest::mouseClick(button("toolButtonPause"), Qt::LeftButton);
     add(Info, "after resume");
+    QTRY_COMPARE(sourceRows(), 104);
     QTRY_VERIFY(newestRowInView());
 }
 
@@ -313,6 +321,41 @@ void TestLogWindow::manyRowsWhileHiddenThenShown()
     QTRY_VERIFY(newestRowInView());
     const QModelIndex newest = table()->model()->index(table()->model()->rowCount() - 1, 2);
     QCOMPARE(newest.data().toString(), QStringLiteral("line 9999"));
+}
+
+int TestLogWindow::sourceRows() const
+{
+    auto* proxy = qobject_cast<const QAbstractProxyModel*>(table()->model());
+    return proxy ? proxy->sourceModel()->rowCount() : -1;
+}
+
+void TestLogWindow::rowsWhileShownComeTogether()
+{
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QSignalSpy inserted(table()->model(), &QAbstractItemModel::rowsInserted);
+    for (int i = 0; i < 50; ++i)
+        add(Info, QStringLiteral("flood %1").arg(i));
+    QCoreApplication::processEvents();
+
+    // All fifty in one insertion, in order, within a refresh.
+    QTRY_COMPARE(table()->model()->rowCount(), 50);
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(visibleTexts().first(), QStringLiteral("flood 0"));
+    QCOMPARE(visibleTexts().last(), QStringLiteral("flood 49"));
+    QTRY_VERIFY(newestRowInView());
+
+    // What came before a click belongs to the log the click acts on.
+    add(Info, "just before the pause");
+    QTest::mouseClick(button("toolButtonPause"), Qt::LeftButton);
+    add(Info, "after the pause");
+    QTest::qWait(120);
+    QCOMPARE(visibleTexts().last(), QStringLiteral("just before the pause"));
+    QCOMPARE(sourceRows(), 52);
+    add(Info, "before the copy");
+    QTest::mouseClick(button("toolButtonCopy"), Qt::LeftButton);
+    QVERIFY(QGuiApplication::clipboard()->text().isEmpty() == false);
+    QCOMPARE(sourceRows(), 53);
 }
 
 bool TestLogWindow::newestRowInView() const
@@ -370,6 +413,7 @@ void TestLogWindow::ctrlCCopies()
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     add(Info, "one");
     add(Warn, "two");
+    QTRY_COMPARE(table()->model()->rowCount(), 2);
     // With a current cell the table's own Ctrl+C would copy just that cell.
     table()->setCurrentIndex(table()->model()->index(1, 2));
     table()->clearSelection();

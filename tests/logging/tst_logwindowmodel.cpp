@@ -37,6 +37,7 @@ private slots:
     void addAppendsAtTheEnd();
     void clearEmptiesTheModel();
     void limitDropsTheOldestAsARemoval();
+    void addEntriesIsOneInsertion();
 };
 
 void TestLogWindowModel::headers()
@@ -150,6 +151,32 @@ void TestLogWindowModel::limitDropsTheOldestAsARemoval()
     QCOMPARE(removed.count(), 2);
     QCOMPARE(model.at(0).message, QStringLiteral("2"));
     QCOMPARE(model.data(model.index(2, 2)).toString(), QStringLiteral("4"));
+}
+
+void TestLogWindowModel::addEntriesIsOneInsertion()
+{
+    LogWindowModel model(4);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.addEntry(makeMessage(Info, QStringLiteral("first")));
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+
+    model.addEntries({});
+    QCOMPARE(inserted.count(), 0);
+
+    std::vector<LogMessage> batch;
+    for (int i = 0; i < 5; ++i)
+        batch.push_back(makeMessage(Warn, QString::number(i)));
+    model.addEntries(batch);
+
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 1);
+    QCOMPARE(inserted.at(0).at(2).toInt(), 5);
+    // Over the limit by two: the two oldest go, in one removal.
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.at(0).message, QStringLiteral("1"));
+    QCOMPARE(model.at(3).message, QStringLiteral("4"));
 }
 
 QTEST_GUILESS_MAIN(TestLogWindowModel)
