@@ -123,6 +123,10 @@ QVariant LogWindowModel::data(const QModelIndex& index, int role) const
         }
     }
 
+    // On a coloured row the text of a dark theme would be light on light.
+    if (role == Qt::ForegroundRole && (entry.level == Warn || entry.level == Error || entry.level == Fatal))
+        return QColor(Qt::black);
+
     return QVariant();
 }
 
