@@ -10,6 +10,7 @@
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "Prompts.h"
+#include "QsLog.h"
 #include "Slider.h"
 #include "ui_widgetfeedbackcontrol.h"
 
@@ -155,7 +156,10 @@ int WidgetFeedbackControl::applyDacOutputs()
     }
     if (x != y && y != i0 && x != i0) {
         CONFIG_SETTINGS->setDACmap(x, y, i0);
-        MAILBOX_COMM->setPIDoutSel(x, y, i0);
+        if (MAILBOX_COMM->setPIDoutSel(x, y, i0) < 0) {
+            m_refused << QStringLiteral("the output channels");
+            showHeldOutputs();
+        }
         return 0;
     }
     Prompts::warning(this, QStringLiteral("DAC outputs not unique"), QStringLiteral("DAC outputs must be unique"));
@@ -167,7 +171,10 @@ void WidgetFeedbackControl::sendNewSetpoint()
     const double x = ui->posXDoubleSpinBox->value();
     const double y = ui->posYDoubleSpinBox->value();
     const double i0 = ui->i0DoubleSpinBox->value() * unitFactor();
-    MAILBOX_COMM->setSetpoint(x, y, i0);
+    if (MAILBOX_COMM->setSetpoint(x, y, i0) < 0) {
+        updateXYfields();
+        reportRefusals({QStringLiteral("the setpoint")});
+    }
     emit somethingChanged();
 }
 
@@ -179,6 +186,7 @@ void WidgetFeedbackControl::updateButtonPressed()
                          QStringLiteral("Configuration can be change only if the PID is stopped."));
         return;
     }
+    m_refused.clear();
     // Checked before anything is written, so a refusal writes nothing.
     if (!sourcesValid()) {
         Prompts::warning(this, QStringLiteral("Source not valid"),
@@ -194,15 +202,65 @@ void WidgetFeedbackControl::updateButtonPressed()
     BPM_SEL_X = bpmX;
     BPM_SEL_Y = bpmY;
     BPM_SEL_I0 = bpmI0;
-    MAILBOX_COMM->setBPMselector(bpmX, bpmY, bpmI0);
+    const bool sourcesRefused = MAILBOX_COMM->setBPMselector(bpmX, bpmY, bpmI0) < 0;
     CONFIG_SETTINGS->setBPMmap(bpmX, bpmY, bpmI0);
+    if (sourcesRefused) {
+        m_refused << QStringLiteral("the sources");
+        showHeldSources();
+    }
     emit BPMselectorChanged();
 
     const RegulationCode code =
         codeOf(ui->confXcheckbox->isChecked(), ui->confYcheckbox->isChecked(), ui->confI0checkbox->isChecked());
-    MAILBOX_COMM->setPIDconf(code);
-    confChanged(code);
+    if (MAILBOX_COMM->setPIDconf(code) < 0) {
+        m_refused << QStringLiteral("the regulated axes");
+        showHeldCode();
+    } else {
+        confChanged(code);
+    }
     emit somethingChanged();
+    if (!m_refused.isEmpty())
+        reportRefusals(m_refused);
+}
+
+void WidgetFeedbackControl::showHeldOutputs()
+{
+    uchar x = 0, y = 0, i0 = 0;
+    if (MAILBOX_COMM->getPIDoutSel(&x, &y, &i0) >= 0)
+        setDacOutputs(x, y, i0);
+}
+
+void WidgetFeedbackControl::showHeldSources()
+{
+    int x = 0, y = 0, i0 = 0;
+    if (MAILBOX_COMM->getBPMselector(&x, &y, &i0) < 0)
+        return;
+    // The globals follow the controller too: the graphs must not claim a BPM it does not use.
+    BPM_SEL_X = x;
+    BPM_SEL_Y = y;
+    BPM_SEL_I0 = i0;
+    selectItem(ui->comboBoxPidSourceX, x);
+    selectItem(ui->comboBoxPidSourceY, y);
+    selectItem(ui->comboBoxPidSourceI0, i0);
+}
+
+void WidgetFeedbackControl::showHeldCode()
+{
+    int result = 0;
+    const RegulationCode held = MAILBOX_COMM->getPIDconf(&result);
+    if (result >= 0)
+        confChanged(held);
+    else
+        emit somethingChanged();
+}
+
+void WidgetFeedbackControl::reportRefusals(const QStringList& refused)
+{
+    const QString what = refused.join(QStringLiteral(", "));
+    QLOG_WARN() << QStringLiteral("The controller refused %1; the feedback panel shows what it holds").arg(what);
+    Prompts::warning(this, QStringLiteral("Controller refused"),
+                     QStringLiteral("The controller refused %1.\nThe panel shows what the controller holds.")
+                         .arg(what));
 }
 
 void WidgetFeedbackControl::refreshFields()

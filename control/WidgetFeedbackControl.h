@@ -1,6 +1,7 @@
 #pragma once
 // The feedback loop's targets and wiring: the setpoint, the regulated axes, the
 // output channel each loop drives and the BPM that feeds it.
+#include <QStringList>
 #include <QWidget>
 
 namespace Ui {
@@ -47,9 +48,18 @@ private:
     // Amperes per displayed unit of the I0 field.
     double unitFactor() const;
 
+    // After a refused call: show what the controller holds instead of the request.
+    void showHeldOutputs();
+    void showHeldSources();
+    void showHeldCode();
+    // Logs and tells the operator which settings the controller refused.
+    void reportRefusals(const QStringList& refused);
+
     Ui::WidgetFeedbackControl* ui;
     QTimer* m_timer;
     // Set while a read-back fills the I0 field: the handle follows the field,
     // but must not round the value just read to its own position.
     bool m_holdI0Field = false;
+    // Settings the controller refused during one "Update Configuration".
+    QStringList m_refused;
 };

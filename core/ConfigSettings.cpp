@@ -112,11 +112,41 @@ QString writeNewCopy(const QString& path, const QByteArray& data)
     return QString();
 }
 
+// One write: the settings object, then a check that the file took it.
+struct WriteSession
+{
+    explicit WriteSession(const QString& path)
+        : settings(path, QSettings::IniFormat)
+    {
+    }
+    ~WriteSession()
+    {
+        settings.sync();
+        if (settings.status() != QSettings::AccessError)
+            return;
+        const QString path = QDir::toNativeSeparators(QFileInfo(settings.fileName()).absoluteFilePath());
+        QLOG_WARN() << "Configuration file" << path << "could not be written; the change is lost";
+    }
+    QSettings settings;
+};
+
 }  // namespace
 
 ConfigSettings::ConfigSettings(const QString& path)
     : m_path(path)
 {
+}
+
+QString ConfigSettings::fileProblem() const
+{
+    if (!QFileInfo::exists(m_path))
+        return QStringLiteral("is missing");
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot be read");
+    if (isUnparsable(file.readAll()))
+        return QStringLiteral("cannot be parsed");
+    return QString();
 }
 
 bool ConfigSettings::mayWrite() const
@@ -159,7 +189,8 @@ void ConfigSettings::setOrient(int value, int bpm)
         return;
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(key(group, "Orient"), value);
 }
 
@@ -179,7 +210,8 @@ void ConfigSettings::setScaleX(int bpm, double value)
         return;
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(key(group, "Scale_X"), value);
 }
 
@@ -190,7 +222,8 @@ void ConfigSettings::setScaleY(int bpm, double value)
         return;
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(key(group, "Scale_Y"), value);
 }
 
@@ -219,7 +252,8 @@ void ConfigSettings::setOffsetX(int bpm, double value)
         return;
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(key(group, "Offset_X"), value);
 }
 
@@ -230,7 +264,8 @@ void ConfigSettings::setOffsetY(int bpm, double value)
         return;
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(key(group, "Offset_Y"), value);
 }
 
@@ -259,7 +294,8 @@ void ConfigSettings::setQuadrants(int top, int right, int bottom, int left, int 
         return;
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(key(group, "Top"), top);
     settings.setValue(key(group, "Right"), right);
     settings.setValue(key(group, "Bottom"), bottom);
@@ -293,7 +329,8 @@ void ConfigSettings::saveROCandROI(int bpm, double roiX, double roiY, double roi
         return;
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(key(group, "RoiX"), roiX);
     settings.setValue(key(group, "RoiY"), roiY);
     settings.setValue(key(group, "RoiI0min"), roiI0min);
@@ -335,7 +372,8 @@ void ConfigSettings::saveROCenables(bool rocX1, bool rocY1, bool beamOff1, bool 
 {
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     const QString first = limitsGroup(0);
     const QString second = limitsGroup(1);
     settings.setValue(key(first, "RocXenable"), rocX1);
@@ -353,7 +391,8 @@ void ConfigSettings::setBeamOffTh(int bpm, double value)
         return;
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(key(group, "BeamOffTh"), value);
 }
 
@@ -395,7 +434,8 @@ void ConfigSettings::savePIDX(double freq, double kp, double ki, double kd, doub
 {
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     writePid(settings, QStringLiteral("PID_X"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
@@ -404,7 +444,8 @@ void ConfigSettings::savePIDY(double freq, double kp, double ki, double kd, doub
 {
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     writePid(settings, QStringLiteral("PID_Y"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
@@ -413,7 +454,8 @@ void ConfigSettings::savePIDI0(double freq, double kp, double ki, double kd, dou
 {
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     writePid(settings, QStringLiteral("PID_I0"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
@@ -452,7 +494,8 @@ void ConfigSettings::setDACmap(int posX, int posY, int i0)
 {
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(QStringLiteral("Beamline/DAC_posX"), posX);
     settings.setValue(QStringLiteral("Beamline/DAC_posY"), posY);
     settings.setValue(QStringLiteral("Beamline/DAC_I0"), i0);
@@ -470,7 +513,8 @@ void ConfigSettings::setBPMmap(int posX, int posY, int i0)
 {
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.setValue(QStringLiteral("Beamline/BPM_posX"), posX);
     settings.setValue(QStringLiteral("Beamline/BPM_posY"), posY);
     settings.setValue(QStringLiteral("Beamline/BPM_I0"), i0);
@@ -532,7 +576,8 @@ void ConfigSettings::saveIIR(const double aX[IIR_COEFFICIENTS], const double bX[
 {
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     writeIIRgroup(settings, QStringLiteral("IIR_X"), aX, bX);
     writeIIRgroup(settings, QStringLiteral("IIR_Y"), aY, bY);
     writeIIRgroup(settings, QStringLiteral("IIR_I0"), aI0, bI0);
@@ -552,7 +597,8 @@ void ConfigSettings::removeIIR()
 {
     if (!mayWrite())
         return;
-    QSettings settings(m_path, QSettings::IniFormat);
+    WriteSession session(m_path);
+    QSettings& settings = session.settings;
     settings.remove(QStringLiteral("IIR_X"));
     settings.remove(QStringLiteral("IIR_Y"));
     settings.remove(QStringLiteral("IIR_I0"));

@@ -15,6 +15,10 @@ public:
 
     QString path() const { return m_path; }
 
+    // Why the file gives only defaults ("is missing", "cannot be read",
+    // "cannot be parsed"), or empty when it can be used.
+    QString fileProblem() const;
+
     // BPMn groups; bpm 0 is "BPM1", 1 is "BPM2". Another bpm writes nothing
     // and reads the defaults.
     void setOrient(int value, int bpm);

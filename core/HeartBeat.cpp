@@ -1,6 +1,7 @@
 #include "HeartBeat.h"
 
 #include <QApplication>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 
@@ -34,8 +35,10 @@ HeartBeat::HeartBeat(QWidget* parent)
 
     ui->buttonFdbk->setCheckable(true);
     ui->buttonFdbk->setIconSize(QSize(24, 24));
+    m_playIcon = playIcon();
+    m_stopIcon = stopIcon();
     ui->buttonFdbk->setText(tr("Enable Feedback"));
-    ui->buttonFdbk->setIcon(playIcon());
+    ui->buttonFdbk->setIcon(m_playIcon);
 
     ui->heartbeatLed->setShape(QLed::Rounded);
 
@@ -93,19 +96,26 @@ void HeartBeat::updateHeartbeat(PID_Status_Type PID_Status)
 
 void HeartBeat::updateFeedbackButton()
 {
-    // Follows the polled status; the checked state stays with the operator's clicks.
-    if (MAILBOX_COMM->pidStatus() != PID_STATUS_OFF) {
-        ui->buttonFdbk->setText(tr("Disable Feedback"));
-        ui->buttonFdbk->setIcon(stopIcon());
-    } else {
-        ui->buttonFdbk->setText(tr("Enable Feedback"));
-        ui->buttonFdbk->setIcon(playIcon());
+    // Label, icon and checked state all follow the polled status.
+    m_shownStatus = MAILBOX_COMM->pidStatus();
+    {
+        const QSignalBlocker quiet(ui->buttonFdbk);
+        ui->buttonFdbk->setChecked(m_shownStatus != PID_STATUS_OFF);
+    }
+    // Set only on a change: every new icon would leave its scaled pixmaps
+    // behind in the pixmap cache, once a second, for as long as the program runs.
+    const bool offersOff = m_shownStatus != PID_STATUS_OFF;
+    const QString text = offersOff ? tr("Disable Feedback") : tr("Enable Feedback");
+    if (ui->buttonFdbk->text() != text) {
+        ui->buttonFdbk->setText(text);
+        ui->buttonFdbk->setIcon(offersOff ? m_stopIcon : m_playIcon);
     }
 }
 
 void HeartBeat::fdbkStatusChanged()
 {
-    m_feedbackEnabled = !m_feedbackEnabled;
+    // "Enable Feedback" switches on, "Disable Feedback" switches off.
+    m_feedbackEnabled = m_shownStatus == PID_STATUS_OFF;
     MAILBOX_COMM->setFBenable(m_feedbackEnabled ? 1 : 0);
 }
 

@@ -2,6 +2,7 @@
 // The feedback status panel at the top of the "Control" dock: shows the status
 // the device link polled, switches the feedback on or off, resets the
 // controller, and re-reads the user level once a second.
+#include <QIcon>
 #include <QWidget>
 
 #include "Globals.h"
@@ -34,6 +35,12 @@ private:
     void updateFeedbackButton();
 
     Ui::HeartBeat* ui = nullptr;
-    // The value last sent to the feedback enable; only a toggle of the button changes it.
+    // The value last sent to the feedback enable.
     bool m_feedbackEnabled = false;
+    // The status the button's label was taken from: a click sends its opposite,
+    // so the button always does what it says, whoever switched the loop last.
+    PID_Status_Type m_shownStatus = PID_STATUS_OFF;
+    // Made once: the button shows one of these two.
+    QIcon m_playIcon;
+    QIcon m_stopIcon;
 };

@@ -1,5 +1,6 @@
 #include "MailboxComm.h"
 
+#include <QCoreApplication>
 #include <QMutexLocker>
 #include <QThread>
 #include <QTimer>
@@ -32,14 +33,27 @@ void MailboxComm::attachThread(QThread* thread)
     connect(thread, &QThread::started, this, &MailboxComm::refreshData);
     connect(this, &MailboxComm::finished, thread, &QThread::quit);
     connect(this, &MailboxComm::finished, this, &MailboxComm::deleteLater);
+    // Direct: finished is emitted on the device thread itself, the only thread
+    // that may stop the poll timer.
+    connect(thread, &QThread::finished, this, &MailboxComm::stopPolling, Qt::DirectConnection);
 }
 
 void MailboxComm::doSetupOnNewThread()
 {
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, &MailboxComm::refreshData);
-    timer->start(1000);
+    m_pollTimer = new QTimer(this);
+    connect(m_pollTimer, &QTimer::timeout, this, &MailboxComm::refreshData);
+    m_pollTimer->start(1000);
     refreshSFPinfo();
+}
+
+void MailboxComm::stopPolling()
+{
+    if (thread() != QThread::currentThread())
+        return;
+    delete m_pollTimer;
+    m_pollTimer = nullptr;
+    if (QCoreApplication* app = QCoreApplication::instance())
+        moveToThread(app->thread());
 }
 
 void MailboxComm::refreshData()
@@ -156,10 +170,12 @@ int MailboxComm::setCtrlReset() { return checked(::setCtrlReset(), "setCtrlReset
 
 int MailboxComm::setPIDconf(int8_t code) { return checked(::setPIDconf(code), "setPIDconf() failed"); }
 
-RegulationCode MailboxComm::getPIDconf()
+RegulationCode MailboxComm::getPIDconf(int* result)
 {
     uint8_t code = 0;
-    checked(::getPIDconf(&code), "getPIDconf() failed");
+    const int called = checked(::getPIDconf(&code), "getPIDconf() failed");
+    if (result)
+        *result = called;
     return static_cast<RegulationCode>(code);
 }
 
@@ -266,6 +282,11 @@ int MailboxComm::setBPMselector(int x, int y, int i0)
 int MailboxComm::setPIDoutSel(uint8_t x, uint8_t y, uint8_t i0)
 {
     return checked(::setPIDoutSel(x, y, i0), "setPIDoutSel() failed");
+}
+
+int MailboxComm::getPIDoutSel(uint8_t* x, uint8_t* y, uint8_t* i0)
+{
+    return checked(::getPIDoutSel(x, y, i0), "getPIDoutSel() failed");
 }
 
 int MailboxComm::setDisplayFreq(uint8_t filter)

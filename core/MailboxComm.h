@@ -34,7 +34,8 @@ public:
     // Wrappers: each calls its library function once and logs a failure at Warn level.
     int setCtrlReset();
     int setPIDconf(int8_t code);
-    RegulationCode getPIDconf();
+    // The library's result goes to `result` when given.
+    RegulationCode getPIDconf(int* result = nullptr);
     int setFBenable(uint8_t on);
     int setWindAvg(int channel, int divider);
     int setPIDparams(int8_t channel, double kp, double ki, double kd, double emin, double imax, double omin,
@@ -57,6 +58,7 @@ public:
     int getBPMselector(int* x, int* y, int* i0);
     int setBPMselector(int x, int y, int i0);
     int setPIDoutSel(uint8_t x, uint8_t y, uint8_t i0);
+    int getPIDoutSel(uint8_t* x, uint8_t* y, uint8_t* i0);
     int setDisplayFreq(uint8_t filter);
     double getDisplayFreq(bool* filter);
     int setOutputMux(uint8_t value);
@@ -80,6 +82,10 @@ public slots:
 
 private:
     void refreshSFPinfo();
+    // Runs on the device thread as it finishes: its timer goes with it, and the
+    // link itself passes to the GUI thread, which may go on calling the wrappers
+    // and deletes it at exit.
+    void stopPolling();
 
     mutable QMutex m_cacheLock;
     SfpInfo m_sfp[4];
@@ -88,4 +94,5 @@ private:
     BpmStats m_stats;
     PID_Status_Type m_pidStatus = PID_STATUS_OFF;
     QThread* m_thread = nullptr;
+    QTimer* m_pollTimer = nullptr;
 };

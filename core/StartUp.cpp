@@ -1,7 +1,9 @@
 #include "StartUp.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -74,6 +76,8 @@ int run(int& argc, char** argv, const Options& options)
     ConfigSettings config(options.configPath);
     CONFIG_SETTINGS = &config;
     loadScaleFactors(config);
+    // Told once the log window listens, so that the operator sees it.
+    const QString configProblem = config.fileProblem();
 
     UPDATER = new Updater(&app);
 
@@ -119,6 +123,9 @@ int run(int& argc, char** argv, const Options& options)
         QsLogging::createFunctorDestination(window.logWindow(), "1addLogMessage(QsLogging::LogMessage)"));
     if (logger.level() <= QsLogging::Info)
         QLOG_INFO() << "Started logger";
+    if (!configProblem.isEmpty())
+        QLOG_WARN() << QStringLiteral("Configuration file %1 %2; settings not found in it read as 0 or their defaults")
+                           .arg(QDir::toNativeSeparators(QFileInfo(config.path()).absoluteFilePath()), configProblem);
 
     if (options.beforeEventLoop)
         options.beforeEventLoop();

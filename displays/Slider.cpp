@@ -104,8 +104,12 @@ void Slider::setValue(float value)
         setBarValue(value);
         return;
     }
-    clearScale();
-    setScale(DECADE_DIVISIONS, 0.0f, top);
+    // The same decade keeps its labels: rebuilding them every second would
+    // create, polish and lay out a dozen widgets each time for nothing.
+    if (m_min != 0.0f || m_max != top || m_labelRow->count() != 2 * DECADE_DIVISIONS + 1) {
+        clearScale();
+        setScale(DECADE_DIVISIONS, 0.0f, top);
+    }
     setBarValue(value);
 }
 

@@ -8,8 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyle>
+#include <QTableView>
 #include <QTextStream>
+
+#include <algorithm>
 
 // The window's icons live in a static library: pull them in explicitly.
 static void initLogWindowResources()
@@ -18,6 +23,12 @@ static void initLogWindowResources()
 }
 
 namespace QsLogging {
+
+namespace {
+// In a shown window new rows appear at most this late; a flood of them is laid
+// out and painted once per period instead of once per message.
+constexpr int REFRESH_PERIOD_MS = 50;
+}  // namespace
 
 Window::Window(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::LogWindow>())
 {
@@ -41,13 +52,25 @@ Window::Window(QWidget* parent) : QDialog(parent), m_ui(std::make_unique<Ui::Log
     connect(&m_model, SIGNAL(rowsInserted(QModelIndex, int, int)), this,
             SLOT(ModelRowsInserted(QModelIndex, int, int)));
 
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setSingleShot(true);
+    m_refreshTimer->setInterval(REFRESH_PERIOD_MS);
+    connect(m_refreshTimer, &QTimer::timeout, this, &Window::addPendingRows);
+
     m_ui->tableViewMessages->installEventFilter(this);
     m_ui->tableViewMessages->setSelectionBehavior(QAbstractItemView::SelectRows);
     QHeaderView* header = m_ui->tableViewMessages->horizontalHeader();
-    header->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     header->setSectionResizeMode(2, QHeaderView::Stretch);
-    m_ui->tableViewMessages->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    fitFixedColumns();
+    // No word wrap, so every row has the height of one text line: one height
+    // for all, instead of measuring each row as it comes.
+    QTableView* table = m_ui->tableViewMessages;
+    const int rowHeight = table->fontMetrics().height() +
+                          2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameVMargin, nullptr, table) + 1);
+    QHeaderView* rows = table->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setMinimumSectionSize(rowHeight);
+    rows->setDefaultSectionSize(rowHeight);
 
     for (int level = Trace; level <= Fatal; ++level)
         m_ui->comboBoxLevel->addItem(levelDisplayName(static_cast<Level>(level)), level);
@@ -62,6 +85,7 @@ bool Window::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::KeyPress) {
             auto* keyEvent = static_cast<QKeyEvent*>(event);
             if (keyEvent->key() == Qt::Key_C && (keyEvent->modifiers() & Qt::ControlModifier)) {
+                addPendingRows();
                 copySelection();
                 return true;
             }
@@ -71,22 +95,74 @@ bool Window::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
+void Window::fitFixedColumns()
+{
+    QTableView* table = m_ui->tableViewMessages;
+    QHeaderView* header = table->horizontalHeader();
+    const QFontMetrics metrics(table->font());
+    // What an item delegate adds around its text, and a little air.
+    const int margin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1) + 8;
+
+    // Day and month names differ in width: try every weekday of every month.
+    int timeWidth = header->sectionSizeHint(LogWindowModel::TimeColumn);
+    for (int month = 1; month <= 12; ++month)
+        for (int day = 20; day <= 26; ++day) {
+            const QDateTime sample(QDate(2000, month, day), QTime(23, 59, 59));
+            timeWidth = std::max(timeWidth, metrics.horizontalAdvance(sample.toString(Qt::TextDate)) + margin);
+        }
+    int levelWidth = header->sectionSizeHint(LogWindowModel::LevelNameColumn);
+    for (int level = Trace; level <= Fatal; ++level)
+        levelWidth = std::max(levelWidth,
+                              metrics.horizontalAdvance(levelDisplayName(static_cast<Level>(level))) + margin);
+
+    header->setSectionResizeMode(LogWindowModel::TimeColumn, QHeaderView::Interactive);
+    header->setSectionResizeMode(LogWindowModel::LevelNameColumn, QHeaderView::Interactive);
+    header->resizeSection(LogWindowModel::TimeColumn, timeWidth);
+    header->resizeSection(LogWindowModel::LevelNameColumn, levelWidth);
+}
+
+void Window::hideEvent(QHideEvent* event)
+{
+    addPendingRows();
+    QDialog::hideEvent(event);
+}
+
+void Window::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Rows that came while hidden were not followed: catch up once.
+    if (m_hasAutoScroll && !m_isPaused)
+        requestScrollToBottom();
+}
+
 void Window::addLogMessage(const QsLogging::LogMessage& m)
 {
-    m_model.addEntry(m);
+    if (!isVisible()) {
+        addPendingRows();
+        m_model.addEntry(m);
+        return;
+    }
+    // Shown: rows arriving within one refresh period go in together, so the
+    // table lays out, scrolls and repaints once for all of them.
+    m_pending.push_back(m);
+    if (!m_refreshTimer->isActive())
+        m_refreshTimer->start();
 }
 
 void Window::OnPauseClicked()
 {
+    addPendingRows();
     m_ui->toolButtonPause->setIcon(m_isPaused ? m_pauseIcon : m_playIcon);
     m_ui->toolButtonPause->setText(m_isPaused ? tr("&Pause") : tr("&Resume"));
 
     m_isPaused = !m_isPaused;
 
     if (m_isPaused) {
-        // Rows on display stay; rows arriving later are held back.
-        m_proxyModel->frozenRowCount = m_proxyModel->rowCount();
+        // The rows the whole log holds now stay; rows arriving later are held back.
+        m_proxyModel->frozen = true;
+        m_proxyModel->frozenRowCount = m_model.rowCount();
     } else {
+        m_proxyModel->frozen = false;
         m_proxyModel->frozenRowCount = 0;
         m_proxyModel->invalidateFilter();
     }
@@ -94,6 +170,7 @@ void Window::OnPauseClicked()
 
 void Window::OnSaveClicked()
 {
+    addPendingRows();
     const QString text = getSelectedText();
     if (text.isEmpty())
         return;
@@ -117,11 +194,16 @@ void Window::OnSaveClicked()
 
 void Window::OnClearClicked()
 {
+    m_pending.clear();
     m_model.clear();
+    // Paused, the log now holds no row to keep: what arrives stays held back.
+    if (m_isPaused)
+        m_proxyModel->frozenRowCount = 0;
 }
 
 void Window::OnCopyClicked()
 {
+    addPendingRows();
     copySelection();
 }
 
@@ -139,6 +221,30 @@ void Window::OnAutoScrollChanged(bool checked)
 void Window::ModelRowsInserted(const QModelIndex&, int, int)
 {
     if (m_hasAutoScroll && !m_isPaused)
+        requestScrollToBottom();
+}
+
+void Window::addPendingRows()
+{
+    if (m_pending.empty())
+        return;
+    std::vector<LogMessage> rows;
+    rows.swap(m_pending);
+    m_model.addEntries(rows);
+}
+
+void Window::requestScrollToBottom()
+{
+    if (m_scrollPending || !isVisible())
+        return;
+    m_scrollPending = true;
+    QMetaObject::invokeMethod(this, &Window::scrollToBottomNow, Qt::QueuedConnection);
+}
+
+void Window::scrollToBottomNow()
+{
+    m_scrollPending = false;
+    if (m_hasAutoScroll && !m_isPaused && isVisible())
         m_ui->tableViewMessages->scrollToBottom();
 }
 

@@ -4,8 +4,10 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QTimer>
 
 #include <memory>
+#include <vector>
 
 namespace Ui {
 class LogWindow;
@@ -27,6 +29,10 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private slots:
     void addLogMessage(const QsLogging::LogMessage& m);
     void OnPauseClicked();
@@ -42,12 +48,24 @@ private:
     // every visible row, each ended by "\n", in display order.
     QString getSelectedText() const;
     void copySelection() const;
+    // Scrolls to the newest row once the current event-loop turn is over; any
+    // number of requests in one turn make one scroll, and a hidden window none.
+    void requestScrollToBottom();
+    void scrollToBottomNow();
+    // Puts the rows received while shown into the model, in one insertion.
+    void addPendingRows();
+    // Column widths that fit every time and level text: fixed, because fitting
+    // them to the rows would look at the rows again at every insertion.
+    void fitFixedColumns();
 
     LogWindowModel m_model;
     std::unique_ptr<Ui::LogWindow> m_ui;
     WindowLogFilterProxyModel* m_proxyModel = nullptr;
     bool m_isPaused = false;
     bool m_hasAutoScroll = true;
+    bool m_scrollPending = false;
+    QTimer* m_refreshTimer = nullptr;
+    std::vector<LogMessage> m_pending;
     QIcon m_pauseIcon;
     QIcon m_playIcon;
 };

@@ -8,8 +8,8 @@ WindowLogFilterProxyModel::WindowLogFilterProxyModel(QObject* parent) : QSortFil
 
 bool WindowLogFilterProxyModel::filterAcceptsRow(int sourceRow, const QModelIndex&) const
 {
-    if (frozenRowCount != 0)
-        return sourceRow < frozenRowCount;
+    if (frozen && sourceRow >= frozenRowCount)
+        return false;
 
     const auto* model = static_cast<const LogWindowModel*>(sourceModel());
     return model->at(static_cast<std::size_t>(sourceRow)).level >= filterLevel;

@@ -5,8 +5,9 @@
 
 namespace QsLogging {
 
-// Shows the log window's rows at or above a level; while the window is paused
-// only the first frozenRowCount source rows pass.
+// Shows the log window's rows at or above a level; while frozen (the window is
+// paused) only those of the first frozenRowCount source rows, the rows the log
+// held when it was paused.
 class WindowLogFilterProxyModel : public QSortFilterProxyModel
 {
     Q_OBJECT
@@ -16,7 +17,8 @@ public:
 
     // Written by the window; it re-filters with invalidateFilter() where needed.
     int filterLevel = Info;
-    int frozenRowCount = 0;  // 0: not frozen
+    bool frozen = false;
+    int frozenRowCount = 0;
 
     using QSortFilterProxyModel::invalidateFilter;
 

@@ -30,6 +30,29 @@ void LogWindowModel::addEntry(const LogMessage& message)
     }
 }
 
+void LogWindowModel::addEntries(const std::vector<LogMessage>& messages)
+{
+    if (messages.empty())
+        return;
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(messages.size()) - 1);
+    {
+        QWriteLocker lock(&m_lock);
+        m_entries.insert(m_entries.end(), messages.begin(), messages.end());
+    }
+    endInsertRows();
+
+    if (m_maxEntries != NoLimit && m_entries.size() > m_maxEntries) {
+        const int excess = static_cast<int>(m_entries.size() - m_maxEntries);
+        beginRemoveRows(QModelIndex(), 0, excess - 1);
+        {
+            QWriteLocker lock(&m_lock);
+            m_entries.erase(m_entries.begin(), m_entries.begin() + excess);
+        }
+        endRemoveRows();
+    }
+}
+
 void LogWindowModel::clear()
 {
     beginResetModel();
@@ -99,6 +122,10 @@ QVariant LogWindowModel::data(const QModelIndex& index, int role) const
             return QVariant();
         }
     }
+
+    // On a coloured row the text of a dark theme would be light on light.
+    if (role == Qt::ForegroundRole && (entry.level == Warn || entry.level == Error || entry.level == Fatal))
+        return QColor(Qt::black);
 
     return QVariant();
 }

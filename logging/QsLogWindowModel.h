@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <deque>
 #include <limits>
+#include <vector>
 
 namespace QsLogging {
 
@@ -23,6 +24,8 @@ public:
     explicit LogWindowModel(std::size_t maxEntries = NoLimit, QObject* parent = nullptr);
 
     void addEntry(const LogMessage& message);
+    // Appends the messages in order, announced as one insertion.
+    void addEntries(const std::vector<LogMessage>& messages);
     void clear();
     // No range check: rows come from the views.
     LogMessage at(std::size_t row) const;

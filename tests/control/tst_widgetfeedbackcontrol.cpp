@@ -24,6 +24,7 @@
 #include "Slider.h"
 #include "VornLibrary.h"
 #include "WidgetFeedbackControl.h"
+#include "support/LogCapture.h"
 
 namespace {
 // The panel's form, found by object name.
@@ -113,6 +114,15 @@ QList<int> sentBpmSel()
 
 QList<int> globalBpmSel() { return {BPM_SEL_X, BPM_SEL_Y, BPM_SEL_I0}; }
 
+// The regulated axes of a code, as the check boxes show them.
+QList<bool> axesOfCode(int code)
+{
+    static const QList<QList<bool>> axes = {{true, false, false}, {true, true, false}, {true, false, true},
+                                            {false, true, false}, {false, true, true},  {true, true, true},
+                                            {false, false, true}};
+    return code >= 0 && code < axes.size() ? axes[code] : QList<bool>{};
+}
+
 int configurationWrites()
 {
     return SimControl::callCount("setPIDoutSel") + SimControl::callCount("setBPMselector") +
@@ -190,6 +200,7 @@ private slots:
     {
         Prompts::setTestMode(true);
         SimControl::useSteppedClock();
+        LogCapture::install();
     }
 
     void init()
@@ -205,6 +216,7 @@ private slots:
         USER_LEVEL = USER_LEVEL_USER;
         BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
         Prompts::clear();
+        LogCapture::clear();
     }
 
     void cleanup()
@@ -478,22 +490,83 @@ private slots:
         QCOMPARE(SimControl::callCount("setBPMselector"), 1);
     }
 
-    void failedCodeStillShowsTheRequest()
+    void refusedCallShowsWhatTheControllerHolds_data()
     {
+        QTest::addColumn<QString>("function");
+        QTest::addColumn<QString>("what");
+        QTest::addColumn<QList<bool>>("ticks");
+        QTest::addColumn<QList<int>>("sources");
+        QTest::addColumn<QList<int>>("outputs");
+
+        // The controller holds code 1 (X and Y), sources BPM2, BPM1, BPM2 and
+        // outputs CH4, CH3, CH2; the operator asks for code 4, BPM1, BPM2, BPM1
+        // and CH2, CH3, CH4.
+        QTest::newRow("setPIDconf keeps the held axes")
+            << "setPIDconf" << "the regulated axes" << QList<bool>{true, true, false} << QList<int>{0, 1, 0}
+            << QList<int>{1, 2, 3};
+        QTest::newRow("setBPMselector keeps the held sources")
+            << "setBPMselector" << "the sources" << QList<bool>{false, true, true} << QList<int>{1, 0, 1}
+            << QList<int>{1, 2, 3};
+        QTest::newRow("setPIDoutSel keeps the held outputs")
+            << "setPIDoutSel" << "the output channels" << QList<bool>{false, true, true} << QList<int>{0, 1, 0}
+            << QList<int>{3, 2, 1};
+    }
+
+    void refusedCallShowsWhatTheControllerHolds()
+    {
+        QFETCH(QString, function);
+        QFETCH(QString, what);
+        QFETCH(QList<bool>, ticks);
+        QFETCH(QList<int>, sources);
+        QFETCH(QList<int>, outputs);
+
+        QCOMPARE(::setPIDconf(1), 0);
+        QCOMPARE(::setBPMselector(1, 0, 1), 0);
+        QCOMPARE(::setPIDoutSel(3, 2, 1), 0);
         WidgetFeedbackControl panel;
         panel.show();
         const Form form(panel);
+        panel.confChanged(1);
         form.setTicks(false, true, true);
-        SimControl::failCall("setPIDconf");
+        form.setSources(0, 1, 0);
+        form.setOutputs(1, 2, 3);
+        SimControl::failCall(function.toStdString());
         QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
 
         click(form.updateConfiguration);
 
-        QCOMPARE(int(SimControl::sent().pidConf), 0);
-        QCOMPARE(form.ticks(), (QList<bool>{false, true, true}));
-        QCOMPARE(form.fieldsEnabled(), (QList<bool>{false, true, true}));
+        QCOMPARE(form.ticks(), ticks);
+        QCOMPARE(form.fieldsEnabled(), ticks);
+        QCOMPARE(form.sources(), sources);
+        QCOMPARE(globalBpmSel(), sources);
+        QCOMPARE(form.outputs(), outputs);
+        // What the panel shows is what the controller holds.
+        const SimControl::Sent sent = SimControl::sent();
+        QCOMPARE(axesOfCode(int(sent.pidConf)), ticks);
+        QCOMPARE(sentBpmSel(), sources);
+        QCOMPARE(sentOutSel(), outputs);
+        // The configuration store still gets the request.
+        QCOMPARE(stored("Beamline/DAC_posX").toInt(), 1);
+        QCOMPARE(stored("Beamline/BPM_posY").toInt(), 1);
         QCOMPARE(changed.count(), 2);
-        QVERIFY(Prompts::shown().isEmpty());
+
+        const QString warning = QStringLiteral("The controller refused %1; the feedback panel shows what it holds ").arg(what);
+        QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn).contains(warning));
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().first().title, QString("Controller refused"));
+        QVERIFY(Prompts::shown().first().text.contains(what));
+
+        // Once the fault clears, the next update sends the request again.
+        SimControl::clearFailures();
+        form.setTicks(false, true, true);
+        form.setSources(0, 1, 0);
+        form.setOutputs(1, 2, 3);
+        click(form.updateConfiguration);
+        QCOMPARE(int(SimControl::sent().pidConf), 4);
+        QCOMPARE(sentBpmSel(), (QList<int>{0, 1, 0}));
+        QCOMPARE(sentOutSel(), (QList<int>{1, 2, 3}));
+        QCOMPARE(Prompts::shown().size(), 1);
     }
 
     // ---- confChanged -------------------------------------------------------------------------
@@ -577,8 +650,11 @@ private slots:
         QCOMPARE(changed.count(), 1);
     }
 
-    void failedSetpointStopsAtXAndStillSignals()
+    void refusedSetpointShowsWhatTheControllerHolds()
     {
+        QCOMPARE(::setSetpoint2(0, 10.0), 0);
+        QCOMPARE(::setSetpoint2(1, 20.0), 0);
+        QCOMPARE(::setSetpoint2(2, 3e-7), 0);
         WidgetFeedbackControl panel;
         panel.show();
         const Form form(panel);
@@ -587,14 +663,24 @@ private slots:
         form.fieldI0->setValue(9.0);
         SimControl::failCall("setSetpoint2");
         QSignalSpy changed(&panel, &WidgetFeedbackControl::somethingChanged);
+        const int xCalls = SimControl::callCount("setSetpoint2", 0);
+        const int yCalls = SimControl::callCount("setSetpoint2", 1);
+        const int i0Calls = SimControl::callCount("setSetpoint2", 2);
 
         click(form.updateSetpoint);
 
-        QCOMPARE(SimControl::callCount("setSetpoint2", 0), 1);
-        QCOMPARE(SimControl::callCount("setSetpoint2", 1), 0);
-        QCOMPARE(SimControl::callCount("setSetpoint2", 2), 0);
-        QCOMPARE(SimControl::sent().setpoint[0], 0.0);
+        // Stopped at X, as the link does.
+        QCOMPARE(SimControl::callCount("setSetpoint2", 0), xCalls + 1);
+        QCOMPARE(SimControl::callCount("setSetpoint2", 1), yCalls);
+        QCOMPARE(SimControl::callCount("setSetpoint2", 2), i0Calls);
+        QCOMPARE(form.fieldX->value(), 10.0);
+        QCOMPARE(form.fieldY->value(), 20.0);
+        QCOMPARE(form.fieldI0->value(), 300.0);
         QCOMPARE(changed.count(), 1);
+        QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn)
+                        .contains("The controller refused the setpoint; the feedback panel shows what it holds "));
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().first().title, QString("Controller refused"));
     }
 
     void updateXYfieldsShowsTheSetpoint_data()

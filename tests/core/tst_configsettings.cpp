@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
 #include "ConfigSettings.h"
@@ -46,6 +47,10 @@ private slots:
     void corruptFileIsCopiedBeforeFirstWrite();
     void corruptAgainGetsANewCopy();
     void corruptFileWithoutPossibleCopyIsReported();
+    void fileProblem_data();
+    void fileProblem();
+    void refusedWriteIsLogged_data();
+    void refusedWriteIsLogged();
 
 private:
     QString writeFile(const QByteArray& content) const;
@@ -57,6 +62,8 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     QString m_path;
 };
+
+Q_DECLARE_METATYPE(std::function<void(ConfigSettings&)>)
 
 namespace {
 // QSettings cannot parse a line without "="; a rewrite would drop it.
@@ -573,6 +580,88 @@ void TestConfigSettings::corruptFileWithoutPossibleCopyIsReported()
     QCOMPARE(readFile(), CORRUPT);
     QVERIFY(corruptCopies().isEmpty());
     QTRY_VERIFY(!LogCapture::messagesAt(QsLogging::Error).isEmpty());
+}
+
+void TestConfigSettings::fileProblem_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("problem");
+
+    QTest::newRow("readable file") << "good" << "";
+    QTest::newRow("empty file") << "empty" << "";
+    QTest::newRow("missing file") << "missing" << "is missing";
+    QTest::newRow("a directory cannot be read") << "directory" << "cannot be read";
+    QTest::newRow("line without =") << "corrupt" << "cannot be parsed";
+    QTest::newRow("unterminated group") << "unterminated" << "cannot be parsed";
+}
+
+void TestConfigSettings::fileProblem()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, problem);
+
+    if (kind == "good")
+        QVERIFY(!writeFile("[BPM1]\nScale_X=2.5\n").isEmpty());
+    else if (kind == "empty")
+        QVERIFY(!writeFile("").isEmpty());
+    else if (kind == "directory")
+        QVERIFY(QDir().mkdir(m_path));
+    else if (kind == "corrupt")
+        QVERIFY(!writeFile(CORRUPT).isEmpty());
+    else if (kind == "unterminated")
+        QVERIFY(!writeFile(UNTERMINATED_GROUP).isEmpty());
+
+    QCOMPARE(ConfigSettings(m_path).fileProblem(), problem);
+    // Looking changes nothing and logs nothing.
+    QVERIFY(corruptCopies().isEmpty());
+    QCOMPARE(LogCapture::messagesAt(QsLogging::Warn), QStringList());
+}
+
+void TestConfigSettings::refusedWriteIsLogged_data()
+{
+    QTest::addColumn<std::function<void(ConfigSettings&)>>("write");
+
+    using W = std::function<void(ConfigSettings&)>;
+    QTest::newRow("setScaleX") << W([](ConfigSettings& c) { c.setScaleX(0, 1.0); });
+    QTest::newRow("setQuadrants") << W([](ConfigSettings& c) { c.setQuadrants(0, 1, 2, 3, 1); });
+    QTest::newRow("saveROCandROI") << W([](ConfigSettings& c) { c.saveROCandROI(1, 100, 50, 0, 1, 80); });
+    QTest::newRow("saveROCenables") << W([](ConfigSettings& c) { c.saveROCenables(true, true, true, 0, 0, 0); });
+    QTest::newRow("savePIDI0") << W([](ConfigSettings& c) { c.savePIDI0(1, 2, 3, 4, 5, 6, 7, 8, 9, 10); });
+    QTest::newRow("setDACmap") << W([](ConfigSettings& c) { c.setDACmap(1, 2, 3); });
+    QTest::newRow("setBPMmap") << W([](ConfigSettings& c) { c.setBPMmap(1, 1, 1); });
+    QTest::newRow("saveIIR") << W([](ConfigSettings& c) {
+        const double a[10] = {}, b[10] = {};
+        c.saveIIR(a, b, a, b, a, b);
+    });
+}
+
+void TestConfigSettings::refusedWriteIsLogged()
+{
+    QFETCH(std::function<void(ConfigSettings&)>, write);
+
+    // A plain file where the folder should be: no file can be made below it,
+    // whoever runs the test.
+    const QString blocker = m_dir->filePath(QStringLiteral("not-a-folder"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const QString path = blocker + QStringLiteral("/config.ini");
+    ConfigSettings config(path);
+
+    write(config);
+
+    QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), 1);
+    const QString warning = LogCapture::messagesAt(QsLogging::Warn).at(0);
+    QVERIFY2(warning.contains(QDir::toNativeSeparators(path)), qPrintable(warning));
+    QVERIFY2(warning.contains(QStringLiteral("could not be written")), qPrintable(warning));
+
+    // A write that the file system takes logs nothing.
+    LogCapture::clear();
+    ConfigSettings fine(m_path);
+    write(fine);
+    QVERIFY(QFile::exists(m_path));
+    QTest::qWait(50);
+    QCOMPARE(LogCapture::messagesAt(QsLogging::Warn), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestConfigSettings)

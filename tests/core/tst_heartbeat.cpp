@@ -134,8 +134,8 @@ private slots:
         QCOMPARE(feedbackButton(panel)->text(), buttonText);
         QCOMPARE(iconImage(feedbackButton(panel)->icon()),
                  standardImage(stopIcon ? QStyle::SP_MediaStop : QStyle::SP_MediaPlay));
-        // Only clicks move the checked state.
-        QVERIFY(!feedbackButton(panel)->isChecked());
+        // Checked exactly while the button offers to switch off.
+        QCOMPARE(feedbackButton(panel)->isChecked(), stopIcon);
     }
 
     void levelRule_data()
@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(iconImage(feedbackButton(panel)->icon()), standardImage(QStyle::SP_MediaStop));
     }
 
-    void switchedOffElsewhereNeedsTwoClicks()
+    void switchedOffElsewhereOneClickSwitchesOn()
     {
         SimControl::setLockStatus(1);
         HeartBeat panel;
@@ -237,31 +237,62 @@ private slots:
         tick(panel);
         QCOMPARE(statusLabel(panel)->text(), QString("Feedback OFF"));
         QCOMPARE(feedbackButton(panel)->text(), QString("Enable Feedback"));
-        QVERIFY(feedbackButton(panel)->isChecked());
-
-        QTest::mouseClick(feedbackButton(panel), Qt::LeftButton);
         QVERIFY(!feedbackButton(panel)->isChecked());
-        QCOMPARE(SimControl::sent().fbEnable, uint8_t(0));
-        QCOMPARE(SimControl::callCount("setFBenable", 0), 2);
 
         QTest::mouseClick(feedbackButton(panel), Qt::LeftButton);
-        QVERIFY(feedbackButton(panel)->isChecked());
         QCOMPARE(SimControl::sent().fbEnable, uint8_t(1));
+        QCOMPARE(SimControl::callCount("setFBenable", 1), 2);
+        QCOMPARE(SimControl::callCount("setFBenable", 0), 1);
     }
 
-    void failedSwitchKeepsTheFlagInverted()
+    void clickDoesWhatTheLabelSays_data()
+    {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<int>("sent");
+
+        QTest::newRow("off: Enable switches on") << 0 << "Enable Feedback" << 1;
+        QTest::newRow("out of ROC: Disable switches off") << 1 << "Disable Feedback" << 0;
+        QTest::newRow("beam off: Disable switches off") << 2 << "Disable Feedback" << 0;
+        QTest::newRow("on at start: Disable switches off") << 3 << "Disable Feedback" << 0;
+    }
+
+    void clickDoesWhatTheLabelSays()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, label);
+        QFETCH(int, sent);
+
+        SimControl::setLockStatus(1);
+        // The status is already there when the panel is built (another client,
+        // or a run before this one, left the loop as it is).
+        pollStatus(status);
+        HeartBeat panel;
+        QCOMPARE(feedbackButton(panel)->text(), label);
+        QCOMPARE(feedbackButton(panel)->isChecked(), status != 0);
+
+        QTest::mouseClick(feedbackButton(panel), Qt::LeftButton);
+        QCOMPARE(SimControl::callCount("setFBenable"), 1);
+        QCOMPARE(SimControl::callCount("setFBenable", sent), 1);
+    }
+
+    void failedSwitchIsSentAgainByTheNextClick()
     {
         SimControl::setLockStatus(1);
         HeartBeat panel;
         SimControl::failCall("setFBenable");
         QTest::mouseClick(feedbackButton(panel), Qt::LeftButton);
-        QVERIFY(feedbackButton(panel)->isChecked());
         QCOMPARE(SimControl::sent().fbEnable, uint8_t(0));
 
+        // The status still reads off, so the label still offers to switch on.
         SimControl::clearFailure("setFBenable");
+        m_link->refreshData();
+        tick(panel);
+        QCOMPARE(feedbackButton(panel)->text(), QString("Enable Feedback"));
+        QVERIFY(!feedbackButton(panel)->isChecked());
         QTest::mouseClick(feedbackButton(panel), Qt::LeftButton);
-        QCOMPARE(SimControl::callCount("setFBenable", 0), 1);
-        QCOMPARE(SimControl::sent().fbEnable, uint8_t(0));
+        QCOMPARE(SimControl::callCount("setFBenable", 1), 2);
+        QCOMPARE(SimControl::sent().fbEnable, uint8_t(1));
     }
 
     void resetButtonResetsTheController()

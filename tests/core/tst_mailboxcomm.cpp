@@ -1,6 +1,8 @@
 // The device link against the simulated controller: the SFP poll's device mask
 // and encoder-box rules, and every wrapper's failure line.
 #include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "support/LogCapture.h"
+#include "support/QtWarningCapture.h"
 
 Q_DECLARE_METATYPE(std::function<int(MailboxComm&)>)
 
@@ -186,6 +189,8 @@ private slots:
             "getBPMselector() failed");
         row("setBPMselector", [](MailboxComm& m) { return m.setBPMselector(0, 0, 0); }, "setBPMselector() failed");
         row("setPIDoutSel", [](MailboxComm& m) { return m.setPIDoutSel(0, 1, 2); }, "setPIDoutSel() failed");
+        row("getPIDoutSel", [](MailboxComm& m) { uint8_t x, y, i; return m.getPIDoutSel(&x, &y, &i); },
+            "getPIDoutSel() failed");
         row("setDisplayFreq", [](MailboxComm& m) { return m.setDisplayFreq(0); }, "setDisplayFreq() failed");
         row("getDisplayFreq", [](MailboxComm& m) { bool f; m.getDisplayFreq(&f); return -1; },
             "getDisplayFreq() failed");
@@ -224,6 +229,18 @@ private slots:
         SimControl::clearFailures();
         QVERIFY(link.setOffset(1, 2, 3) >= 0);
         QCOMPARE(SimControl::sent().pidOffset[2], 3.0);
+
+        // Read-backs hand their result over too.
+        int result = 0;
+        QCOMPARE(int(link.getPIDconf(&result)), 0);
+        QVERIFY(result >= 0);
+        SimControl::failCall("getPIDconf", -5);
+        link.getPIDconf(&result);
+        QCOMPARE(result, -5);
+        QVERIFY(link.setPIDoutSel(2, 3, 0) >= 0);
+        uint8_t x = 9, y = 9, i0 = 9;
+        QVERIFY(link.getPIDoutSel(&x, &y, &i0) >= 0);
+        QCOMPARE((QList<int>{x, y, i0}), (QList<int>{2, 3, 0}));
     }
 
     void argumentOrderReachesController()
@@ -291,6 +308,47 @@ private slots:
         QVERIFY(filter);
         QCOMPARE(link.getDisplayFreq(nullptr), 2000.0);
         storeSampFreq(1000);
+    }
+
+    void pollTimerFiresOnTheDeviceThreadAndStopsWithIt()
+    {
+        const QtWarningCapture qtWarnings;
+        QThread thread;
+        auto* link = new MailboxComm;
+        link->attachThread(&thread);
+        link->moveToThread(&thread);
+        connect(&thread, &QThread::started, link, &MailboxComm::doSetupOnNewThread);
+        thread.start();
+
+        // Watch the timer from its own thread, where it lives.
+        QThread* firedOn = nullptr;
+        QMutex firedLock;
+        int interval = 0;
+        QMetaObject::invokeMethod(
+            link,
+            [&] {
+                auto* timer = link->findChild<QTimer*>();
+                if (!timer)
+                    return;
+                interval = timer->interval();
+                connect(timer, &QTimer::timeout, link, [&] {
+                    QMutexLocker lock(&firedLock);
+                    firedOn = QThread::currentThread();
+                }, Qt::DirectConnection);
+            },
+            Qt::BlockingQueuedConnection);
+        QCOMPARE(interval, 1000);
+        QTRY_VERIFY_WITH_TIMEOUT([&] { QMutexLocker lock(&firedLock); return firedOn != nullptr; }(), 5000);
+        QCOMPARE(firedOn, &thread);
+
+        // The thread ends: the timer goes with it, and the link stays usable here.
+        thread.quit();
+        QVERIFY(thread.wait(5000));
+        QCOMPARE(link->thread(), QThread::currentThread());
+        QVERIFY(!link->findChild<QTimer*>());
+        QVERIFY(link->setOffset(1, 2, 3) >= 0);
+        delete link;
+        QCOMPARE(qtWarnings.warnings(), QStringList());
     }
 };
 

@@ -3,6 +3,8 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -20,6 +22,8 @@
 #include "SimControl.h"
 #include "StartUp.h"
 #include "Updater.h"
+#include "support/LogCapture.h"
+#include "support/QtWarningCapture.h"
 
 namespace {
 QsLogging::Window* findLogWindow()
@@ -52,6 +56,21 @@ bool logWindowShows(const QString& text)
             if (model->index(row, column).data().toString().contains(text))
                 return true;
     return false;
+}
+
+// Ends a running program one of the ways it can end.
+void endRun(const QString& way)
+{
+    if (way == "quit") {
+        QCoreApplication::quit();
+    } else if (way == "close") {
+        // The log window is a top-level window too, but hidden.
+        findMainWindow()->close();
+    } else if (way == "exit") {
+        findMainWindow()->findChild<QAction*>("action_Exit")->trigger();
+    } else {
+        std::raise(SIGTERM);
+    }
 }
 
 struct RunResult
@@ -113,10 +132,20 @@ private slots:
     {
         SimControl::useSteppedClock();
         QVERIFY(m_dir.isValid());
+        LogCapture::install();
+        // Qt warns at start when the session has no runtime folder; give it one,
+        // so that only the program's own warnings are left to see.
+        if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+            QVERIFY(QDir().mkpath(m_dir.filePath("runtime")));
+            QVERIFY(QFile::setPermissions(m_dir.filePath("runtime"),
+                                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_dir.filePath("runtime")));
+        }
     }
 
     void init()
     {
+        LogCapture::clear();
         SimControl::reset();
         QsLogging::Logger::instance().setLevel(QsLogging::Info);
     }
@@ -204,18 +233,7 @@ private slots:
     {
         QFETCH(QString, way);
         ConfigSettings(m_dir.filePath("run.ini")).setScaleX(0, 1000.0);
-        const RunResult r = runProgram(m_dir.filePath("run.ini"), {}, [way] {
-            if (way == "quit") {
-                QCoreApplication::quit();
-            } else if (way == "close") {
-                // The log window is a top-level window too, but hidden.
-                findMainWindow()->close();
-            } else if (way == "exit") {
-                findMainWindow()->findChild<QAction*>("action_Exit")->trigger();
-            } else {
-                std::raise(SIGTERM);
-            }
-        });
+        const RunResult r = runProgram(m_dir.filePath("run.ini"), {}, [way] { endRun(way); });
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.startedLoggerShown);
         QCOMPARE(r.funcGenOffBeforeEnd, 0);
@@ -223,6 +241,78 @@ private slots:
         QCOMPARE(r.funcGenOffAfter, 2);
         QCOMPARE(POS_SCALE_X[0], 1000.0);
         QVERIFY(UPDATER == nullptr);
+    }
+
+    void noQtWarningFromStartToExit_data() { generatorOffOnceHoweverTheLoopEnds_data(); }
+
+    void noQtWarningFromStartToExit()
+    {
+        QFETCH(QString, way);
+        ConfigSettings(m_dir.filePath("quiet.ini")).setScaleX(0, 1000.0);
+        RunResult r;
+        QStringList warnings;
+        {
+            const QtWarningCapture qtWarnings;
+            r = runProgram(m_dir.filePath("quiet.ini"), {}, [way] {
+                // Let the device link poll a few times first, so that its timer runs.
+                QTest::qWait(1200);
+                endRun(way);
+            });
+            warnings = qtWarnings.warnings();
+        }
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.startedLoggerShown);
+        QCOMPARE(warnings, QStringList());
+        QVERIFY(MAILBOX_COMM == nullptr);
+    }
+
+    void configurationProblemIsToldAndStartGoesOn_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("problem");
+
+        QTest::newRow("readable file") << "good" << "";
+        QTest::newRow("missing file") << "missing" << "is missing";
+        QTest::newRow("unreadable file") << "directory" << "cannot be read";
+        QTest::newRow("garbage file") << "garbage" << "cannot be parsed";
+    }
+
+    void configurationProblemIsToldAndStartGoesOn()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, problem);
+
+        const QString path = m_dir.filePath(QStringLiteral("problem-%1.ini").arg(kind));
+        if (kind == "good") {
+            ConfigSettings(path).setScaleX(0, 1000.0);
+        } else if (kind == "directory") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == "garbage") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[BPM1\nScale_X=7\n\x01\x02 no key here\n");
+        }
+        POS_SCALE_X[0] = 1.0;
+
+        const RunResult r = runProgram(path, {}, [] { QCoreApplication::quit(); });
+
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.startedLoggerShown);
+        QStringList told;
+        for (const QString& line : LogCapture::messagesAt(QsLogging::Warn))
+            if (line.startsWith(QStringLiteral("Configuration file")))
+                told << line;
+        if (problem.isEmpty()) {
+            QCOMPARE(told, QStringList());
+            QCOMPARE(POS_SCALE_X[0], 1000.0);
+            return;
+        }
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].contains(QDir::toNativeSeparators(path)), qPrintable(told[0]));
+        QVERIFY2(told[0].contains(problem), qPrintable(told[0]));
+        // Nothing else changes: the scales read from what there is.
+        if (kind != "garbage")
+            QCOMPARE(POS_SCALE_X[0], 0.0);
     }
 
     void traceArgumentSetsTraceAndStillLogsStart()

@@ -271,6 +271,26 @@ private slots:
         handle(slider)->setValue(50);
         QCOMPARE(spy.at(0).at(0).toFloat(), 20.0f);
     }
+
+    void sameDecadeKeepsItsLabels()
+    {
+        Slider slider;
+        slider.setValue(5e-5f);
+        const QList<QLabel*> before = slider.findChildren<QLabel*>();
+        const QList<QFrame*> ticksBefore = slider.findChildren<QFrame*>();
+
+        // A new value in the same decade moves the bar only.
+        slider.setValue(7e-5f);
+        QCOMPARE(bar(slider), 70);
+        QCOMPARE(slider.findChildren<QLabel*>(), before);
+        QCOMPARE(slider.findChildren<QFrame*>(), ticksBefore);
+
+        // Another decade rebuilds the scale, once.
+        slider.setValue(5e-4f);
+        QCOMPARE(labels(slider).last(), QString("1e-03"));
+        QCOMPARE(ticks(slider), 6);
+        QCOMPARE(slider.findChildren<QLabel*>().size(), before.size());
+    }
 };
 
 QTEST_MAIN(TestSlider)

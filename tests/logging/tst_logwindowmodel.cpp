@@ -37,6 +37,7 @@ private slots:
     void addAppendsAtTheEnd();
     void clearEmptiesTheModel();
     void limitDropsTheOldestAsARemoval();
+    void addEntriesIsOneInsertion();
 };
 
 void TestLogWindowModel::headers()
@@ -91,6 +92,11 @@ void TestLogWindowModel::background()
         QCOMPARE(value.value<QColor>(), colour);
     // The same for every column of the row.
     QCOMPARE(model.data(model.index(0, 0), Qt::BackgroundRole), value);
+    // A coloured row has dark text, readable whatever the theme; others keep the view's.
+    const QVariant text = model.data(model.index(0, 1), Qt::ForegroundRole);
+    QCOMPARE(text.isValid(), colour.isValid());
+    if (colour.isValid())
+        QCOMPARE(text.value<QColor>(), QColor(Qt::black));
 }
 
 void TestLogWindowModel::otherRolesAndBadIndexesYieldNothing()
@@ -98,7 +104,6 @@ void TestLogWindowModel::otherRolesAndBadIndexesYieldNothing()
     ProbeModel model;
     model.addEntry(makeMessage(Error));
     QVERIFY(!model.data(model.index(0, 2), Qt::ToolTipRole).isValid());
-    QVERIFY(!model.data(model.index(0, 2), Qt::ForegroundRole).isValid());
     QVERIFY(!model.data(QModelIndex()).isValid());
     QVERIFY(!model.data(model.cell(-1, 0)).isValid());
     QVERIFY(!model.data(model.cell(0, -1)).isValid());
@@ -150,6 +155,32 @@ void TestLogWindowModel::limitDropsTheOldestAsARemoval()
     QCOMPARE(removed.count(), 2);
     QCOMPARE(model.at(0).message, QStringLiteral("2"));
     QCOMPARE(model.data(model.index(2, 2)).toString(), QStringLiteral("4"));
+}
+
+void TestLogWindowModel::addEntriesIsOneInsertion()
+{
+    LogWindowModel model(4);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.addEntry(makeMessage(Info, QStringLiteral("first")));
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+
+    model.addEntries({});
+    QCOMPARE(inserted.count(), 0);
+
+    std::vector<LogMessage> batch;
+    for (int i = 0; i < 5; ++i)
+        batch.push_back(makeMessage(Warn, QString::number(i)));
+    model.addEntries(batch);
+
+    QCOMPARE(inserted.count(), 1);
+    QCOMPARE(inserted.at(0).at(1).toInt(), 1);
+    QCOMPARE(inserted.at(0).at(2).toInt(), 5);
+    // Over the limit by two: the two oldest go, in one removal.
+    QCOMPARE(removed.count(), 1);
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.at(0).message, QStringLiteral("1"));
+    QCOMPARE(model.at(3).message, QStringLiteral("4"));
 }
 
 QTEST_GUILESS_MAIN(TestLogWindowModel)

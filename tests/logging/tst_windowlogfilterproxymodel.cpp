@@ -14,8 +14,9 @@ private slots:
     void startsAtInfoUnfrozen();
     void levelFilter_data();
     void levelFilter();
-    void frozenCountIgnoresTheLevel();
-    void frozenCountHoldsBackNewRows();
+    void frozenRowsStillFollowTheLevel();
+    void frozenHoldsBackNewRows();
+    void frozenAtNoRowHoldsBackEverything();
 
 private:
     QStringList visible() const;
@@ -46,6 +47,7 @@ QStringList TestWindowLogFilterProxyModel::visible() const
 void TestWindowLogFilterProxyModel::startsAtInfoUnfrozen()
 {
     QCOMPARE(m_proxy->filterLevel, int(Info));
+    QVERIFY(!m_proxy->frozen);
     QCOMPARE(m_proxy->frozenRowCount, 0);
     QCOMPARE(visible(), QStringList({"INFO", "WARN", "ERROR", "FATAL"}));
 }
@@ -70,21 +72,38 @@ void TestWindowLogFilterProxyModel::levelFilter()
     QCOMPARE(visible(), shown);
 }
 
-void TestWindowLogFilterProxyModel::frozenCountIgnoresTheLevel()
+void TestWindowLogFilterProxyModel::frozenRowsStillFollowTheLevel()
 {
-    m_proxy->filterLevel = Fatal;
-    m_proxy->frozenRowCount = 2;
+    m_proxy->frozen = true;
+    m_proxy->frozenRowCount = 4;  // TRACE to WARN
+    m_proxy->filterLevel = Debug;
     m_proxy->invalidateFilter();
-    QCOMPARE(visible(), QStringList({"TRACE", "DEBUG"}));
+    QCOMPARE(visible(), QStringList({"DEBUG", "INFO", "WARN"}));
+    m_proxy->filterLevel = Error;
+    m_proxy->invalidateFilter();
+    QCOMPARE(visible(), QStringList());
 }
 
-void TestWindowLogFilterProxyModel::frozenCountHoldsBackNewRows()
+void TestWindowLogFilterProxyModel::frozenHoldsBackNewRows()
 {
     QCOMPARE(visible(), QStringList({"INFO", "WARN", "ERROR", "FATAL"}));
-    // As the window pauses: frozen at the rows on display, without re-filtering.
-    m_proxy->frozenRowCount = m_proxy->rowCount();
+    // As the window pauses: frozen at the rows of the whole log, without re-filtering.
+    m_proxy->frozen = true;
+    m_proxy->frozenRowCount = m_model.rowCount();
     m_model.addEntry(LogMessage(QStringLiteral("late"), QDateTime::currentDateTimeUtc(), Fatal));
     QCOMPARE(visible(), QStringList({"INFO", "WARN", "ERROR", "FATAL"}));
+}
+
+void TestWindowLogFilterProxyModel::frozenAtNoRowHoldsBackEverything()
+{
+    m_model.clear();
+    m_proxy->frozen = true;
+    m_proxy->frozenRowCount = 0;
+    m_model.addEntry(LogMessage(QStringLiteral("late"), QDateTime::currentDateTimeUtc(), Fatal));
+    QCOMPARE(visible(), QStringList());
+    m_proxy->frozen = false;
+    m_proxy->invalidateFilter();
+    QCOMPARE(visible(), QStringList({"late"}));
 }
 
 QTEST_GUILESS_MAIN(TestWindowLogFilterProxyModel)

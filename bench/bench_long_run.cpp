@@ -1,0 +1,144 @@
+// Memory over one simulated hour of running: the main window at 1920 x 1080,
+// styled as the program is, with its display tick, replot, every panel timer
+// and the paint of what they changed once a simulated second, while the device
+// link polls on its own thread; then the device thread's hour alone. Prints
+// resident memory every simulated ten minutes and the growth per hour after
+// the first minute.
+#include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+#include <QTimerEvent>
+
+#include <malloc.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+
+#include "ConfigSettings.h"
+#include "Globals.h"
+#include "MailboxComm.h"
+#include "MainWindow.h"
+#include "Prompts.h"
+#include "QsLog.h"
+#include "SimControl.h"
+#include "Updater.h"
+
+namespace {
+// One hour; a first argument gives another number of simulated seconds.
+int SECONDS = 3600;
+
+double residentMb()
+{
+    long pages = 0, resident = 0;
+    std::ifstream statm("/proc/self/statm");
+    statm >> pages >> resident;
+    return resident * double(::sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double heapInUseMb()
+{
+    return mallinfo2().uordblks / (1024.0 * 1024.0);
+}
+
+// Runs `second` once per simulated second for an hour and prints the figures.
+void runHour(const char* title, const std::function<void()>& second)
+{
+    std::printf("\n%s\n%10s %14s %14s\n", title, "sim. min", "resident [MB]", "main heap [MB]");
+    double residentAtOneMinute = 0.0;
+    double heapAtOneMinute = 0.0;
+    for (int s = 1; s <= SECONDS; ++s) {
+        SimControl::step(1.0);
+        second();
+        if (s == 60) {
+            residentAtOneMinute = residentMb();
+            heapAtOneMinute = heapInUseMb();
+        }
+        if (s == 60 || s % 600 == 0) {
+            std::printf("%10d %14.2f %14.2f\n", s / 60, residentMb(), heapInUseMb());
+            std::fflush(stdout);
+        }
+    }
+    const double perHour = 3600.0 / (SECONDS - 60.0);
+    std::printf("growth after the first minute: resident %+.3f MB/h, main heap %+.3f MB/h\n",
+                (residentMb() - residentAtOneMinute) * perHour, (heapInUseMb() - heapAtOneMinute) * perHour);
+}
+
+// What the event loop does when a timer runs out, for a timer that the
+// simulated second has made due.
+void fire(QTimer* timer)
+{
+    if (!timer->isActive())
+        return;
+    QTimerEvent event(timer->timerId());
+    QCoreApplication::sendEvent(timer, &event);
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    if (argc > 1 && std::atoi(argv[1]) > 60)
+        SECONDS = std::atoi(argv[1]);
+    Prompts::setTestMode(true);
+    SimControl::useSteppedClock();
+    QTemporaryDir dir;
+    ConfigSettings config(dir.filePath("config.ini"));
+    CONFIG_SETTINGS = &config;
+    POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
+
+    Updater updater;
+    UPDATER = &updater;
+    QThread deviceThread;
+    auto* link = new MailboxComm;
+    MAILBOX_COMM = link;
+    link->moveToThread(&deviceThread);
+    deviceThread.start();
+    auto poll = [link] { QMetaObject::invokeMethod(link, &MailboxComm::refreshData, Qt::BlockingQueuedConnection); };
+    poll();
+
+    // Styled as the program is: the style sheet changes what painting caches.
+    QFile styleSheet(QStringLiteral(":/qss/style.qss"));
+    const bool styled = styleSheet.open(QIODevice::ReadOnly);
+    if (styled)
+        app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
+
+    MainWindow window;
+    window.resize(1920, 1080);
+    window.show();
+    // The log window is fed as in the program.
+    QsLogging::Logger::instance().addDestination(
+        QsLogging::createFunctorDestination(window.logWindow(), "1addLogMessage(QsLogging::LogMessage)"));
+    QApplication::processEvents();
+    const QList<QTimer*> panelTimers = window.findChildren<QTimer*>();
+
+    std::printf("one simulated hour, %d records per display read, %lld panel timers, %s\n",
+                DISPLAY_BUFFER_BYTES / 256, static_cast<long long>(panelTimers.size()),
+                styled ? "program style sheet" : "no style sheet found");
+    runHour("main window: display tick, replot, panel timers and paint each second; device link polled", [&] {
+        poll();
+        updater.updateGraphs();
+        for (QTimer* timer : panelTimers)
+            fire(timer);
+        // Paints what the second made dirty, as the program's event loop does.
+        QApplication::processEvents();
+    });
+
+    runHour("device thread alone: one poll each second", [&] { poll(); });
+
+    QMetaObject::invokeMethod(link, [link] { link->moveToThread(QCoreApplication::instance()->thread()); },
+                              Qt::BlockingQueuedConnection);
+    deviceThread.quit();
+    deviceThread.wait();
+    UPDATER = nullptr;
+    MAILBOX_COMM = nullptr;
+    CONFIG_SETTINGS = nullptr;
+    window.close();
+    delete link;
+    return 0;
+}
