@@ -243,7 +243,7 @@ private slots:
         QVERIFY(UPDATER == nullptr);
     }
 
-    void noQtWarningFromStartToExit_data() { generatorOffOnceHoweverTheLoopEnds_data(); }
+    void noQtWarningFromStartToExit_data() { generatorOffHoweverTheLoopEnds_data(); }
 
     void noQtWarningFromStartToExit()
     {
