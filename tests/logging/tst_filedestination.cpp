@@ -1,6 +1,6 @@
 #include "QsLogDestination.h"
 #include "StderrCapture.h"
-#include "TestDir.h"
+#include "support/TestDir.h"
 
 #include <QFile>
 #include <QTest>

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "MeasurementFileWriter.h"
-#include "logging/TestDir.h"
+#include "support/TestDir.h"
 #include "support/FileSizeLimit.h"
 
 namespace {

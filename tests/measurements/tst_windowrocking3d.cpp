@@ -26,7 +26,7 @@
 #include "SurfacePlot.h"
 #include "Updater.h"
 #include "WindowRocking3D.h"
-#include "logging/TestDir.h"
+#include "support/TestDir.h"
 #include "simulator/SimTestSupport.h"
 #include "support/GaussianFit.h"
 #include "support/LogCapture.h"

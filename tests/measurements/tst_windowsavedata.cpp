@@ -23,7 +23,7 @@
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WindowSaveData.h"
-#include "logging/TestDir.h"
+#include "support/TestDir.h"
 #include "simulator/SimTestSupport.h"
 #include "support/FileSizeLimit.h"
 
