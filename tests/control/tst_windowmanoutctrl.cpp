@@ -10,40 +10,34 @@
 #include <QtTest>
 
 #include <algorithm>
-#include <memory>
+#include <optional>
 
 #include "DeviceIo.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "PlantConstants.h"
 #include "QsLog.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WindowManOutCtrl.h"
+#include "support/FormChild.h"
 #include "support/LogCapture.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
+using FormChild::child;
 using Outputs = QList<double>;  // ch1..ch4
 
 struct Form
 {
     explicit Form(const WindowManOutCtrl& dialog)
-        : enable(find<QCheckBox>(dialog, "checboxEnableMan"))
-        , problem(find<QLabel>(dialog, "deviceProblem"))
+        : enable(child<QCheckBox>(dialog, "checboxEnableMan"))
+        , problem(child<QLabel>(dialog, "deviceProblem"))
     {
         for (int ch = 1; ch <= 4; ++ch) {
-            sliders << find<QSlider>(dialog, qPrintable(QString("ch%1slider").arg(ch)));
-            boxes << find<QDoubleSpinBox>(dialog, qPrintable(QString("boxCh%1").arg(ch)));
+            sliders << child<QSlider>(dialog, qPrintable(QString("ch%1slider").arg(ch)));
+            boxes << child<QDoubleSpinBox>(dialog, qPrintable(QString("boxCh%1").arg(ch)));
         }
-    }
-
-    template <typename T> static T* find(const QWidget& parent, const char* name)
-    {
-        T* child = parent.findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            qFatal("form has no %s", name);
-        return child;
     }
 
     QList<int> sliderValues() const
@@ -111,30 +105,22 @@ class TestWindowManOutCtrl : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 
 private slots:
     void initTestCase()
     {
-        SimControl::useSteppedClock();
         QsLogging::Logger::instance().setLevel(QsLogging::Debug);
         LogCapture::install();
     }
 
     void init()
     {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
+        m_program.emplace(ProgramFixture::Options().noConfig().quietBeam());
         LogCapture::clear();
-        m_link = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_link.get();
     }
 
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        m_link.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {

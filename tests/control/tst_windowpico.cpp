@@ -9,19 +9,17 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <memory>
+#include <optional>
 
-#include "DacOutputsWriter.h"
-#include "DeviceIo.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "PlantConstants.h"
 #include "SimControl.h"
 #include "Updater.h"
 #include "VornLibrary.h"
 #include "WidgetPico.h"
 #include "WindowPico.h"
+#include "support/OutputDevice.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -78,39 +76,19 @@ class TestWindowPico : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<MailboxComm> m_link;
-    std::unique_ptr<Updater> m_updater;
+    std::optional<ProgramFixture> m_program;
 
     // One display tick's status read, then the dialog's own tick.
     void tick(WindowPico& dialog)
     {
-        m_updater->updateZentrims();
+        m_program->updater->updateZentrims();
         dialog.refreshFields();
     }
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-    }
+    void init() { m_program.emplace(ProgramFixture::Options().noConfig().withUpdater().quietBeam()); }
 
-    void init()
-    {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
-        m_link = std::make_unique<MailboxComm>();
-        m_updater = std::make_unique<Updater>();
-        MAILBOX_COMM = m_link.get();
-        UPDATER = m_updater.get();
-    }
-
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        UPDATER = nullptr;
-        m_updater.reset();
-        m_link.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -163,9 +141,7 @@ private slots:
 
         // Off centre in both axes, so that the four channels differ.
         QCOMPARE(::setOutputMux(0), 0);
-        const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-        QVERIFY(writeDacOutputs(fd, 5.3, 4.8, 0.0, 0.0));
-        DeviceIo::close(fd);
+        QVERIFY(OutputDevice::write(5.3, 4.8, 0.0, 0.0));
         SimControl::step(1.0);
 
         WindowPico dialog;
@@ -256,7 +232,7 @@ private slots:
     {
         WindowPico dialog;
         QVERIFY(!dialog.isVisible());
-        m_updater->updateZentrims();
+        m_program->updater->updateZentrims();
         // Its own timer fills the fields, without a show.
         QTRY_VERIFY_WITH_TIMEOUT(shownCurrents(dialog, 0)[0] > 0.0, 3000);
         QVERIFY(!dialog.isVisible());

@@ -9,15 +9,11 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
-
 #include <cmath>
 #include <limits>
 #include <memory>
 
 #include "ConfigSettings.h"
-#include "DacOutputsWriter.h"
-#include "DeviceIo.h"
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
@@ -27,6 +23,7 @@
 #include "Updater.h"
 #include "VornLibrary.h"
 #include "WidgetStats.h"
+#include "support/OutputDevice.h"
 
 namespace {
 
@@ -222,10 +219,7 @@ private slots:
         POS_SCALE_Y[0] = 2.0;
         const double outX = 5.3, outY = 4.8;
         QCOMPARE(setOutputMux(0), 0);
-        const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-        QVERIFY(fd >= 0);
-        QVERIFY(writeDacOutputs(fd, outX, outY, 5.0, 5.0));
-        DeviceIo::close(fd);
+        QVERIFY(OutputDevice::write(outX, outY, 5.0, 5.0));
         SimControl::step(2.0);
         m_mailbox->refreshData();
         const BpmStats stats = m_mailbox->bpmStats();
