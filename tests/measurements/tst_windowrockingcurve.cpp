@@ -139,16 +139,6 @@ private:
     };
 
 private slots:
-    void initTestCase()
-    {
-        Prompts::setTestMode(true);
-    }
-
-    void cleanup()
-    {
-        SimControl::reset();
-    }
-
     void defaultScanFindsThePlantsPeak()
     {
         Bench bench;

@@ -115,16 +115,6 @@ private:
     };
 
 private slots:
-    void initTestCase()
-    {
-        Prompts::setTestMode(true);
-    }
-
-    void cleanup()
-    {
-        SimControl::reset();
-    }
-
     void plantWithoutDisturbances_data()
     {
         QTest::addColumn<bool>("useBpm2");
