@@ -6,7 +6,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QSlider>
-#include <QStyle>
 #include <QtTest>
 
 #include <algorithm>
@@ -22,6 +21,7 @@
 #include "support/FormChild.h"
 #include "support/LogCapture.h"
 #include "support/ProgramFixture.h"
+#include "support/WidgetClicks.h"
 
 namespace {
 
@@ -74,13 +74,6 @@ void type(QDoubleSpinBox* box, const QString& text)
     box->selectAll();
     QTest::keyClicks(box, text);
     QTest::keyClick(box, Qt::Key_Return);
-}
-
-// On the box itself: the widget is wider than its box and text.
-void clickBox(QCheckBox* box)
-{
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 1,
-                                                      box->height() / 2));
 }
 
 // The logger writes on its own thread, in order: once a marker has arrived,
@@ -270,7 +263,7 @@ private slots:
         type(form.boxes[3], "-3");
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
 
-        clickBox(form.enable);
+        WidgetClicks::clickCheckBox(form.enable);
         QVERIFY(form.enable->isChecked());
         QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
         SimControl::step(0.5);
@@ -293,7 +286,7 @@ private slots:
         }
 
         // Unticking gives the outputs back to the feedback.
-        clickBox(form.enable);
+        WidgetClicks::clickCheckBox(form.enable);
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
     }
 
@@ -347,7 +340,7 @@ private slots:
         Form form(dialog);
         dialog.showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        clickBox(form.enable);
+        WidgetClicks::clickCheckBox(form.enable);
         QCOMPARE(SimControl::callCount("setOutputMux", 0), 1);
         QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
     }
@@ -358,7 +351,7 @@ private slots:
         Form form(dialog);
         dialog.showWindow();
         SimControl::failCall("setOutputMux");
-        clickBox(form.enable);
+        WidgetClicks::clickCheckBox(form.enable);
 
         QVERIFY(!form.enable->isChecked());
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
