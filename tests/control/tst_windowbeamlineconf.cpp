@@ -100,13 +100,6 @@ private:
         QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
     }
 
-    // Both picoammeters' high voltage and presence into the Updater, then the readout.
-    void readoutTick(WindowBeamlineConf& dialog)
-    {
-        UPDATER->updateZentrims();
-        dialog.refreshFields();
-    }
-
 private slots:
     void init()
     {
@@ -475,17 +468,17 @@ private slots:
         QCOMPARE(SimControl::sent().hvEnable[0], 1);
 
         SimControl::step(1.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         const double atOneSecond = readout(box, "voltageReadoutLineEdit").chopped(1).toDouble();
         SimControl::step(1.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(statusText(box), QString("HV rising"));
         const double atTwoSeconds = readout(box, "voltageReadoutLineEdit").chopped(1).toDouble();
         QVERIFY(atTwoSeconds > atOneSecond);
         QCOMPARE(atTwoSeconds, 2.0 * HV_RAMP_V_PER_S);
 
         SimControl::step(8.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(statusText(box), QString("HV ON"));
         QCOMPARE(readout(box, "voltageReadoutLineEdit"), QString("500.00V"));
         QCOMPARE(readout(box, "currentReadoutLineEdit"),
@@ -496,7 +489,7 @@ private slots:
         QCOMPARE(SimControl::sent().hvEnable[0], 0);
         QCOMPARE(SimControl::callCount("zentrimHVenable", 0), 1);
         SimControl::step(1.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(statusText(box), QString("HV falling"));
     }
 
@@ -506,14 +499,14 @@ private slots:
         QCOMPARE(MAILBOX_COMM->zentrimHVSetVoltage(1, 300.0f), 0);
         QCOMPARE(MAILBOX_COMM->zentrimHVenable(1, 1), 0);
         SimControl::step(1.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(readout(boxOf(dialog, 0), "voltageReadoutLineEdit"), QString("0.00V"));
         QCOMPARE(statusText(boxOf(dialog, 0)), QString("HV OFF"));
         QCOMPARE(readout(boxOf(dialog, 1), "voltageReadoutLineEdit"), QString());
         QCOMPARE(statusText(boxOf(dialog, 1)), QString("TextLabel"));
 
         dialog.showAndRefresh();
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(readout(boxOf(dialog, 1), "voltageReadoutLineEdit"),
                  QString::number(HV_RAMP_V_PER_S, 'f', 2) + "V");
         QCOMPARE(statusText(boxOf(dialog, 1)), QString("HV rising"));

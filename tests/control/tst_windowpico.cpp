@@ -78,13 +78,6 @@ class TestWindowPico : public QObject
 private:
     std::optional<ProgramFixture> m_program;
 
-    // One display tick's status read, then the dialog's own tick.
-    void tick(WindowPico& dialog)
-    {
-        m_program->updater->updateZentrims();
-        dialog.refreshFields();
-    }
-
 private slots:
     void init() { m_program.emplace(ProgramFixture::Options().noConfig().withUpdater().quietBeam()); }
 
@@ -145,7 +138,7 @@ private slots:
         SimControl::step(1.0);
 
         WindowPico dialog;
-        tick(dialog);
+        m_program->tickReadout(dialog);
 
         const QList<double> expected = trueCurrents(device);
         const QList<double> shown = shownCurrents(dialog, device);
@@ -170,11 +163,11 @@ private slots:
 
         setRange(dialog, 0, 0);
         QCOMPARE(SimControl::sent().zentrimRange[0], 0);
-        tick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(shownCurrents(dialog, 0), QList<double>(4, RANGE_FULL_SCALE_A[0]));
 
         setRange(dialog, 0, 1);
-        tick(dialog);
+        m_program->tickReadout(dialog);
         const QList<double> shown = shownCurrents(dialog, 0);
         const QList<double> expected = trueCurrents(0);
         for (int c = 0; c < 4; ++c)
@@ -214,11 +207,11 @@ private slots:
         SimControl::setZentrimPresent(0, true);
         SimControl::setZentrimPresent(1, true);
         WindowPico dialog;
-        tick(dialog);
+        m_program->tickReadout(dialog);
         const QList<double> before = shownCurrents(dialog, 0);
         SimControl::setZentrimPresent(0, present0);
         SimControl::setZentrimPresent(1, present1);
-        tick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(!panel(dialog, 0)->isHidden(), present0);
         QCOMPARE(!label(dialog, 0)->isHidden(), present0);
         QCOMPARE(!panel(dialog, 1)->isHidden(), present1);

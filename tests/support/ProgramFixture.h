@@ -120,6 +120,14 @@ public:
     QString filePath(const QString& name) const { return m_dir.filePath(name); }
     QString configPath() const { return filePath(QStringLiteral("config.ini")); }
 
+    // What the program's timers do between two readouts: the display tick reads
+    // the picoammeters into the Updater, then the window refreshes its fields.
+    template <typename Window> void tickReadout(Window& window) const
+    {
+        updater->updateZentrims();
+        window.refreshFields();
+    }
+
     // The offset of one PID channel (0 X, 1 Y, 2 I0); the other parameters 0.
     void setPidOffset(int channel, double offset) const
     {
