@@ -15,7 +15,6 @@
 #include "Globals.h"
 #include "MainWindow.h"
 #include "PlantConstants.h"
-#include "Prompts.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WidgetStats.h"

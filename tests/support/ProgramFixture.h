@@ -2,11 +2,13 @@
 // What a test of the program needs around it: the simulator on its stepped
 // clock and in its start state, prompts answered by the test, a scratch folder
 // with a configuration file of its own, the device link and the Updater in the
-// globals, and every global at the program's start value. The destructor puts
-// the globals back to those values, so no test sees what the last one left.
+// globals, and every other global at the program's start value. The destructor
+// puts the globals back to those values, so no test sees what the last one left.
 //
 // A test class keeps one in a std::optional, made in init() and reset in
-// cleanup(); a test that needs other start values sets them after making it.
+// cleanup() (in initTestCase() where the tests share one run). A test that
+// needs more of the program makes it again with emplace(); start values the
+// options do not cover are set after making it.
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
@@ -24,14 +26,14 @@
 // What a ProgramFixture makes, and the start values that differ from the program's.
 struct ProgramFixtureOptions
 {
-    bool config = true;         // a ConfigSettings on a fresh file in CONFIG_SETTINGS
-    bool link = true;           // a MailboxComm in MAILBOX_COMM
-    bool updater = false;       // an Updater in UPDATER
-    bool refresh = false;       // the link reads the controller once
+    bool config = true;                // a ConfigSettings on a fresh file in CONFIG_SETTINGS
+    bool link = true;                  // a MailboxComm in MAILBOX_COMM
+    bool updater = false;              // an Updater in UPDATER
+    bool refresh = false;              // the link reads the controller once
     std::optional<bool> disturbances;  // unset: as the simulator starts (on)
     int userLevel = USER_LEVEL_CRUISE;
     QString swVersion;
-    double posScale = 1.0;      // every POS_SCALE_X and POS_SCALE_Y
+    double posScale = 1.0;  // every POS_SCALE_X and POS_SCALE_Y
 
     ProgramFixtureOptions& noConfig() { config = false; return *this; }
     ProgramFixtureOptions& noLink() { link = false; return *this; }
