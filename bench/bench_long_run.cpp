@@ -6,7 +6,6 @@
 // the first minute.
 #include <QApplication>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <QTimerEvent>
@@ -19,14 +18,12 @@
 #include <fstream>
 #include <functional>
 
-#include "ConfigSettings.h"
+#include "BenchProgram.h"
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
-#include "Prompts.h"
 #include "QsLog.h"
 #include "SimControl.h"
-#include "Updater.h"
 
 namespace {
 // One hour; a first argument gives another number of simulated seconds.
@@ -81,19 +78,12 @@ void fire(QTimer* timer)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    preferOffscreenPlatform();
     QApplication app(argc, argv);
     if (argc > 1 && std::atoi(argv[1]) > 60)
         SECONDS = std::atoi(argv[1]);
-    Prompts::setTestMode(true);
-    SimControl::useSteppedClock();
-    QTemporaryDir dir;
-    ConfigSettings config(dir.filePath("config.ini"));
-    CONFIG_SETTINGS = &config;
-    POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
-
-    Updater updater;
-    UPDATER = &updater;
+    BenchProgram program;
+    Updater& updater = program.updater;
     QThread deviceThread;
     auto* link = new MailboxComm;
     MAILBOX_COMM = link;
@@ -135,9 +125,7 @@ int main(int argc, char** argv)
                               Qt::BlockingQueuedConnection);
     deviceThread.quit();
     deviceThread.wait();
-    UPDATER = nullptr;
-    MAILBOX_COMM = nullptr;
-    CONFIG_SETTINGS = nullptr;
+    program.clearGlobals();
     window.close();
     delete link;
     return 0;

@@ -2,35 +2,25 @@
 // display tick plus the redraw of what it replots, painted.
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
-#include "ConfigSettings.h"
+#include "BenchProgram.h"
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
-#include "Prompts.h"
 #include "SimControl.h"
-#include "Updater.h"
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    preferOffscreenPlatform();
     QApplication app(argc, argv);
-    Prompts::setTestMode(true);
-    SimControl::useSteppedClock();
-    QTemporaryDir dir;
-    ConfigSettings config(dir.filePath("config.ini"));
-    CONFIG_SETTINGS = &config;
-    POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
-
-    Updater updater;
+    BenchProgram program;
+    Updater& updater = program.updater;
     MailboxComm link;
-    UPDATER = &updater;
     MAILBOX_COMM = &link;
     link.refreshData();
 
@@ -62,8 +52,6 @@ int main(int argc, char** argv)
         std::sort(totals.begin(), totals.end());
         std::printf("%10d %12.3f %12.3f\n", records, ticks[ticks.size() / 2], totals[totals.size() / 2]);
     }
-    UPDATER = nullptr;
-    MAILBOX_COMM = nullptr;
-    CONFIG_SETTINGS = nullptr;
+    program.clearGlobals();
     return 0;
 }

@@ -9,26 +9,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+#include <optional>
 
 #include "BPM.h"
-#include "ConfigSettings.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "SimControl.h"
+#include "support/FormChild.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
-template <typename T> T* child(const QWidget& box, const QString& name)
-{
-    T* found = box.findChild<T*>(name);
-    if (!found)
-        qFatal("the box has no %s", qPrintable(name));
-    return found;
-}
+using FormChild::child;
 
 QComboBox* combo(const BPM& box, const QString& name) { return child<QComboBox>(box, name); }
 
@@ -49,32 +42,9 @@ class TestBPM : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        m_dir = std::make_unique<QTemporaryDir>(base + "/bpm-config-XXXXXX");
-        QVERIFY(m_dir->isValid());
-    }
+    void init() { m_program.emplace(ProgramFixture::Options().withSwVersion("1.0.03")); }
 
-    void init()
-    {
-        SimControl::reset();
-        SW_VERSION = "1.0.03";
-        QFile::remove(m_dir->filePath("config.ini"));
-        m_config = std::make_unique<ConfigSettings>(m_dir->filePath("config.ini"));
-        m_mailbox = std::make_unique<MailboxComm>();
-        CONFIG_SETTINGS = m_config.get();
-        MAILBOX_COMM = m_mailbox.get();
-    }
-
-    void cleanup()
-    {
-        CONFIG_SETTINGS = nullptr;
-        MAILBOX_COMM = nullptr;
-        m_mailbox.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void picturesPlaceTheChannelBoxes_data()
     {
@@ -257,10 +227,10 @@ private slots:
 
     void scalingLoadsTheBoxOwnOffsets()
     {
-        m_config->setOffsetX(0, 3.0);
-        m_config->setOffsetY(0, 4.0);
-        m_config->setOffsetX(1, 7.0);
-        m_config->setOffsetY(1, -8.0);
+        m_program->config->setOffsetX(0, 3.0);
+        m_program->config->setOffsetY(0, 4.0);
+        m_program->config->setOffsetX(1, 7.0);
+        m_program->config->setOffsetY(1, -8.0);
         BPM box;
         box.setIndex(1);
         box.setScaling(500.0, 600.0);
@@ -347,9 +317,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<MailboxComm> m_mailbox;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestBPM)

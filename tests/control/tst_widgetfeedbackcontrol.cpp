@@ -11,53 +11,46 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+#include <optional>
 
-#include "ConfigSettings.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "Slider.h"
 #include "VornLibrary.h"
 #include "WidgetFeedbackControl.h"
+#include "support/FormChild.h"
 #include "support/LogCapture.h"
+#include "support/ProgramFixture.h"
 
 namespace {
+using FormChild::child;
+
 // The panel's form, found by object name.
 struct Form
 {
     explicit Form(const QWidget& panel)
-        : x(find<QCheckBox>(panel, "confXcheckbox"))
-        , y(find<QCheckBox>(panel, "confYcheckbox"))
-        , i0(find<QCheckBox>(panel, "confI0checkbox"))
-        , sourceX(find<QComboBox>(panel, "comboBoxPidSourceX"))
-        , sourceY(find<QComboBox>(panel, "comboBoxPidSourceY"))
-        , sourceI0(find<QComboBox>(panel, "comboBoxPidSourceI0"))
-        , outputX(find<QComboBox>(panel, "positionXComboBox"))
-        , outputY(find<QComboBox>(panel, "positionYComboBox"))
-        , outputI0(find<QComboBox>(panel, "positionI0ComboBox"))
-        , fieldX(find<QDoubleSpinBox>(panel, "posXDoubleSpinBox"))
-        , fieldY(find<QDoubleSpinBox>(panel, "posYDoubleSpinBox"))
-        , fieldI0(find<QDoubleSpinBox>(panel, "i0DoubleSpinBox"))
-        , unit(find<QComboBox>(panel, "i0UnitSelector"))
-        , slider(find<Slider>(panel, "i0slider"))
+        : x(child<QCheckBox>(panel, "confXcheckbox"))
+        , y(child<QCheckBox>(panel, "confYcheckbox"))
+        , i0(child<QCheckBox>(panel, "confI0checkbox"))
+        , sourceX(child<QComboBox>(panel, "comboBoxPidSourceX"))
+        , sourceY(child<QComboBox>(panel, "comboBoxPidSourceY"))
+        , sourceI0(child<QComboBox>(panel, "comboBoxPidSourceI0"))
+        , outputX(child<QComboBox>(panel, "positionXComboBox"))
+        , outputY(child<QComboBox>(panel, "positionYComboBox"))
+        , outputI0(child<QComboBox>(panel, "positionI0ComboBox"))
+        , fieldX(child<QDoubleSpinBox>(panel, "posXDoubleSpinBox"))
+        , fieldY(child<QDoubleSpinBox>(panel, "posYDoubleSpinBox"))
+        , fieldI0(child<QDoubleSpinBox>(panel, "i0DoubleSpinBox"))
+        , unit(child<QComboBox>(panel, "i0UnitSelector"))
+        , slider(child<Slider>(panel, "i0slider"))
         , handle(slider->findChild<QSlider*>(QStringLiteral("handle")))
         , bar(slider->findChild<QProgressBar*>(QStringLiteral("bar")))
-        , updateConfiguration(find<QPushButton>(panel, "updateConfButton"))
-        , updateSetpoint(find<QPushButton>(panel, "buttonUpdate"))
+        , updateConfiguration(child<QPushButton>(panel, "updateConfButton"))
+        , updateSetpoint(child<QPushButton>(panel, "buttonUpdate"))
     {
-    }
-
-    template <typename T> static T* find(const QWidget& panel, const char* name)
-    {
-        T* child = panel.findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            qFatal("form has no %s", name);
-        return child;
     }
 
     QList<int> outputs() const { return {outputX->currentIndex(), outputY->currentIndex(), outputI0->currentIndex()}; }
@@ -148,20 +141,20 @@ class TestWidgetFeedbackControl : public QObject
 private:
     QVariant stored(const QString& key) const
     {
-        QSettings settings(m_config->path(), QSettings::IniFormat);
+        QSettings settings(m_program->config->path(), QSettings::IniFormat);
         return settings.value(key);
     }
 
     void store(const QVariantMap& values) const
     {
-        QSettings settings(m_config->path(), QSettings::IniFormat);
+        QSettings settings(m_program->config->path(), QSettings::IniFormat);
         for (auto it = values.begin(); it != values.end(); ++it)
             settings.setValue(it.key(), it.value());
     }
 
     bool beamlineStored() const
     {
-        QSettings settings(m_config->path(), QSettings::IniFormat);
+        QSettings settings(m_program->config->path(), QSettings::IniFormat);
         return !settings.childGroups().contains(QStringLiteral("Beamline")) ? false
                                                                               : !settings.allKeys().filter(QStringLiteral("Beamline/")).isEmpty();
     }
@@ -187,46 +180,22 @@ private:
             break;
         }
         SimControl::step(0.05);
-        m_link->refreshData();
-        QCOMPARE(m_link->pidStatus(), status);
+        m_program->link->refreshData();
+        QCOMPARE(m_program->link->pidStatus(), status);
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 
 private slots:
-    void initTestCase()
-    {
-        Prompts::setTestMode(true);
-        SimControl::useSteppedClock();
-        LogCapture::install();
-    }
+    void initTestCase() { LogCapture::install(); }
 
     void init()
     {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_config = std::make_unique<ConfigSettings>(m_dir->filePath(QStringLiteral("config.ini")));
-        CONFIG_SETTINGS = m_config.get();
-        m_link = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_link.get();
-        USER_LEVEL = USER_LEVEL_USER;
-        BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
-        Prompts::clear();
+        m_program.emplace(ProgramFixture::Options().quietBeam().atUserLevel(USER_LEVEL_USER));
         LogCapture::clear();
     }
 
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        CONFIG_SETTINGS = nullptr;
-        m_link.reset();
-        m_config.reset();
-        m_dir.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     // ---- construction -----------------------------------------------------------
 
@@ -882,7 +851,7 @@ private slots:
 
         SimControl::setBeamIntensityFactor(0.11);
         SimControl::step(1.5);
-        m_link->refreshData();
+        m_program->link->refreshData();
         WidgetFeedbackControl panel;
         const Form form(panel);
         form.handle->setValue(40);
@@ -891,7 +860,7 @@ private slots:
 
         QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields"));
 
-        const double mean = m_link->bpmStats().at(bpm, BpmStats::I0_MEAN);
+        const double mean = m_program->link->bpmStats().at(bpm, BpmStats::I0_MEAN);
         QCOMPARE(form.topLabel(), top);
         QCOMPARE(form.bar->value(), int(mean * 100.0 / top.toDouble()));
         // The bar moves, the handle and the field do not.
@@ -903,7 +872,7 @@ private slots:
     {
         SimControl::setBeamIntensityFactor(0.11);
         SimControl::step(1.5);
-        m_link->refreshData();
+        m_program->link->refreshData();
         WidgetFeedbackControl panel;
         const Form form(panel);
         QVERIFY(form.bar->value() > 0);
@@ -911,8 +880,8 @@ private slots:
 
         SimControl::setBeamIntensityFactor(0.0);
         SimControl::step(1.5);
-        m_link->refreshData();
-        QVERIFY(m_link->bpmStats().at(0, BpmStats::I0_MEAN) <= 0.0);
+        m_program->link->refreshData();
+        QVERIFY(m_program->link->bpmStats().at(0, BpmStats::I0_MEAN) <= 0.0);
         QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields"));
 
         QCOMPARE(form.bar->value(), 0);

@@ -6,13 +6,13 @@
 #include <QStandardItemModel>
 #include <QtTest>
 
-#include <memory>
+#include <optional>
 
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "SimControl.h"
 #include "WidgetPico.h"
 #include "support/LogCapture.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -41,28 +41,18 @@ class TestWidgetPico : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        LogCapture::install();
-    }
+    void initTestCase() { LogCapture::install(); }
 
     void init()
     {
-        SimControl::reset();
+        m_program.emplace(ProgramFixture::Options().noConfig());
         LogCapture::clear();
-        m_link = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_link.get();
     }
 
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        m_link.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {

@@ -6,21 +6,19 @@
 #include <QRegularExpression>
 #include <QSettings>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
-#include <memory>
+#include <optional>
 
-#include "ConfigSettings.h"
 #include "Globals.h"
 #include "support/LogCapture.h"
-#include "MailboxComm.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WidgetPIDparams.h"
 #include "WidgetPidCtrl.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -89,40 +87,18 @@ class TestWidgetPidCtrl : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-        LogCapture::install();
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        m_dir = std::make_unique<QTemporaryDir>(base + "/widgetpidctrl-XXXXXX");
-        QVERIFY(m_dir->isValid());
-    }
+    void initTestCase() { LogCapture::install(); }
 
     void init()
     {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
-        Prompts::clear();
         LogCapture::clear();
         QsLogging::Logger::instance().setLevel(QsLogging::Trace);
-        USER_LEVEL = USER_LEVEL_USER;
-        PID_BASE_FREQ = 100000;
-        QFile::remove(path());
-        m_config = std::make_unique<ConfigSettings>(path());
-        m_mailbox = std::make_unique<MailboxComm>();
-        CONFIG_SETTINGS = m_config.get();
-        MAILBOX_COMM = m_mailbox.get();
+        m_program.emplace(ProgramFixture::Options().quietBeam().atUserLevel(USER_LEVEL_USER));
     }
 
     void cleanup()
     {
-        CONFIG_SETTINGS = nullptr;
-        MAILBOX_COMM = nullptr;
-        m_mailbox.reset();
-        m_config.reset();
-        PID_BASE_FREQ = 100000;
+        m_program.reset();
         QsLogging::Logger::instance().setLevel(QsLogging::Info);
     }
 
@@ -257,7 +233,7 @@ private slots:
             fill(panel, channel, p);
         }
         SimControl::setSfpPort(3, 0x2301);
-        m_mailbox->refreshData();
+        m_program->link->refreshData();
         QCOMPARE(PID_BASE_FREQ.load(), 5000);
         pressUpdate(panel);
         for (int channel = 0; channel < 3; ++channel)
@@ -372,10 +348,10 @@ private slots:
         fill(panel, PID_CHANNEL_X, x);
         pressUpdate(panel);
         QCOMPARE(SimControl::sent().outSel[0], uint8_t(0));
-        QCOMPARE(m_mailbox->setFBenable(1), 0);
+        QCOMPARE(m_program->link->setFBenable(1), 0);
         SimControl::step(0.2);
-        m_mailbox->refreshData();
-        QCOMPARE(m_mailbox->pidStatus(), PID_Status_Type(PID_STATUS_ON));
+        m_program->link->refreshData();
+        QCOMPARE(m_program->link->pidStatus(), PID_Status_Type(PID_STATUS_ON));
         QVERIFY2(std::fabs(SimControl::sent().outputs[0] - 3.0) < 1e-9,
                  qPrintable(QString::number(SimControl::sent().outputs[0])));
 
@@ -388,7 +364,7 @@ private slots:
     }
 
 private:
-    QString path() const { return m_dir->filePath("config.ini"); }
+    QString path() const { return m_program->configPath(); }
 
     void checkFileHolds(const QList<PidParams>& loops)
     {
@@ -399,9 +375,7 @@ private:
                 QCOMPARE(file.value(GROUPS[channel] + "/" + KEYS[k]).toDouble(), asList(loops[channel])[k]);
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<MailboxComm> m_mailbox;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWidgetPidCtrl)

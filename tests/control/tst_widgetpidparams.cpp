@@ -6,10 +6,13 @@
 #include <QLineEdit>
 #include <QtTest>
 
+#include <optional>
+
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "SimControl.h"
 #include "WidgetPIDparams.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -30,21 +33,9 @@ class TestWidgetPIDparams : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-    }
+    void init() { m_program.emplace(ProgramFixture::Options().noConfig().noLink()); }
 
-    void init()
-    {
-        SimControl::reset();
-        PID_BASE_FREQ = 100000;
-    }
-
-    void cleanup()
-    {
-        PID_BASE_FREQ = 100000;
-    }
+    void cleanup() { m_program.reset(); }
 
     void dividerAndRealRate_data()
     {
@@ -246,6 +237,9 @@ private slots:
         QCOMPARE(editor.Offset(), 12.0);
         QCOMPARE(realFreqLine(editor)->text(), QString("1.00 Hz"));
     }
+
+private:
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWidgetPIDparams)

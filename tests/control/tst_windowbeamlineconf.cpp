@@ -10,27 +10,23 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cmath>
-#include <memory>
+#include <optional>
 
 #include "BPM.h"
-#include "ConfigSettings.h"
-#include "DacOutputsWriter.h"
-#include "DeviceIo.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "PlantConstants.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "Updater.h"
 #include "WindowBeamlineConf.h"
+#include "support/FormChild.h"
+#include "support/OutputDevice.h"
+#include "support/ProgramFixture.h"
 
 using namespace PlantConstants;
 
@@ -39,13 +35,7 @@ namespace {
 const QString DEGREES_90 = QStringLiteral("90\u00B0");
 const QString DEGREES_45 = QStringLiteral("45\u00B0");
 
-template <typename T> T* child(const QWidget& parent, const QString& name)
-{
-    T* found = parent.findChild<T*>(name);
-    if (!found)
-        qFatal("no %s", qPrintable(name));
-    return found;
-}
+using FormChild::child;
 
 BPM* boxOf(const WindowBeamlineConf& dialog, int bpm)
 {
@@ -93,16 +83,16 @@ class TestWindowBeamlineConf : public QObject
     Q_OBJECT
 
 private:
-    QSettings stored() const { return QSettings(m_config->path(), QSettings::IniFormat); }
+    QSettings stored() const { return QSettings(m_program->config->path(), QSettings::IniFormat); }
 
     void writeBpm(int bpm, int orient, const QList<int>& map, double scale, double offset)
     {
-        m_config->setOrient(orient, bpm);
-        m_config->setQuadrants(map[0], map[1], map[2], map[3], bpm);
-        m_config->setScaleX(bpm, scale);
-        m_config->setScaleY(bpm, scale);
-        m_config->setOffsetX(bpm, offset);
-        m_config->setOffsetY(bpm, offset);
+        m_program->config->setOrient(orient, bpm);
+        m_program->config->setQuadrants(map[0], map[1], map[2], map[3], bpm);
+        m_program->config->setScaleX(bpm, scale);
+        m_program->config->setScaleY(bpm, scale);
+        m_program->config->setOffsetX(bpm, offset);
+        m_program->config->setOffsetY(bpm, offset);
     }
 
     void saveThroughTheButton(WindowBeamlineConf& dialog)
@@ -110,50 +100,15 @@ private:
         QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
     }
 
-    // Both picoammeters' high voltage and presence into the Updater, then the readout.
-    void readoutTick(WindowBeamlineConf& dialog)
-    {
-        UPDATER->updateZentrims();
-        dialog.refreshFields();
-    }
-
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        m_dir = std::make_unique<QTemporaryDir>(base + "/beamlineconf-config-XXXXXX");
-        QVERIFY(m_dir->isValid());
-    }
-
     void init()
     {
-        SimControl::reset();
-        Prompts::clear();
-        SW_VERSION = "1.0.03";
-        USER_LEVEL = 2;
-        storeSampFreq(1000);
+        m_program.emplace(
+            ProgramFixture::Options().withUpdater().atUserLevel(USER_LEVEL_ADMIN).withSwVersion("1.0.03"));
         DISPLAY_BUFFER_BYTES = 2000 * 256;
-        POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1.0;
-        QFile::remove(m_dir->filePath("config.ini"));
-        m_config = std::make_unique<ConfigSettings>(m_dir->filePath("config.ini"));
-        m_updater = std::make_unique<Updater>();
-        m_mailbox = std::make_unique<MailboxComm>();
-        CONFIG_SETTINGS = m_config.get();
-        UPDATER = m_updater.get();
-        MAILBOX_COMM = m_mailbox.get();
     }
 
-    void cleanup()
-    {
-        CONFIG_SETTINGS = nullptr;
-        UPDATER = nullptr;
-        MAILBOX_COMM = nullptr;
-        m_mailbox.reset();
-        m_updater.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void constructionLoadsNothingAndStartsTheReadout()
     {
@@ -513,17 +468,17 @@ private slots:
         QCOMPARE(SimControl::sent().hvEnable[0], 1);
 
         SimControl::step(1.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         const double atOneSecond = readout(box, "voltageReadoutLineEdit").chopped(1).toDouble();
         SimControl::step(1.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(statusText(box), QString("HV rising"));
         const double atTwoSeconds = readout(box, "voltageReadoutLineEdit").chopped(1).toDouble();
         QVERIFY(atTwoSeconds > atOneSecond);
         QCOMPARE(atTwoSeconds, 2.0 * HV_RAMP_V_PER_S);
 
         SimControl::step(8.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(statusText(box), QString("HV ON"));
         QCOMPARE(readout(box, "voltageReadoutLineEdit"), QString("500.00V"));
         QCOMPARE(readout(box, "currentReadoutLineEdit"),
@@ -534,7 +489,7 @@ private slots:
         QCOMPARE(SimControl::sent().hvEnable[0], 0);
         QCOMPARE(SimControl::callCount("zentrimHVenable", 0), 1);
         SimControl::step(1.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(statusText(box), QString("HV falling"));
     }
 
@@ -544,14 +499,14 @@ private slots:
         QCOMPARE(MAILBOX_COMM->zentrimHVSetVoltage(1, 300.0f), 0);
         QCOMPARE(MAILBOX_COMM->zentrimHVenable(1, 1), 0);
         SimControl::step(1.0);
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(readout(boxOf(dialog, 0), "voltageReadoutLineEdit"), QString("0.00V"));
         QCOMPARE(statusText(boxOf(dialog, 0)), QString("HV OFF"));
         QCOMPARE(readout(boxOf(dialog, 1), "voltageReadoutLineEdit"), QString());
         QCOMPARE(statusText(boxOf(dialog, 1)), QString("TextLabel"));
 
         dialog.showAndRefresh();
-        readoutTick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(readout(boxOf(dialog, 1), "voltageReadoutLineEdit"),
                  QString::number(HV_RAMP_V_PER_S, 'f', 2) + "V");
         QCOMPARE(statusText(boxOf(dialog, 1)), QString("HV rising"));
@@ -603,10 +558,7 @@ private slots:
         UPDATER->setGraphData(Updater::KindScatterBpm1, 0, scatter);
         // The beam steered right and up by the outputs.
         QCOMPARE(MAILBOX_COMM->setOutputMux(0), 0);
-        const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-        QVERIFY(fd >= 0);
-        QVERIFY(writeDacOutputs(fd, CENTRE_OUTPUT_V + 0.5, CENTRE_OUTPUT_V + 0.25, 0.0, 0.0));
-        DeviceIo::close(fd);
+        QVERIFY(OutputDevice::write(CENTRE_OUTPUT_V + 0.5, CENTRE_OUTPUT_V + 0.25, 0.0, 0.0));
 
         WindowBeamlineConf dialog;
         dialog.showAndRefresh();
@@ -653,10 +605,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MailboxComm> m_mailbox;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWindowBeamlineConf)

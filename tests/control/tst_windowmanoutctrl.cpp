@@ -6,44 +6,38 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QSlider>
-#include <QStyle>
 #include <QtTest>
 
 #include <algorithm>
-#include <memory>
+#include <optional>
 
 #include "DeviceIo.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "PlantConstants.h"
 #include "QsLog.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WindowManOutCtrl.h"
+#include "support/FormChild.h"
 #include "support/LogCapture.h"
+#include "support/ProgramFixture.h"
+#include "support/WidgetClicks.h"
 
 namespace {
 
+using FormChild::child;
 using Outputs = QList<double>;  // ch1..ch4
 
 struct Form
 {
     explicit Form(const WindowManOutCtrl& dialog)
-        : enable(find<QCheckBox>(dialog, "checboxEnableMan"))
-        , problem(find<QLabel>(dialog, "deviceProblem"))
+        : enable(child<QCheckBox>(dialog, "checboxEnableMan"))
+        , problem(child<QLabel>(dialog, "deviceProblem"))
     {
         for (int ch = 1; ch <= 4; ++ch) {
-            sliders << find<QSlider>(dialog, qPrintable(QString("ch%1slider").arg(ch)));
-            boxes << find<QDoubleSpinBox>(dialog, qPrintable(QString("boxCh%1").arg(ch)));
+            sliders << child<QSlider>(dialog, qPrintable(QString("ch%1slider").arg(ch)));
+            boxes << child<QDoubleSpinBox>(dialog, qPrintable(QString("boxCh%1").arg(ch)));
         }
-    }
-
-    template <typename T> static T* find(const QWidget& parent, const char* name)
-    {
-        T* child = parent.findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            qFatal("form has no %s", name);
-        return child;
     }
 
     QList<int> sliderValues() const
@@ -82,13 +76,6 @@ void type(QDoubleSpinBox* box, const QString& text)
     QTest::keyClick(box, Qt::Key_Return);
 }
 
-// On the box itself: the widget is wider than its box and text.
-void clickBox(QCheckBox* box)
-{
-    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(box->style()->pixelMetric(QStyle::PM_IndicatorWidth) / 2 + 1,
-                                                      box->height() / 2));
-}
-
 // The logger writes on its own thread, in order: once a marker has arrived,
 // every earlier line has too. The Warn lines logged so far, markers left out.
 QStringList warningsSoFar()
@@ -111,30 +98,22 @@ class TestWindowManOutCtrl : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 
 private slots:
     void initTestCase()
     {
-        SimControl::useSteppedClock();
         QsLogging::Logger::instance().setLevel(QsLogging::Debug);
         LogCapture::install();
     }
 
     void init()
     {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
+        m_program.emplace(ProgramFixture::Options().noConfig().quietBeam());
         LogCapture::clear();
-        m_link = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_link.get();
     }
 
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        m_link.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -284,7 +263,7 @@ private slots:
         type(form.boxes[3], "-3");
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
 
-        clickBox(form.enable);
+        WidgetClicks::clickCheckBox(form.enable);
         QVERIFY(form.enable->isChecked());
         QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
         SimControl::step(0.5);
@@ -307,7 +286,7 @@ private slots:
         }
 
         // Unticking gives the outputs back to the feedback.
-        clickBox(form.enable);
+        WidgetClicks::clickCheckBox(form.enable);
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
     }
 
@@ -361,7 +340,7 @@ private slots:
         Form form(dialog);
         dialog.showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        clickBox(form.enable);
+        WidgetClicks::clickCheckBox(form.enable);
         QCOMPARE(SimControl::callCount("setOutputMux", 0), 1);
         QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
     }
@@ -372,7 +351,7 @@ private slots:
         Form form(dialog);
         dialog.showWindow();
         SimControl::failCall("setOutputMux");
-        clickBox(form.enable);
+        WidgetClicks::clickCheckBox(form.enable);
 
         QVERIFY(!form.enable->isChecked());
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));

@@ -9,19 +9,17 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
-#include <memory>
+#include <optional>
 
-#include "DacOutputsWriter.h"
-#include "DeviceIo.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "PlantConstants.h"
 #include "SimControl.h"
 #include "Updater.h"
 #include "VornLibrary.h"
 #include "WidgetPico.h"
 #include "WindowPico.h"
+#include "support/OutputDevice.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -78,39 +76,12 @@ class TestWindowPico : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<MailboxComm> m_link;
-    std::unique_ptr<Updater> m_updater;
-
-    // One display tick's status read, then the dialog's own tick.
-    void tick(WindowPico& dialog)
-    {
-        m_updater->updateZentrims();
-        dialog.refreshFields();
-    }
+    std::optional<ProgramFixture> m_program;
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-    }
+    void init() { m_program.emplace(ProgramFixture::Options().noConfig().withUpdater().quietBeam()); }
 
-    void init()
-    {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
-        m_link = std::make_unique<MailboxComm>();
-        m_updater = std::make_unique<Updater>();
-        MAILBOX_COMM = m_link.get();
-        UPDATER = m_updater.get();
-    }
-
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        UPDATER = nullptr;
-        m_updater.reset();
-        m_link.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -163,13 +134,11 @@ private slots:
 
         // Off centre in both axes, so that the four channels differ.
         QCOMPARE(::setOutputMux(0), 0);
-        const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-        QVERIFY(writeDacOutputs(fd, 5.3, 4.8, 0.0, 0.0));
-        DeviceIo::close(fd);
+        QVERIFY(OutputDevice::write(5.3, 4.8, 0.0, 0.0));
         SimControl::step(1.0);
 
         WindowPico dialog;
-        tick(dialog);
+        m_program->tickReadout(dialog);
 
         const QList<double> expected = trueCurrents(device);
         const QList<double> shown = shownCurrents(dialog, device);
@@ -194,11 +163,11 @@ private slots:
 
         setRange(dialog, 0, 0);
         QCOMPARE(SimControl::sent().zentrimRange[0], 0);
-        tick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(shownCurrents(dialog, 0), QList<double>(4, RANGE_FULL_SCALE_A[0]));
 
         setRange(dialog, 0, 1);
-        tick(dialog);
+        m_program->tickReadout(dialog);
         const QList<double> shown = shownCurrents(dialog, 0);
         const QList<double> expected = trueCurrents(0);
         for (int c = 0; c < 4; ++c)
@@ -238,11 +207,11 @@ private slots:
         SimControl::setZentrimPresent(0, true);
         SimControl::setZentrimPresent(1, true);
         WindowPico dialog;
-        tick(dialog);
+        m_program->tickReadout(dialog);
         const QList<double> before = shownCurrents(dialog, 0);
         SimControl::setZentrimPresent(0, present0);
         SimControl::setZentrimPresent(1, present1);
-        tick(dialog);
+        m_program->tickReadout(dialog);
         QCOMPARE(!panel(dialog, 0)->isHidden(), present0);
         QCOMPARE(!label(dialog, 0)->isHidden(), present0);
         QCOMPARE(!panel(dialog, 1)->isHidden(), present1);
@@ -256,7 +225,7 @@ private slots:
     {
         WindowPico dialog;
         QVERIFY(!dialog.isVisible());
-        m_updater->updateZentrims();
+        m_program->updater->updateZentrims();
         // Its own timer fills the fields, without a show.
         QTRY_VERIFY_WITH_TIMEOUT(shownCurrents(dialog, 0)[0] > 0.0, 3000);
         QVERIFY(!dialog.isVisible());

@@ -9,10 +9,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+#include <optional>
 
 #include <qcustomplot.h>
 
@@ -20,7 +19,6 @@
 #include "DialogLogin.h"
 #include "Globals.h"
 #include "HeartBeat.h"
-#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "PlantConstants.h"
 #include "Prompts.h"
@@ -31,6 +29,7 @@
 #include "WidgetRoc.h"
 #include "WindowDisplaySettings.h"
 #include "WindowROC_ROI.h"
+#include "support/ProgramFixture.h"
 #include "support/ScatterRects.h"
 
 namespace {
@@ -158,52 +157,20 @@ class TestWindowROC_ROI : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        m_dir = std::make_unique<QTemporaryDir>(base + "/roc-roi-XXXXXX");
-        QVERIFY(m_dir->isValid());
-    }
-
     void init()
     {
-        SimControl::reset();
-        Prompts::clear();
-        USER_LEVEL = USER_LEVEL_ADMIN;
-        SW_VERSION = "1.0.10";
-        storeSampFreq(1000);
-        DISPLAY_BUFFER_BYTES = 3670016;
-        BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
-        for (int b = 0; b < 2; ++b)
-            POS_SCALE_X[b] = POS_SCALE_Y[b] = 1000.0;
-        QFile::remove(configPath());
-        m_config = std::make_unique<ConfigSettings>(configPath());
-        m_config->saveROCandROI(0, 100.0, 50.0, 0.0, 2e-4, 110.0);
-        m_config->saveROCandROI(1, 20.0, 10.0, 1e-6, 1e-3, 150.0);
-        m_config->setBeamOffTh(0, 1e-6);
-        m_config->setBeamOffTh(1, 2e-6);
-        m_updater = std::make_unique<Updater>();
-        m_link = std::make_unique<MailboxComm>();
-        CONFIG_SETTINGS = m_config.get();
-        UPDATER = m_updater.get();
-        MAILBOX_COMM = m_link.get();
+        m_program.emplace(ProgramFixture::Options()
+                              .withUpdater()
+                              .atUserLevel(USER_LEVEL_ADMIN)
+                              .withSwVersion("1.0.10")
+                              .withPosScale(1000.0));
+        m_program->config->saveROCandROI(0, 100.0, 50.0, 0.0, 2e-4, 110.0);
+        m_program->config->saveROCandROI(1, 20.0, 10.0, 1e-6, 1e-3, 150.0);
+        m_program->config->setBeamOffTh(0, 1e-6);
+        m_program->config->setBeamOffTh(1, 2e-6);
     }
 
-    void cleanup()
-    {
-        DIALOG_LOGIN = nullptr;
-        CONFIG_SETTINGS = nullptr;
-        UPDATER = nullptr;
-        MAILBOX_COMM = nullptr;
-        m_link.reset();
-        m_updater.reset();
-        m_config.reset();
-        USER_LEVEL = 0;
-        SW_VERSION.clear();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -552,8 +519,8 @@ private slots:
 
     void loadShowsTheStoredLimits()
     {
-        m_config->saveROCandROI(0, 123.45, 67.8, 5e-6, 2.5e-4, 250.0);
-        m_config->setBeamOffTh(0, 3.5e-6);
+        m_program->config->saveROCandROI(0, 123.45, 67.8, 5e-6, 2.5e-4, 250.0);
+        m_program->config->setBeamOffTh(0, 3.5e-6);
         WindowROC_ROI dialog;
         // Left on nA without an OK: the next showing must not read uA numbers as nA.
         const Form f(dialog, 0);
@@ -740,7 +707,7 @@ private slots:
     {
         // The demonstration file must hold limits the dialog can show: an OK
         // without edits gives the same file back.
-        const QString copy = m_dir->filePath("demo-config.ini");
+        const QString copy = m_program->filePath("demo-config.ini");
         QFile::remove(copy);
         QVERIFY(QFile::copy(QStringLiteral(VORN_DEMO_CONFIG), copy));
         QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
@@ -765,7 +732,7 @@ private slots:
         }
         QSettings afterFile(copy, QSettings::IniFormat);
         QVERIFY(near(afterFile.value("ROCandROI/RocX").toDouble(), rocXBefore));
-        CONFIG_SETTINGS = m_config.get();
+        CONFIG_SETTINGS = m_program->config.get();
     }
 
     // ---- in the main window ------------------------------------------------------------
@@ -773,7 +740,7 @@ private slots:
     void mainWindowShowsOneDialogWithItsScatters()
     {
         // Both picoammeters seen by the device link's poll, so BPM2's limits go out too.
-        m_link->refreshData();
+        m_program->link->refreshData();
         MainWindow window;
         const QList<WindowROC_ROI*> dialogs = window.findChildren<WindowROC_ROI*>();
         QCOMPARE(dialogs.size(), 1);
@@ -784,7 +751,7 @@ private slots:
         const QObjectList children = window.children();
         QVERIFY(children.indexOf(dialog) < children.indexOf(window.findChild<WindowDisplaySettings*>()));
 
-        m_config->saveROCandROI(0, 45.0, 15.0, 0.0, 2e-4, 120.0);
+        m_program->config->saveROCandROI(0, 45.0, 15.0, 0.0, 2e-4, 120.0);
         QAction* entry = window.findChild<QAction*>("action_ROC_ROI");
         entry->trigger();
         QVERIFY(dialog->isVisible());
@@ -921,7 +888,7 @@ private slots:
         QVERIFY(::setSetpoint2(0, setpointX) >= 0);
         QVERIFY(::setFBenable(1) >= 0);
         SimControl::step(3.0);
-        m_link->refreshData();
+        m_program->link->refreshData();
         QVERIFY(QMetaObject::invokeMethod(window.findChild<HeartBeat*>(), "refreshFields"));
 
         QCOMPARE(::getPIDstatus(), status);
@@ -935,7 +902,7 @@ private slots:
     }
 
 private:
-    QString configPath() const { return m_dir->filePath("config.ini"); }
+    QString configPath() const { return m_program->configPath(); }
 
     static QList<int> checkStates(const WindowROC_ROI& dialog)
     {
@@ -947,10 +914,7 @@ private:
         return states;
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWindowROC_ROI)

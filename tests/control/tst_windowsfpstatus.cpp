@@ -8,12 +8,12 @@
 #include <QTimer>
 #include <QtTest>
 
-#include <memory>
+#include <optional>
 
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "SimControl.h"
 #include "WindowSFPstatus.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -52,27 +52,12 @@ class TestWindowSFPstatus : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-    }
+    void init() { m_program.emplace(ProgramFixture::Options().noConfig().refreshed()); }
 
-    void init()
-    {
-        SimControl::reset();
-        m_link = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_link.get();
-        m_link->refreshData();
-    }
-
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        m_link.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -145,7 +130,7 @@ private slots:
         QFETCH(bool, picture);
 
         SimControl::setSfpPort(3, uint16_t(id), 7, version, 4711);
-        m_link->refreshData();
+        m_program->link->refreshData();
         WindowSFPstatus dialog;
         dialog.show();
 
@@ -179,7 +164,7 @@ private slots:
         dialog.updateSFPdata();
         QCOMPARE(columnTexts(dialog, 3), QStringList(4, QString()));
 
-        m_link->refreshData();
+        m_program->link->refreshData();
         dialog.updateSFPdata();
         QCOMPARE(columnTexts(dialog, 3), QStringList({"Kelpo E2", "3001", "1.0.0.3", "2"}));
         QVERIFY(!pictureAt(dialog, 3).isNull());

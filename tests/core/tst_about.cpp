@@ -6,17 +6,16 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QtTest>
 
+#include <optional>
+
 #include "About.h"
-#include "ConfigSettings.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "Prompts.h"
 #include "SimControl.h"
-#include "Updater.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -32,23 +31,10 @@ class TestAbout : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-    }
+    // The versions alone; the test of the menu entry makes the whole program.
+    void init() { m_program.emplace(ProgramFixture::Options().noConfig().noLink()); }
 
-    void init()
-    {
-        Prompts::clear();
-    }
-
-    void cleanup()
-    {
-        HW_TIMESTAMP.clear();
-        SW_VERSION.clear();
-        PID_VERSION.clear();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -172,15 +158,7 @@ private slots:
 
     void everyMenuCallOpensANewBox()
     {
-        SimControl::reset();
-        QTemporaryDir dir(qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath()) + "/about-XXXXXX");
-        QVERIFY(dir.isValid());
-        ConfigSettings config(dir.filePath("config.ini"));
-        Updater updater;
-        MailboxComm mailbox;
-        CONFIG_SETTINGS = &config;
-        UPDATER = &updater;
-        MAILBOX_COMM = &mailbox;
+        m_program.emplace(ProgramFixture::Options().withUpdater());
         {
             MainWindow window;
             QAction* entry = window.findChild<QAction*>("action_About");
@@ -206,10 +184,10 @@ private slots:
             QCOMPARE(window.findChildren<about*>().size(), 1);
             QVERIFY(boxes[1]->isVisible());
         }
-        CONFIG_SETTINGS = nullptr;
-        UPDATER = nullptr;
-        MAILBOX_COMM = nullptr;
     }
+
+private:
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestAbout)

@@ -4,22 +4,20 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QtTest>
 #include <cstring>
 #include <memory>
+#include <optional>
 
-#include "ConfigSettings.h"
 #include "DialogLogin.h"
 #include "Globals.h"
 #include "HeartBeat.h"
-#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "Prompts.h"
 #include "SimControl.h"
-#include "Updater.h"
 #include "WidgetFeedbackControl.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -47,34 +45,9 @@ class TestDialogLogin : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        m_dir = std::make_unique<QTemporaryDir>(base + "/dialoglogin-config-XXXXXX");
-        QVERIFY(m_dir->isValid());
-    }
+    void init() { m_program.emplace(ProgramFixture::Options().withUpdater().atUserLevel(USER_LEVEL_USER)); }
 
-    void init()
-    {
-        SimControl::reset();
-        Prompts::clear();
-        USER_LEVEL = 1;
-    }
-
-    void cleanup()
-    {
-        DIALOG_LOGIN = nullptr;
-        CONFIG_SETTINGS = nullptr;
-        UPDATER = nullptr;
-        MAILBOX_COMM = nullptr;
-        m_mailbox.reset();
-        m_updater.reset();
-        m_config.reset();
-        USER_LEVEL = 0;
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -381,19 +354,8 @@ private:
     std::unique_ptr<MainWindow> buildWindow()
     {
         SW_VERSION = "1.0.10";
-        storeSampFreq(1000);
-        DISPLAY_BUFFER_BYTES = 3670016;
-        POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
-        BPM_SEL_X = 0;
-        BPM_SEL_Y = 0;
-        QFile::remove(m_dir->filePath("config.ini"));
-        m_config = std::make_unique<ConfigSettings>(m_dir->filePath("config.ini"));
-        m_updater = std::make_unique<Updater>();
-        m_mailbox = std::make_unique<MailboxComm>();
-        CONFIG_SETTINGS = m_config.get();
-        UPDATER = m_updater.get();
-        MAILBOX_COMM = m_mailbox.get();
-        m_mailbox->refreshData();
+        ProgramFixture::setPosScales(1000.0);
+        m_program->link->refreshData();
         return std::make_unique<MainWindow>();
     }
     static void tick(MainWindow& window)
@@ -406,10 +368,7 @@ private:
     static QLineEdit* password(DialogLogin& d) { return d.findChild<QLineEdit*>("passwordLineEdit"); }
     static QLabel* currentLevel(DialogLogin& d) { return d.findChild<QLabel*>("currentLevel"); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MailboxComm> m_mailbox;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestDialogLogin)

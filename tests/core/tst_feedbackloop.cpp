@@ -2,66 +2,38 @@
 // into BPM1's scatter moves the setpoint, and over the next ticks the beam.
 #include <QDoubleSpinBox>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+#include <optional>
 
 #include <qcustomplot.h>
 
-#include "ConfigSettings.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "Updater.h"
 #include "VornLibrary.h"
 #include "WidgetGraphXY.h"
+#include "support/ProgramFixture.h"
 
 class TestFeedbackLoop : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-        QVERIFY(m_dir.isValid());
-    }
-
     void init()
     {
-        SimControl::reset();
-        Prompts::clear();
-        m_config = std::make_unique<ConfigSettings>(m_dir.filePath("config.ini"));
-        m_config->saveROCandROI(0, 100, 100, 0, 2e-4, 80);
-        m_config->saveROCandROI(1, 100, 100, 0, 2e-4, 80);
-        CONFIG_SETTINGS = m_config.get();
-        m_updater = std::make_unique<Updater>();
-        m_link = std::make_unique<MailboxComm>();
-        UPDATER = m_updater.get();
-        MAILBOX_COMM = m_link.get();
-        m_link->refreshData();
-        for (int b = 0; b < 2; ++b)
-            POS_SCALE_X[b] = POS_SCALE_Y[b] = 1000.0;
-        storeSampFreq(1000);
-        DISPLAY_BUFFER_BYTES = 3670016;
-        USER_LEVEL = 1;
-        BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
+        m_program.emplace(ProgramFixture::Options()
+                              .withUpdater()
+                              .refreshed()
+                              .atUserLevel(USER_LEVEL_USER)
+                              .withPosScale(1000.0));
+        m_program->config->saveROCandROI(0, 100, 100, 0, 2e-4, 80);
+        m_program->config->saveROCandROI(1, 100, 100, 0, 2e-4, 80);
     }
 
-    void cleanup()
-    {
-        UPDATER = nullptr;
-        MAILBOX_COMM = nullptr;
-        CONFIG_SETTINGS = nullptr;
-        m_link.reset();
-        m_updater.reset();
-        m_config.reset();
-        USER_LEVEL = 0;
-    }
+    void cleanup() { m_program.reset(); }
 
     void clickMovesTheBeam()
     {
@@ -81,7 +53,7 @@ private slots:
 
         // The beam starts centred.
         SimControl::step(1.0);
-        m_updater->updateGraphs();
+        m_program->updater->updateGraphs();
 
         const QPoint pixel(int(plot->xAxis->coordToPixel(30.0)), int(plot->yAxis->coordToPixel(-20.0)));
         const double wantX = plot->xAxis->pixelToCoord(pixel.x());
@@ -100,7 +72,7 @@ private slots:
 
         for (int second = 0; second < 3; ++second) {
             SimControl::step(1.0);
-            m_updater->updateGraphs();
+            m_program->updater->updateGraphs();
         }
         QCOMPARE(getPIDstatus(), 3);
         QVERIFY(qAbs(SimControl::truePosition(0, 0) - wantX) < 2.0);
@@ -123,10 +95,7 @@ private slots:
     }
 
 private:
-    QTemporaryDir m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestFeedbackLoop)

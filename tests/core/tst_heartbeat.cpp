@@ -4,13 +4,13 @@
 #include <QStyle>
 #include <QTimer>
 #include <QtTest>
-#include <memory>
+#include <optional>
 
 #include "Globals.h"
 #include "HeartBeat.h"
-#include "MailboxComm.h"
 #include "QLed.h"
 #include "SimControl.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -31,26 +31,9 @@ class TestHeartBeat : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-    }
+    void init() { m_program.emplace(ProgramFixture::Options().noConfig().refreshed()); }
 
-    void init()
-    {
-        SimControl::reset();
-        USER_LEVEL = 0;
-        m_link = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_link.get();
-        m_link->refreshData();
-    }
-
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        m_link.reset();
-        USER_LEVEL = 0;
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -214,7 +197,7 @@ private slots:
         tick(panel);
         QCOMPARE(statusLabel(panel)->text(), QString("Feedback OFF"));
 
-        m_link->refreshData();
+        m_program->link->refreshData();
         tick(panel);
         QCOMPARE(statusLabel(panel)->text(), QString("Feedback ON"));
         QCOMPARE(lamp(panel)->offColor(), QLed::Green);
@@ -227,13 +210,13 @@ private slots:
         SimControl::setLockStatus(1);
         HeartBeat panel;
         QTest::mouseClick(feedbackButton(panel), Qt::LeftButton);
-        m_link->refreshData();
+        m_program->link->refreshData();
         tick(panel);
         QCOMPARE(statusLabel(panel)->text(), QString("Feedback ON"));
 
         // A scan switches the feedback off behind the panel's back.
-        m_link->setFBenable(0);
-        m_link->refreshData();
+        m_program->link->setFBenable(0);
+        m_program->link->refreshData();
         tick(panel);
         QCOMPARE(statusLabel(panel)->text(), QString("Feedback OFF"));
         QCOMPARE(feedbackButton(panel)->text(), QString("Enable Feedback"));
@@ -286,7 +269,7 @@ private slots:
 
         // The status still reads off, so the label still offers to switch on.
         SimControl::clearFailure("setFBenable");
-        m_link->refreshData();
+        m_program->link->refreshData();
         tick(panel);
         QCOMPARE(feedbackButton(panel)->text(), QString("Enable Feedback"));
         QVERIFY(!feedbackButton(panel)->isChecked());
@@ -320,8 +303,8 @@ private:
     void pollStatus(int status)
     {
         SimControl::failCall("getPIDstatus", status);
-        m_link->refreshData();
-        QCOMPARE(m_link->pidStatus(), status);
+        m_program->link->refreshData();
+        QCOMPARE(m_program->link->pidStatus(), status);
     }
     static void tick(HeartBeat& panel) { QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields")); }
     static QLed* lamp(HeartBeat& panel) { return panel.findChild<QLed*>("heartbeatLed"); }
@@ -329,7 +312,7 @@ private:
     static QPushButton* feedbackButton(HeartBeat& panel) { return panel.findChild<QPushButton*>("buttonFdbk"); }
     static QPushButton* resetButton(HeartBeat& panel) { return panel.findChild<QPushButton*>("resetPIDbutton"); }
 
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestHeartBeat)

@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "support/LogCapture.h"
+#include "support/ProgramFixture.h"
 #include "support/QtWarningCapture.h"
 
 Q_DECLARE_METATYPE(std::function<int(MailboxComm&)>)
@@ -40,18 +42,17 @@ class TestMailboxComm : public QObject
 private slots:
     void initTestCase()
     {
-        SimControl::useSteppedClock();
         QsLogging::Logger::instance().setLevel(QsLogging::Debug);
         LogCapture::install();
     }
 
     void init()
     {
-        SimControl::reset();
+        m_program.emplace(ProgramFixture::Options().noConfig().noLink());
         LogCapture::clear();
-        PID_BASE_FREQ = 100000;
-        BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
     }
+
+    void cleanup() { m_program.reset(); }
 
     void firstPollMask_data()
     {
@@ -350,6 +351,9 @@ private slots:
         delete link;
         QCOMPARE(qtWarnings.warnings(), QStringList());
     }
+
+private:
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_GUILESS_MAIN(TestMailboxComm)

@@ -22,15 +22,14 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 #include <qcustomplot.h>
 
 #include "BPM.h"
-#include "ConfigSettings.h"
 #include "DialogLogin.h"
 #include "Globals.h"
 #include "HeartBeat.h"
-#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "MainWindowRules.h"
 #include "Prompts.h"
@@ -52,6 +51,7 @@
 #include "WindowStepResponse.h"
 #include "WindowSaveData.h"
 #include "WindowFrequencyAnalysis.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -203,47 +203,18 @@ class TestMainWindow : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        m_dir = std::make_unique<QTemporaryDir>(base + "/mainwindow-config-XXXXXX");
-        QVERIFY(m_dir->isValid());
-    }
-
     void init()
     {
-        SimControl::reset();
-        Prompts::clear();
-        SW_VERSION = "1.0.10";
-        USER_LEVEL = 1;
-        storeSampFreq(1000);
-        DISPLAY_BUFFER_BYTES = 3670016;
-        POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
-        BPM_SEL_X = 0;
-        BPM_SEL_Y = 0;
-        QFile::remove(m_dir->filePath("config.ini"));
-        m_config = std::make_unique<ConfigSettings>(m_dir->filePath("config.ini"));
-        m_config->saveROCandROI(0, 100.0, 50.0, 0.0, 1e-3, 110.0);
-        m_config->saveROCandROI(1, 20.0, 10.0, 0.0, 1e-3, 150.0);
-        m_updater = std::make_unique<Updater>();
-        m_mailbox = std::make_unique<MailboxComm>();
-        CONFIG_SETTINGS = m_config.get();
-        UPDATER = m_updater.get();
-        MAILBOX_COMM = m_mailbox.get();
+        m_program.emplace(ProgramFixture::Options()
+                              .withUpdater()
+                              .atUserLevel(USER_LEVEL_USER)
+                              .withSwVersion("1.0.10")
+                              .withPosScale(1000.0));
+        m_program->config->saveROCandROI(0, 100.0, 50.0, 0.0, 1e-3, 110.0);
+        m_program->config->saveROCandROI(1, 20.0, 10.0, 0.0, 1e-3, 150.0);
     }
 
-    void cleanup()
-    {
-        DIALOG_LOGIN = nullptr;
-        CONFIG_SETTINGS = nullptr;
-        UPDATER = nullptr;
-        MAILBOX_COMM = nullptr;
-        m_mailbox.reset();
-        m_updater.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void titleFromBuildNumber()
     {
@@ -276,9 +247,7 @@ private slots:
 
     void buildNumberIsFirstLineOnly()
     {
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        QTemporaryDir dir(base + "/mainwindow-XXXXXX");
+        QTemporaryDir dir(testDirTemplate("mainwindow"));
         QVERIFY(dir.isValid());
         QFile file(dir.filePath(".buildnumber"));
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -433,7 +402,7 @@ private slots:
 
     void stepResponseIsOneWindowShownWithItsBiases()
     {
-        m_config->savePIDX(0, 0, 0, 0, 0, 0, 0, 0, 0, 4.25);
+        m_program->config->savePIDX(0, 0, 0, 0, 0, 0, 0, 0, 0, 4.25);
         MainWindow window;
         const QList<WindowStepResponse*> built = window.findChildren<WindowStepResponse*>();
         QCOMPARE(built.size(), 1);
@@ -801,7 +770,7 @@ private slots:
             UPDATER = nullptr;
         const bool done = MainWindowRules::registerScatter(graph ? &scatter : nullptr, "graphXY1",
                                                            Updater::KindScatterBpm1);
-        UPDATER = m_updater.get();
+        UPDATER = m_program->updater.get();
         QCOMPARE(done, diagnostic.isEmpty());
         QCOMPARE(scatter.zoomResets, zoomResets);
 
@@ -961,8 +930,8 @@ private slots:
 
     void beamlineEntryOpensTheOneDialog()
     {
-        m_config->setOrient(1, 0);
-        m_config->setScaleX(0, 640.0);
+        m_program->config->setOrient(1, 0);
+        m_program->config->setScaleX(0, 640.0);
         // The heartbeat panel reads the level from the library while the window is built.
         SimControl::setLockStatus(USER_LEVEL_ADMIN);
         MainWindow window;
@@ -1078,10 +1047,7 @@ private:
         QCOMPARE(fft->findChild<QLabel*>("label_2_color")->isHidden(), !bpm2);
     }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MailboxComm> m_mailbox;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestMainWindow)

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "Globals.h"
@@ -13,6 +14,7 @@
 #include "SimControl.h"
 #include "Updater.h"
 #include "VornLibrary.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 // Every container the main window would register, bound to one Updater.
@@ -57,21 +59,14 @@ class TestUpdater : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-    }
-
     void init()
     {
-        SimControl::reset();
-        Prompts::clear();
-        storeSampFreq(1000);
-        DISPLAY_BUFFER_BYTES = 3670016;
+        m_program.emplace(ProgramFixture::Options().noConfig().noLink());
         POS_SCALE_X[0] = POS_SCALE_Y[0] = 1000.0;
         POS_SCALE_X[1] = POS_SCALE_Y[1] = 2000.0;
     }
+
+    void cleanup() { m_program.reset(); }
 
     void fullBlockFillsEveryGraph()
     {
@@ -241,6 +236,9 @@ private slots:
             for (auto it = d->constBegin(); it != d->constEnd(); ++it)
                 QVERIFY(std::isfinite(it->key) && std::isfinite(it->value));
     }
+
+private:
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestUpdater)

@@ -8,14 +8,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+#include <optional>
 
-#include "ConfigSettings.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "Prompts.h"
 #include "SimControl.h"
@@ -23,6 +20,7 @@
 #include "VornLibrary.h"
 #include "support/WidgetClicks.h"
 #include "WindowDisplaySettings.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -80,33 +78,10 @@ class TestWindowDisplaySettings : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-    }
+    // The dialog alone; the test of the menu entry makes the whole program.
+    void init() { m_program.emplace(ProgramFixture::Options().noConfig().withUpdater()); }
 
-    void init()
-    {
-        SimControl::reset();
-        Prompts::clear();
-        storeSampFreq(1000);
-        DISPLAY_BUFFER_BYTES = 3670016;
-        m_updater = std::make_unique<Updater>();
-        m_mailbox = std::make_unique<MailboxComm>();
-        UPDATER = m_updater.get();
-        MAILBOX_COMM = m_mailbox.get();
-    }
-
-    void cleanup()
-    {
-        UPDATER = nullptr;
-        MAILBOX_COMM = nullptr;
-        m_mailbox.reset();
-        m_updater.reset();
-        storeSampFreq(1000);
-        DISPLAY_BUFFER_BYTES = 3670016;
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAsBuilt()
     {
@@ -419,11 +394,7 @@ private slots:
 
     void mainWindowOpensOneDialog()
     {
-        QTemporaryDir dir(qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath()) + "/dispsettings-XXXXXX");
-        QVERIFY(dir.isValid());
-        ConfigSettings config(dir.filePath("config.ini"));
-        CONFIG_SETTINGS = &config;
-        SW_VERSION = "1.0.10";
+        m_program.emplace(ProgramFixture::Options().withUpdater().withSwVersion("1.0.10"));
         // The window takes the controller's rate while it is built.
         QCOMPARE(::setDisplayFreq(5000, 0), 0);
         {
@@ -442,13 +413,10 @@ private slots:
             QCOMPARE(window.findChildren<WindowDisplaySettings*>().size(), 1);
             QVERIFY(dialogs.first()->isVisible());
         }
-        CONFIG_SETTINGS = nullptr;
-        SW_VERSION.clear();
     }
 
 private:
-    std::unique_ptr<Updater> m_updater;
-    std::unique_ptr<MailboxComm> m_mailbox;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWindowDisplaySettings)

@@ -5,10 +5,12 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "GraphPanelChecks.h"
 #include "Globals.h"
 #include "WidgetGraphCurrents.h"
+#include "support/ProgramFixture.h"
 
 using namespace GraphPanelChecks;
 
@@ -42,22 +44,17 @@ private slots:
     void hiddenPanelRedrawsWhenShownAgain();
 
 private:
-    int m_sampFreq = 0;
-    int m_bufferBytes = 0;
+    std::optional<ProgramFixture> m_program;
 };
 
 void TestWidgetGraphCurrents::init()
 {
-    m_sampFreq = loadSampFreq();
-    m_bufferBytes = DISPLAY_BUFFER_BYTES;
-    storeSampFreq(1000);
-    DISPLAY_BUFFER_BYTES = 3670016;
+    m_program.emplace(ProgramFixture::Options().noConfig().noLink());
 }
 
 void TestWidgetGraphCurrents::cleanup()
 {
-    storeSampFreq(m_sampFreq);
-    DISPLAY_BUFFER_BYTES = m_bufferBytes;
+    m_program.reset();
 }
 
 void TestWidgetGraphCurrents::frameBuildsFourStyledGraphs()

@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include <qcustomplot.h>
 
@@ -17,6 +18,7 @@
 #include "SimControl.h"
 #include "Updater.h"
 #include "WidgetGraphFFT.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -63,7 +65,6 @@ class TestWidgetGraphFFT : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -95,31 +96,18 @@ private:
     std::unique_ptr<WidgetGraphFFT> shownPanel();
     void tick();
 
-    std::unique_ptr<Updater> m_updater;
+    std::optional<ProgramFixture> m_program;
 };
-
-void TestWidgetGraphFFT::initTestCase()
-{
-    SimControl::useSteppedClock();
-}
 
 void TestWidgetGraphFFT::init()
 {
-    SimControl::reset();
-    storeSampFreq(1000);
-    DISPLAY_BUFFER_BYTES = 3670016;
-    POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1000.0;
-    USER_LEVEL = 1;
-    m_updater = std::make_unique<Updater>();
-    UPDATER = m_updater.get();
+    m_program.emplace(
+        ProgramFixture::Options().noConfig().noLink().withUpdater().atUserLevel(USER_LEVEL_USER).withPosScale(1000.0));
 }
 
 void TestWidgetGraphFFT::cleanup()
 {
-    UPDATER = nullptr;
-    m_updater.reset();
-    storeSampFreq(1000);
-    USER_LEVEL = 0;
+    m_program.reset();
 }
 
 std::unique_ptr<WidgetGraphFFT> TestWidgetGraphFFT::shownPanel()

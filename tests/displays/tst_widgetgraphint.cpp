@@ -2,10 +2,13 @@
 // presence rule, setBpmHidden, the graph names and the shared containers.
 #include <QtTest>
 
+#include <optional>
+
 #include "GraphPanelChecks.h"
 #include "Globals.h"
 #include "SimControl.h"
 #include "WidgetGraphInt.h"
+#include "support/ProgramFixture.h"
 
 using namespace GraphPanelChecks;
 
@@ -14,7 +17,6 @@ class TestWidgetGraphInt : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -33,25 +35,19 @@ private slots:
     void setBpmHiddenAsksNoHardware();
     void autoscaleAndFixedRanges();
     void backgroundFollowsHeight();
-};
 
-void TestWidgetGraphInt::initTestCase()
-{
-    SimControl::useSteppedClock();
-}
+private:
+    std::optional<ProgramFixture> m_program;
+};
 
 void TestWidgetGraphInt::init()
 {
-    SimControl::reset();
-    storeSampFreq(1000);
-    DISPLAY_BUFFER_BYTES = 3670016;
+    m_program.emplace(ProgramFixture::Options().noConfig().noLink());
 }
 
 void TestWidgetGraphInt::cleanup()
 {
-    SimControl::reset();
-    storeSampFreq(1000);
-    DISPLAY_BUFFER_BYTES = 3670016;
+    m_program.reset();
 }
 
 void TestWidgetGraphInt::frame()

@@ -4,23 +4,22 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include <qcustomplot.h>
 
-#include "ConfigSettings.h"
 #include "Globals.h"
 #include "GraphPanelChecks.h"
-#include "MailboxComm.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "support/ScatterRects.h"
 #include "VornLibrary.h"
 #include "WidgetGraphXY.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -65,7 +64,6 @@ class TestWidgetGraphXY : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -96,33 +94,12 @@ private:
     QPointF clickAt(WidgetGraphXY& panel, double x, double y);
     void setCode(int code);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ConfigSettings> m_config;
-    std::unique_ptr<MailboxComm> m_mailbox;
+    std::optional<ProgramFixture> m_program;
 };
-
-void TestWidgetGraphXY::initTestCase()
-{
-    const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-    QVERIFY(QDir().mkpath(base));
-    m_dir = std::make_unique<QTemporaryDir>(base + "/graphxy-XXXXXX");
-    QVERIFY(m_dir->isValid());
-    SimControl::useSteppedClock();
-    Prompts::setTestMode(true);
-}
 
 void TestWidgetGraphXY::init()
 {
-    SimControl::reset();
-    Prompts::clear();
-    QFile::remove(m_dir->filePath("config.ini"));
-    m_config = std::make_unique<ConfigSettings>(m_dir->filePath("config.ini"));
-    m_mailbox = std::make_unique<MailboxComm>();
-    CONFIG_SETTINGS = m_config.get();
-    MAILBOX_COMM = m_mailbox.get();
-    USER_LEVEL = 1;
-    BPM_SEL_X = 0;
-    BPM_SEL_Y = 0;
+    m_program.emplace(ProgramFixture::Options().atUserLevel(USER_LEVEL_USER));
     writeRoi(0, 100.0, 50.0, 110.0);
     writeRoi(1, 20.0, 10.0, 150.0);
     QCOMPARE(setSetpoint2(0, START_X), 0);
@@ -131,18 +108,12 @@ void TestWidgetGraphXY::init()
 
 void TestWidgetGraphXY::cleanup()
 {
-    CONFIG_SETTINGS = nullptr;
-    MAILBOX_COMM = nullptr;
-    m_mailbox.reset();
-    m_config.reset();
-    USER_LEVEL = 0;
-    BPM_SEL_X = 0;
-    BPM_SEL_Y = 0;
+    m_program.reset();
 }
 
 void TestWidgetGraphXY::writeRoi(int bpm, double roiX, double roiY, double rocPercent)
 {
-    m_config->saveROCandROI(bpm, roiX, roiY, 0.0, 1e-3, rocPercent);
+    m_program->config->saveROCandROI(bpm, roiX, roiY, 0.0, 1e-3, rocPercent);
 }
 
 std::unique_ptr<WidgetGraphXY> TestWidgetGraphXY::shownPanel(int bpm)
@@ -559,7 +530,7 @@ void TestWidgetGraphXY::clickChecksStoredRoiNotRectangles()
     // A stored ROI that is not a number refuses instead of letting everything through.
     Prompts::clear();
     {
-        QSettings ini(m_dir->filePath("config.ini"), QSettings::IniFormat);
+        QSettings ini(m_program->configPath(), QSettings::IniFormat);
         ini.setValue("ROCandROI/RoiX", "nan");
     }
     clickAt(*panel, 10.0, 0.0);
@@ -635,7 +606,7 @@ void TestWidgetGraphXY::setRoiRects()
     QVERIFY(fuzzyEqual(plot->yAxis->range().lower, -45.45));
 
     // A missing configuration gives an ROI of 0 by 0.
-    QFile::remove(m_dir->filePath("config.ini"));
+    QFile::remove(m_program->configPath());
     WidgetGraphXY empty(1);
     QCPItemRect* emptyRoi = rectWithPen(plotOf(&empty), QColor(50, 250, 50, 240));
     QCOMPARE(emptyRoi->topLeft->coords(), QPointF(0, 0));

@@ -5,28 +5,21 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
-#include <fcntl.h>
-
 #include <cmath>
 #include <limits>
-#include <memory>
+#include <optional>
 
-#include "ConfigSettings.h"
-#include "DacOutputsWriter.h"
-#include "DeviceIo.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "PlantConstants.h"
-#include "Prompts.h"
 #include "SimControl.h"
-#include "Updater.h"
 #include "VornLibrary.h"
 #include "WidgetStats.h"
+#include "support/OutputDevice.h"
+#include "support/ProgramFixture.h"
 
 namespace {
 
@@ -100,30 +93,13 @@ class TestWidgetStats : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-    }
-
     void init()
     {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
-        POS_SCALE_X[0] = 2.0;
-        POS_SCALE_Y[0] = 3.0;
-        POS_SCALE_X[1] = 5.0;
-        POS_SCALE_Y[1] = 7.0;
-        m_mailbox = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_mailbox.get();
+        m_program.emplace(ProgramFixture::Options().noConfig().quietBeam());
+        distinctScales();
     }
 
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        m_mailbox.reset();
-        POS_SCALE_X[0] = POS_SCALE_Y[0] = POS_SCALE_X[1] = POS_SCALE_Y[1] = 1.0;
-    }
+    void cleanup() { m_program.reset(); }
 
     void fieldTexts_data()
     {
@@ -202,8 +178,8 @@ private slots:
     void constructionShowsThePolledStatistics()
     {
         SimControl::step(1.0);
-        m_mailbox->refreshData();
-        const BpmStats stats = m_mailbox->bpmStats();
+        m_program->link->refreshData();
+        const BpmStats stats = m_program->link->bpmStats();
         // The simulated beam carries a real intensity on both monitors.
         QVERIFY(stats.value[7] > 0.0);
         QVERIFY(stats.value[16] > 0.0);
@@ -222,13 +198,10 @@ private slots:
         POS_SCALE_Y[0] = 2.0;
         const double outX = 5.3, outY = 4.8;
         QCOMPARE(setOutputMux(0), 0);
-        const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-        QVERIFY(fd >= 0);
-        QVERIFY(writeDacOutputs(fd, outX, outY, 5.0, 5.0));
-        DeviceIo::close(fd);
+        QVERIFY(OutputDevice::write(outX, outY, 5.0, 5.0));
         SimControl::step(2.0);
-        m_mailbox->refreshData();
-        const BpmStats stats = m_mailbox->bpmStats();
+        m_program->link->refreshData();
+        const BpmStats stats = m_program->link->bpmStats();
 
         WidgetStats panel;
         const QStringList texts = textsOf(panel, 0);
@@ -275,7 +248,7 @@ private slots:
         QFETCH(bool, shown2);
 
         SimControl::step(1.0);
-        m_mailbox->refreshData();
+        m_program->link->refreshData();
         WidgetStats panel;
         // Opposite presence first, so that the slot must change every table.
         SimControl::setZentrimPresent(0, !shown1);
@@ -296,7 +269,7 @@ private slots:
         QCOMPARE(hidden(panel, "bpm2Table"), !shown2);
 
         QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields"));
-        const BpmStats stats = m_mailbox->bpmStats();
+        const BpmStats stats = m_program->link->bpmStats();
         const QStringList old(WidgetStats::FIELD_COUNT, "old");
         if (!shown1 && !shown2) {
             QCOMPARE(textsOf(panel, 0), ZEROS);
@@ -310,11 +283,11 @@ private slots:
     void refreshReadsTheScaleAtEachTick()
     {
         SimControl::step(1.0);
-        m_mailbox->refreshData();
+        m_program->link->refreshData();
         SimControl::setZentrimPresent(0, false);
         WidgetStats panel;
         const QStringList before1 = textsOf(panel, 0);
-        const BpmStats stats = m_mailbox->bpmStats();
+        const BpmStats stats = m_program->link->bpmStats();
 
         // A BPM's configuration saved in between changes its scale.
         POS_SCALE_X[1] = 50.0;
@@ -337,8 +310,8 @@ private slots:
         // Hidden panels tick too; the tick picks up the next poll.
         QVERIFY(panel.isHidden());
         SimControl::step(1.0);
-        m_mailbox->refreshData();
-        const BpmStats stats = m_mailbox->bpmStats();
+        m_program->link->refreshData();
+        const BpmStats stats = m_program->link->bpmStats();
         QVERIFY(textsOf(panel, 0) != expectedTexts(stats, 0));
         QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
         QCOMPARE(textsOf(panel, 0), expectedTexts(stats, 0));
@@ -347,16 +320,12 @@ private slots:
 
     void mainWindowShowsItOnTheStatsTab()
     {
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        QTemporaryDir dir(base + "/widgetstats-config-XXXXXX");
-        QVERIFY(dir.isValid());
-        ConfigSettings config(dir.filePath("config.ini"));
-        Updater updater;
-        CONFIG_SETTINGS = &config;
-        UPDATER = &updater;
-        SW_VERSION = "1.0.10";
-        USER_LEVEL = 1;
+        m_program.emplace(ProgramFixture::Options()
+                              .withUpdater()
+                              .quietBeam()
+                              .atUserLevel(USER_LEVEL_USER)
+                              .withSwVersion("1.0.10"));
+        distinctScales();
 
         {
             MainWindow window;
@@ -378,13 +347,19 @@ private slots:
             QVERIFY(hidden(*panel, "bpm1Table"));
             QVERIFY(!hidden(*panel, "bpm2Table"));
         }
-
-        CONFIG_SETTINGS = nullptr;
-        UPDATER = nullptr;
     }
 
 private:
-    std::unique_ptr<MailboxComm> m_mailbox;
+    // Four scales apart, so that a value scaled by the wrong one shows.
+    static void distinctScales()
+    {
+        POS_SCALE_X[0] = 2.0;
+        POS_SCALE_Y[0] = 3.0;
+        POS_SCALE_X[1] = 5.0;
+        POS_SCALE_Y[1] = 7.0;
+    }
+
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWidgetStats)

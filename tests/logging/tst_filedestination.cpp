@@ -1,6 +1,7 @@
 #include "QsLogDestination.h"
 #include "StderrCapture.h"
-#include "TestDir.h"
+#include "support/TestDir.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QTest>
@@ -19,13 +20,7 @@ LogMessage messageOfLength(int formattedLength, char fill = 'x')
     return LogMessage(QString(formattedLength - kLineOverhead, QLatin1Char(fill)), kTime, Info);
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return file.readAll();
-}
+using TestFiles::contents;
 
 void putFile(const QString& path, const QByteArray& data)
 {

@@ -1,7 +1,7 @@
 #include "Prompts.h"
 #include "QsLog.h"
 #include "QsLogWindow.h"
-#include "TestDir.h"
+#include "support/TestDir.h"
 
 #include <QCheckBox>
 #include <QClipboard>

@@ -10,17 +10,18 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "support/BodeTruth.h"
 #include "DeviceIo.h"
 #include "FrequencyAnalysisWorker.h"
 #include "FrequencyResponse.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "PlantConstants.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "VornRecords.h"
+#include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
 namespace {
@@ -115,25 +116,9 @@ class TestFrequencyAnalysisWorker : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-    }
+    void init() { m_program.emplace(ProgramFixture::Options().noConfig().quietBeam()); }
 
-    void init()
-    {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
-        m_link = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_link.get();
-        storeSampFreq(1000);
-    }
-
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        m_link.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void bodeAgainstThePlant_data()
     {
@@ -412,7 +397,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<MailboxComm> m_link;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_GUILESS_MAIN(TestFrequencyAnalysisWorker)

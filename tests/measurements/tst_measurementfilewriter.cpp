@@ -4,23 +4,14 @@
 #include <QtTest>
 
 #include "MeasurementFileWriter.h"
-#include "logging/TestDir.h"
 #include "support/FileSizeLimit.h"
+#include "support/TestDir.h"
+#include "support/TestFiles.h"
 
 namespace {
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
+using TestFiles::contents;
+using TestFiles::put;
 
 // Larger than the size limit of the failing cases.
 QByteArray block()

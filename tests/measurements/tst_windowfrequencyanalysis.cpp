@@ -1,8 +1,6 @@
 // The frequency analysis window against the simulated controller, its clock
 // stepped: the form, the refusals, sweeps on their thread (start, stop, the
 // window closed or destroyed meanwhile), the sweeps' graphs and their export.
-#include <fcntl.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -14,24 +12,27 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <memory>
+#include <optional>
 
 #include <qcustomplot.h>
 
-#include "DacOutputsWriter.h"
 #include "DeviceIo.h"
 #include "FrequencyResponse.h"
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "PlantConstants.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WindowFrequencyAnalysis.h"
 #include "support/BodeTruth.h"
+#include "support/FormChild.h"
+#include "support/OutputDevice.h"
+#include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
 namespace {
+
+using FormChild::child;
 
 constexpr int SWEEP_TIMEOUT_MS = 60000;
 
@@ -39,36 +40,28 @@ constexpr int SWEEP_TIMEOUT_MS = 60000;
 struct Form
 {
     explicit Form(const QWidget& w)
-        : mg(find<QCustomPlot>(w, "graphMg"))
-        , ph(find<QCustomPlot>(w, "graphPh"))
-        , autoscale(find<QPushButton>(w, "pushButtonAutoscale"))
-        , tree(find<QTreeWidget>(w, "plotsTree"))
-        , clear(find<QPushButton>(w, "clearGraphsPushButton"))
-        , exportMeas(find<QPushButton>(w, "exportMeasPushButton"))
-        , progress(find<QProgressBar>(w, "progressBar"))
-        , start(find<QPushButton>(w, "StartSweepPushButton"))
-        , stop(find<QPushButton>(w, "StopSweepPushButton"))
-        , input(find<QComboBox>(w, "inputChComboBox"))
-        , zentrim(find<QLineEdit>(w, "inZentrimChLineEdit"))
-        , bpm(find<QLineEdit>(w, "inBpmChLineEdit"))
-        , scaling(find<QCheckBox>(w, "useBPMscalingCheckBox"))
-        , startFreq(find<QLineEdit>(w, "startFreqLineEdit"))
-        , stopFreq(find<QLineEdit>(w, "stopFreqLineEdit"))
-        , length(find<QLineEdit>(w, "lengthLineEdit"))
-        , sweepType(find<QComboBox>(w, "sweepTypeComboBox"))
-        , output(find<QComboBox>(w, "outputChComboBox"))
-        , orvane(find<QLineEdit>(w, "outOrvaneChLineEdit"))
-        , amplitude(find<QDoubleSpinBox>(w, "amplspinBox"))
-        , offset(find<QLineEdit>(w, "offsetspinBox"))
+        : mg(child<QCustomPlot>(w, "graphMg"))
+        , ph(child<QCustomPlot>(w, "graphPh"))
+        , autoscale(child<QPushButton>(w, "pushButtonAutoscale"))
+        , tree(child<QTreeWidget>(w, "plotsTree"))
+        , clear(child<QPushButton>(w, "clearGraphsPushButton"))
+        , exportMeas(child<QPushButton>(w, "exportMeasPushButton"))
+        , progress(child<QProgressBar>(w, "progressBar"))
+        , start(child<QPushButton>(w, "StartSweepPushButton"))
+        , stop(child<QPushButton>(w, "StopSweepPushButton"))
+        , input(child<QComboBox>(w, "inputChComboBox"))
+        , zentrim(child<QLineEdit>(w, "inZentrimChLineEdit"))
+        , bpm(child<QLineEdit>(w, "inBpmChLineEdit"))
+        , scaling(child<QCheckBox>(w, "useBPMscalingCheckBox"))
+        , startFreq(child<QLineEdit>(w, "startFreqLineEdit"))
+        , stopFreq(child<QLineEdit>(w, "stopFreqLineEdit"))
+        , length(child<QLineEdit>(w, "lengthLineEdit"))
+        , sweepType(child<QComboBox>(w, "sweepTypeComboBox"))
+        , output(child<QComboBox>(w, "outputChComboBox"))
+        , orvane(child<QLineEdit>(w, "outOrvaneChLineEdit"))
+        , amplitude(child<QDoubleSpinBox>(w, "amplspinBox"))
+        , offset(child<QLineEdit>(w, "offsetspinBox"))
     {
-    }
-
-    template <typename T> static T* find(const QWidget& w, const char* name)
-    {
-        T* child = w.findChild<T*>(QString::fromLatin1(name));
-        if (!child)
-            qFatal("form has no %s", name);
-        return child;
     }
 
     void settings(const QString& from, const QString& to, const QString& points, const QString& type = "log") const
@@ -125,14 +118,6 @@ QList<QStringList> csvRows(const QString& path, QString* header)
     return rows;
 }
 
-// The four outputs set through the output device, as the manual output dialog does.
-void setOutputs(double ch1, double ch2, double ch3, double ch4)
-{
-    const int fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-    QVERIFY(writeDacOutputs(fd, ch1, ch2, ch3, ch4));
-    DeviceIo::close(fd);
-}
-
 bool sameNumber(const QString& text, double value)
 {
     // Six significant digits in the file.
@@ -146,34 +131,13 @@ class TestWindowFrequencyAnalysis : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        SimControl::useSteppedClock();
-        Prompts::setTestMode(true);
-        const QString base = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
-        QVERIFY(QDir().mkpath(base));
-        m_dir = std::make_unique<QTemporaryDir>(base + "/frequency-analysis-XXXXXX");
-        QVERIFY(m_dir->isValid());
-    }
-
     void init()
     {
-        SimControl::reset();
-        SimControl::setDisturbances(false);
-        Prompts::clear();
-        m_link = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_link.get();
-        m_link->refreshData();
-        storeSampFreq(1000);
-        for (int b = 0; b < 2; ++b)
-            POS_SCALE_X[b] = POS_SCALE_Y[b] = PlantConstants::BPM_PHYSICAL_SCALE_UM;
+        m_program.emplace(ProgramFixture::Options().noConfig().quietBeam().refreshed().withPosScale(
+            PlantConstants::BPM_PHYSICAL_SCALE_UM));
     }
 
-    void cleanup()
-    {
-        MAILBOX_COMM = nullptr;
-        m_link.reset();
-    }
+    void cleanup() { m_program.reset(); }
 
     void formAtStart()
     {
@@ -228,7 +192,7 @@ private slots:
         QVERIFY(setPIDoutSel(3, 2, 0) >= 0);
         QVERIFY(setBPMselector(1, 0, 0) >= 0);
         QVERIFY(setOutputMux(0) >= 0);
-        setOutputs(1.0, 2.0, 2.5, 3.75);
+        QVERIFY(OutputDevice::write(1.0, 2.0, 2.5, 3.75));
         SimControl::step(0.01);
 
         WindowFrequencyAnalysis window;
@@ -265,7 +229,7 @@ private slots:
         const Form f(window);
         QCOMPARE(f.offset->text(), QString("5"));
         QVERIFY(setOutputMux(0) >= 0);
-        setOutputs(-1.5, 0.0, 0.0, 0.0);
+        QVERIFY(OutputDevice::write(-1.5, 0.0, 0.0, 0.0));
         SimControl::step(0.01);
         if (openFails)
             SimControl::failOpen(DEVICE_DISPLAY);
@@ -375,8 +339,8 @@ private slots:
         } else {
             SimControl::failCall("getPIDstatus", status);
         }
-        m_link->refreshData();
-        QCOMPARE(m_link->pidStatus(), status);
+        m_program->link->refreshData();
+        QCOMPARE(m_program->link->pidStatus(), status);
 
         WindowFrequencyAnalysis window;
         const Form f(window);
@@ -618,7 +582,7 @@ private slots:
 
         f.tree->topLevelItem(0)->setSelected(true);
         f.tree->topLevelItem(1)->setSelected(true);
-        const QString chosen = m_dir->filePath("bode.CSV");
+        const QString chosen = m_program->filePath("bode.CSV");
         Prompts::queueFileName(chosen);
         f.exportMeas->click();
         QCOMPARE(titlesShown(), QStringList{"Select a file to export the data"});
@@ -626,7 +590,7 @@ private slots:
         for (int row = 0; row < 2; ++row) {
             const QString name = row == 0 ? "plot_x_x_0" : "plot_y_y_1";
             QString header;
-            const QList<QStringList> rows = csvRows(m_dir->filePath("bode_" + name + ".csv"), &header);
+            const QList<QStringList> rows = csvRows(m_program->filePath("bode_" + name + ".csv"), &header);
             QCOMPARE(header, QString("frequency [Hz], amplitude [um/um], phase [deg]"));
             const auto magnitude = points(f.mg->graph(row));
             const auto phase = points(f.ph->graph(row));
@@ -666,7 +630,7 @@ private slots:
         QFETCH(bool, scaling);
         QFETCH(QStringList, written);
         QFETCH(QStringList, titles);
-        QTemporaryDir dir(m_dir->path() + "/export-XXXXXX");
+        QTemporaryDir dir(m_program->filePath("export-XXXXXX"));
         QVERIFY(QDir(dir.path()).mkdir("blocked_plot_x_x_2.csv"));
         WindowFrequencyAnalysis window;
         const Form f(window);
@@ -693,8 +657,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<MailboxComm> m_link;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWindowFrequencyAnalysis)

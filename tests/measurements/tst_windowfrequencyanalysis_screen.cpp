@@ -10,13 +10,12 @@
 #include <qcustomplot.h>
 
 #include "Globals.h"
-#include "MailboxComm.h"
 #include "PlantConstants.h"
 #include "Prompts.h"
-#include "SimControl.h"
 #include "VornLibrary.h"
 #include "WindowFrequencyAnalysis.h"
 #include "support/BodeTruth.h"
+#include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
 namespace {
@@ -40,16 +39,11 @@ class TestWindowFrequencyAnalysisScreen : public QObject
 private slots:
     void bodePlotsOnScreen()
     {
-        SimControl::useSteppedClock();
-        SimControl::reset();
-        SimControl::setDisturbances(true);
-        Prompts::setTestMode(true);
-        MailboxComm link;
-        MAILBOX_COMM = &link;
-        link.refreshData();
-        storeSampFreq(1000);
-        for (int b = 0; b < 2; ++b)
-            POS_SCALE_X[b] = POS_SCALE_Y[b] = PlantConstants::BPM_PHYSICAL_SCALE_UM;
+        const ProgramFixture program(ProgramFixture::Options()
+                                         .noConfig()
+                                         .withDisturbances(true)
+                                         .refreshed()
+                                         .withPosScale(PlantConstants::BPM_PHYSICAL_SCALE_UM));
         QVERIFY(setBPMselector(0, 1, 0) >= 0);
 
         WindowFrequencyAnalysis window;
@@ -101,7 +95,6 @@ private slots:
             QVERIFY(p->data()->at(30)->value < p->data()->at(15)->value);
             QVERIFY(p->data()->at(15)->value < p->data()->at(0)->value);
         }
-        MAILBOX_COMM = nullptr;
     }
 };
 

@@ -5,12 +5,12 @@
 #include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QtTest>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QAction>
@@ -18,7 +18,6 @@
 #include "ConfigSettings.h"
 #include "Globals.h"
 #include "Graph3D.h"
-#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "PlantConstants.h"
 #include "Prompts.h"
@@ -26,11 +25,11 @@
 #include "SurfacePlot.h"
 #include "Updater.h"
 #include "WindowRocking3D.h"
-#include "logging/TestDir.h"
 #include "simulator/SimTestSupport.h"
 #include "support/GaussianFit.h"
-#include "support/LogCapture.h"
 #include "support/GlDriverPin.h"
+#include "support/LogCapture.h"
+#include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
 namespace {
@@ -101,12 +100,7 @@ class TestWindowRocking3D : public QObject
 private slots:
     void initTestCase()
     {
-        Prompts::setTestMode(true);
-        SimTest::start();
-        m_mailbox = std::make_unique<MailboxComm>();
-        MAILBOX_COMM = m_mailbox.get();
-        m_dir = std::make_unique<QTemporaryDir>(testDirTemplate("rocking3d"));
-        QVERIFY(m_dir->isValid());
+        m_program.emplace(ProgramFixture::Options().noConfig().quietBeam());
 
         // One whole quiet scan with the default form, shared by the tests that look at its result.
         QVERIFY(setFBenable(1) >= 0);
@@ -132,8 +126,7 @@ private slots:
     {
         pinLoadedGlDrivers();
         m_scanned.reset();
-        MAILBOX_COMM = nullptr;
-        m_mailbox.reset();
+        m_program.reset();
     }
 
     void init()
@@ -270,7 +263,7 @@ private slots:
 
     void savedFileHoldsTheRawGrid()
     {
-        const QString path = m_dir->filePath("scan.csv");
+        const QString path = m_program->filePath("scan.csv");
         // The file carries the raster of the scan, not what the form says now.
         child<QDoubleSpinBox>(m_scanned.get(), "xMinBox")->setValue(0.0);
         Prompts::queueFileName(path);
@@ -397,9 +390,9 @@ private slots:
         QCOMPARE(normalised[CELLS - 1], 0.0f);
 
         // The saved file shows the cells measured so far and zeros elsewhere.
-        Prompts::queueFileName(m_dir->filePath("stopped.csv"));
+        Prompts::queueFileName(m_program->filePath("stopped.csv"));
         click(&window, "saveButton");
-        const QList<QByteArray> lines = crlfLines(contents(m_dir->filePath("stopped.csv")));
+        const QList<QByteArray> lines = crlfLines(contents(m_program->filePath("stopped.csv")));
         QCOMPARE(lines.size(), 5 + 1 + CELLS);
         QCOMPARE(lines[6 + measured], QByteArray("4,4.19048,0"));
         QVERIFY(lines[6].startsWith("4,4,"));
@@ -465,7 +458,7 @@ private slots:
         child<QDoubleSpinBox>(&window, "xMaxBox")->setValue(3.0);
         child<QDoubleSpinBox>(&window, "yMinBox")->setValue(-2.0);
         child<QDoubleSpinBox>(&window, "yMaxBox")->setValue(2.0);
-        const QString path = m_dir->filePath("before.csv");
+        const QString path = m_program->filePath("before.csv");
         Prompts::queueFileName(path);
         click(&window, "saveButton");
 
@@ -490,14 +483,14 @@ private slots:
     {
         QFETCH(bool, cancelled);
         WindowRocking3D window;
-        QFile plain(m_dir->filePath("plain"));
+        QFile plain(m_program->filePath("plain"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
         if (!cancelled)
-            Prompts::queueFileName(m_dir->filePath("plain/scan.csv"));
+            Prompts::queueFileName(m_program->filePath("plain/scan.csv"));
         click(&window, "saveButton");
 
-        QVERIFY(!QFile::exists(m_dir->filePath("plain/scan.csv")));
+        QVERIFY(!QFile::exists(m_program->filePath("plain/scan.csv")));
         const QList<Prompts::Shown> shown = Prompts::shown();
         QCOMPARE(shown.size(), cancelled ? 1 : 2);
         if (!cancelled) {
@@ -511,7 +504,7 @@ private slots:
     // entry is checked here rather than with the other menu entries.
     void menuEntryOpensANewWindowEachTime()
     {
-        ConfigSettings config(m_dir->filePath("config.ini"));
+        ConfigSettings config(m_program->filePath("config.ini"));
         Updater updater;
         CONFIG_SETTINGS = &config;
         UPDATER = &updater;
@@ -537,8 +530,7 @@ private slots:
     }
 
 private:
-    std::unique_ptr<MailboxComm> m_mailbox;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    std::optional<ProgramFixture> m_program;
     SteppedMeasurementClock m_scanClock;
     std::unique_ptr<WindowRocking3D> m_scanned;
     DacOutputs m_firstRecord{};

@@ -21,7 +21,7 @@
 #include "VornLibrary.h"
 #include "WindowRockingCurve.h"
 #include "support/GaussianFit.h"
-#include "support/MeasurementSetup.h"
+#include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
 namespace {
@@ -107,7 +107,8 @@ private:
     {
         // Y held at the plant's centre, BPM1's channel map as the simulator wires it.
         Bench()
-            : window(clock)
+            : setup(ProgramFixture::Options().quietBeam().atUserLevel(USER_LEVEL_USER).refreshed())
+            , window(clock)
             , form(window)
         {
             setup.setPidOffset(0, CENTRE_OUTPUT_V - 0.5);
@@ -130,7 +131,7 @@ private:
             };
         }
 
-        MeasurementSetup setup;
+        ProgramFixture setup;
         SteppedMeasurementClock clock;
         WindowRockingCurve window;
         Form form;
@@ -138,16 +139,6 @@ private:
     };
 
 private slots:
-    void initTestCase()
-    {
-        Prompts::setTestMode(true);
-    }
-
-    void cleanup()
-    {
-        SimControl::reset();
-    }
-
     void defaultScanFindsThePlantsPeak()
     {
         Bench bench;

@@ -23,9 +23,10 @@
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WindowSaveData.h"
-#include "logging/TestDir.h"
+#include "support/TestDir.h"
 #include "simulator/SimTestSupport.h"
 #include "support/FileSizeLimit.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -71,18 +72,8 @@ double scaleOf(int scale)
     }
 }
 
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<absent>");
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
+using TestFiles::contents;
+using TestFiles::put;
 
 // What a save reads: the newest block of the display device. The stepped clock
 // stands still, so a read after the save returns the same records.

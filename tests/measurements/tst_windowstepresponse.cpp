@@ -18,7 +18,7 @@
 #include "PlantConstants.h"
 #include "VornLibrary.h"
 #include "WindowStepResponse.h"
-#include "support/MeasurementSetup.h"
+#include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
 namespace {
@@ -99,7 +99,7 @@ private:
     struct Bench
     {
         explicit Bench(bool disturbances, double biasX = 5.0, double biasY = 5.0)
-            : setup(disturbances)
+            : setup(ProgramFixture::Options().withDisturbances(disturbances).atUserLevel(USER_LEVEL_USER).refreshed())
             , window(clock)
             , form(window)
         {
@@ -108,23 +108,13 @@ private:
             setup.setPidOffset(2, 0.0);
             window.showWindow();
         }
-        MeasurementSetup setup;
+        ProgramFixture setup;
         SteppedMeasurementClock clock;
         WindowStepResponse window;
         Form form;
     };
 
 private slots:
-    void initTestCase()
-    {
-        Prompts::setTestMode(true);
-    }
-
-    void cleanup()
-    {
-        SimControl::reset();
-    }
-
     void plantWithoutDisturbances_data()
     {
         QTest::addColumn<bool>("useBpm2");
