@@ -79,12 +79,7 @@ WidgetFeedbackControl::WidgetFeedbackControl(QWidget* parent)
     // A failed read leaves the selection as it was.
     int bpmX = BPM_SEL_X, bpmY = BPM_SEL_Y, bpmI0 = BPM_SEL_I0;
     MAILBOX_COMM->getBPMselector(&bpmX, &bpmY, &bpmI0);
-    BPM_SEL_X = bpmX;
-    BPM_SEL_Y = bpmY;
-    BPM_SEL_I0 = bpmI0;
-    selectItem(ui->comboBoxPidSourceX, bpmX);
-    selectItem(ui->comboBoxPidSourceY, bpmY);
-    selectItem(ui->comboBoxPidSourceI0, bpmI0);
+    showSources(bpmX, bpmY, bpmI0);
 
     int enableX = 0, enableY = 0, enableI0 = 0;
     CONFIG_SETTINGS->getPIDenable(&enableX, &enableY, &enableI0);
@@ -235,6 +230,11 @@ void WidgetFeedbackControl::showHeldSources()
     int x = 0, y = 0, i0 = 0;
     if (MAILBOX_COMM->getBPMselector(&x, &y, &i0) < 0)
         return;
+    showSources(x, y, i0);
+}
+
+void WidgetFeedbackControl::showSources(int x, int y, int i0)
+{
     // The globals follow the controller too: the graphs must not claim a BPM it does not use.
     BPM_SEL_X = x;
     BPM_SEL_Y = y;

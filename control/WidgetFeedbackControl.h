@@ -51,6 +51,7 @@ private:
     // After a refused call: show what the controller holds instead of the request.
     void showHeldOutputs();
     void showHeldSources();
+    void showSources(int x, int y, int i0);
     void showHeldCode();
     // Logs and tells the operator which settings the controller refused.
     void reportRefusals(const QStringList& refused);
