@@ -25,9 +25,10 @@ int wholeVolts(double volts)
 }
 }  // namespace
 
-WindowManOutCtrl::WindowManOutCtrl(QWidget* parent)
+WindowManOutCtrl::WindowManOutCtrl(OutputOwner& outputs, QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::WindowManOutCtrl)
+    , m_outputs(outputs)
 {
     ui->setupUi(this);
     m_sliders = {ui->ch1slider, ui->ch2slider, ui->ch3slider, ui->ch4slider};

@@ -9,6 +9,7 @@
 namespace Ui {
 class WindowManOutCtrl;
 }
+class OutputOwner;
 class QDoubleSpinBox;
 class QSlider;
 
@@ -17,7 +18,8 @@ class WindowManOutCtrl : public QDialog
     Q_OBJECT
 
 public:
-    explicit WindowManOutCtrl(QWidget* parent = nullptr);
+    // Manual control takes the outputs from `outputs` while it is on.
+    explicit WindowManOutCtrl(OutputOwner& outputs, QWidget* parent = nullptr);
     ~WindowManOutCtrl() override;
 
     // Shows the multiplexer as the controller has it, then the dialog.
@@ -33,6 +35,7 @@ private:
     void showDeviceProblem(const QString& text);
 
     Ui::WindowManOutCtrl* ui;
+    OutputOwner& m_outputs;
     int m_fd = -1;
     bool m_writeFailing = false;
     // Index 0 is Ch1.

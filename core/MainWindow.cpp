@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QHBoxLayout>
@@ -95,6 +96,12 @@ MainWindow::MainWindow(QWidget* parent)
 
 MainWindow::~MainWindow()
 {
+    // The tool windows borrow m_outputs, so they go before it does.
+    qDeleteAll(findChildren<WindowRockingCurve*>(Qt::FindDirectChildrenOnly));
+    qDeleteAll(findChildren<WindowRocking3D*>(Qt::FindDirectChildrenOnly));
+    delete stepResponse;
+    delete frequencyAnalysis;
+    delete manualOutputs;
     delete ui;
 }
 
@@ -158,11 +165,11 @@ void MainWindow::createWidgets()
     pidPicture = new WindowPIDparams(this);
     rocWindow = new WindowROC_ROI(this);
     dispSettings = new WindowDisplaySettings(this);
-    manualOutputs = new WindowManOutCtrl(this);
+    manualOutputs = new WindowManOutCtrl(m_outputs, this);
     picoammeters = new WindowPico(this);
-    frequencyAnalysis = new WindowFrequencyAnalysis(this);
+    frequencyAnalysis = new WindowFrequencyAnalysis(m_outputs, this);
     sfpTable = new WindowSFPstatus(this);
-    stepResponse = new WindowStepResponse(MeasurementClock::system(), this);
+    stepResponse = new WindowStepResponse(m_outputs, MeasurementClock::system(), this);
 }
 
 void MainWindow::layoutDocks()
@@ -354,7 +361,7 @@ void MainWindow::showROCwindow()
 
 void MainWindow::showRockCurve3D()
 {
-    auto* window = new WindowRocking3D(this);
+    auto* window = new WindowRocking3D(m_outputs, MeasurementClock::system(), this);
     window->show();
 }
 
@@ -388,13 +395,22 @@ void MainWindow::showAboutDialog()
 void MainWindow::showRockCurve()
 {
     // A new window at every call; it stays a hidden child once closed.
-    auto* window = new WindowRockingCurve(MeasurementClock::system(), this);
+    auto* window = new WindowRockingCurve(m_outputs, MeasurementClock::system(), this);
     window->show();
 }
 
 void MainWindow::Exit()
 {
+    m_outputs.requestStop();
     QCoreApplication::exit(0);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    // The program ends with its main window, even while the log window is open.
+    if (event->isAccepted())
+        Exit();
 }
 
 void MainWindow::showStepResponse()

@@ -4,9 +4,11 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "OutputOwner.h"
 #include "QsLogWindow.h"
 
 class HeartBeat;
+class QCloseEvent;
 class QDockWidget;
 class QHBoxLayout;
 class QTabWidget;
@@ -48,6 +50,18 @@ public:
     // The log window, for the logger's destination that feeds it.
     QsLogging::Window* logWindow() { return &m_logWindow; }
 
+    // The one owner of the output unit, lent to every tool that drives it.
+    OutputOwner& outputs() { return m_outputs; }
+
+public slots:
+    // File › Exit, a closed main window and SIGTERM: any running measurement is
+    // asked to stop (it hands the outputs back after its point in progress),
+    // then the event loop ends with code 0.
+    void Exit();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private slots:
     void nr_zentrims_changed(int);
     void showBeamlineConf();
@@ -60,7 +74,6 @@ private slots:
     void showSaveDataWindow();
     void showLoginDialog();
     void showAboutDialog();
-    void Exit();
     void showStepResponse();
     void showDispSettings();
     void handleUserLevelChange(int user_level);
@@ -89,6 +102,7 @@ private:
 
     // A top-level window of its own, so it has no parent.
     QsLogging::Window m_logWindow;
+    OutputOwner m_outputs;
     Ui::MainWindow* ui = nullptr;
 
     WidgetGraphXY* graphXY1 = nullptr;

@@ -71,7 +71,8 @@ int run(int& argc, char** argv, const Options& options)
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("VORN_rivuz_GUI"));
     ShutdownSignals shutdownSignals;
-    QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &app, &QCoreApplication::quit);
+    const QMetaObject::Connection earlyShutdown =
+        QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &app, &QCoreApplication::quit);
 
     ConfigSettings config(options.configPath);
     CONFIG_SETTINGS = &config;
@@ -100,6 +101,9 @@ int run(int& argc, char** argv, const Options& options)
     }
 
     MainWindow window;
+    // From here on SIGTERM ends the program as File › Exit does.
+    QObject::disconnect(earlyShutdown);
+    QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &window, &MainWindow::Exit);
     window.setWindowState(Qt::WindowMaximized);
     window.show();
 

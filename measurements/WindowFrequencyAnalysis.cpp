@@ -53,9 +53,10 @@ void styleBodePlot(QCustomPlot* plot)
 
 }  // namespace
 
-WindowFrequencyAnalysis::WindowFrequencyAnalysis(QWidget* parent)
+WindowFrequencyAnalysis::WindowFrequencyAnalysis(OutputOwner& outputs, QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::WindowFrequencyAnalysis)
+    , m_outputs(outputs)
     , m_clock(&MeasurementClock::system())
 {
     ui->setupUi(this);

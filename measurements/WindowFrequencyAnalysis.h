@@ -14,6 +14,7 @@
 
 class FrequencyAnalysisWorker;
 class MeasurementClock;
+class OutputOwner;
 class PlotRefresher;
 class QTreeWidgetItem;
 
@@ -26,7 +27,8 @@ class WindowFrequencyAnalysis : public QDialog
     Q_OBJECT
 
 public:
-    explicit WindowFrequencyAnalysis(QWidget* parent = nullptr);
+    // A sweep takes the outputs from `outputs`.
+    explicit WindowFrequencyAnalysis(OutputOwner& outputs, QWidget* parent = nullptr);
     ~WindowFrequencyAnalysis() override;
 
     // Real time unless a test steps the simulated clock instead; used by the next sweep.
@@ -70,6 +72,7 @@ private:
     int inputBpm();
 
     Ui::WindowFrequencyAnalysis* ui;
+    OutputOwner& m_outputs;
     PlotRefresher* m_refreshMg = nullptr;
     PlotRefresher* m_refreshPh = nullptr;
 

@@ -19,14 +19,10 @@
 using RasterScan::CELLS;
 using RasterScan::POINTS;
 
-WindowRocking3D::WindowRocking3D(QWidget* parent)
-    : WindowRocking3D(parent, MeasurementClock::system())
-{
-}
-
-WindowRocking3D::WindowRocking3D(QWidget* parent, MeasurementClock& clock)
+WindowRocking3D::WindowRocking3D(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::WindowRocking3D)
+    , m_outputs(outputs)
     , m_clock(clock)
 {
     ui->setupUi(this);

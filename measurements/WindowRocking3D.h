@@ -10,6 +10,7 @@
 #include "RasterScan.h"
 
 class MeasurementClock;
+class OutputOwner;
 class QCloseEvent;
 
 namespace Ui {
@@ -21,8 +22,8 @@ class WindowRocking3D : public QDialog
     Q_OBJECT
 
 public:
-    explicit WindowRocking3D(QWidget* parent = nullptr);
-    WindowRocking3D(QWidget* parent, MeasurementClock& clock);
+    // The scan takes the outputs from `outputs`; every sleep goes through `clock`.
+    WindowRocking3D(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent = nullptr);
     ~WindowRocking3D() override;
 
     // Where the time and host name of a saved file come from.
@@ -58,6 +59,7 @@ private:
     quint64 m_stepTimeMs = 0;
     bool m_stop = false;
 
+    OutputOwner& m_outputs;
     MeasurementClock& m_clock;
     FileStampSource m_stamp = &FileStamp::now;
     bool m_started = false;   // a scan has started in this window

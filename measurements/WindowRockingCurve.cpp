@@ -33,9 +33,10 @@ QColor translucent(int r, int g, int b)
 
 }  // namespace
 
-WindowRockingCurve::WindowRockingCurve(MeasurementClock& clock, QWidget* parent)
+WindowRockingCurve::WindowRockingCurve(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::WindowRockingCurve)
+    , m_outputs(outputs)
     , m_clock(clock)
 {
     ui->setupUi(this);

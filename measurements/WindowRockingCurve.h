@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class MeasurementClock;
+class OutputOwner;
 class PlotRefresher;
 
 namespace Ui {
@@ -16,8 +17,8 @@ class WindowRockingCurve : public QDialog
     Q_OBJECT
 
 public:
-    // Every sleep of a scan goes through `clock`.
-    explicit WindowRockingCurve(MeasurementClock& clock, QWidget* parent = nullptr);
+    // A scan takes the outputs from `outputs`; every sleep goes through `clock`.
+    WindowRockingCurve(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent = nullptr);
     ~WindowRockingCurve() override;
 
     // The level the other steering output holds: the X loop's offset while Y
@@ -36,6 +37,7 @@ private:
     void runScan(int dacX, int dacY, int top, int right, int bottom, int left);
 
     Ui::WindowRockingCurve* ui;
+    OutputOwner& m_outputs;
     MeasurementClock& m_clock;
     PlotRefresher* m_refresher = nullptr;
     bool m_scanning = false;

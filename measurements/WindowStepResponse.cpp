@@ -75,11 +75,12 @@ QString number(double value)
 
 }  // namespace
 
-WindowStepResponse::WindowStepResponse(MeasurementClock& clock, QWidget* parent)
+WindowStepResponse::WindowStepResponse(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent)
     : QDialog(parent)
     , ui(new Ui::WindowStepResponse)
     , m_stimulusData(new QCPGraphDataContainer)
     , m_responseData(new QCPGraphDataContainer)
+    , m_outputs(outputs)
     , m_clock(clock)
 {
     ui->setupUi(this);

@@ -13,6 +13,7 @@
 #include "StepStimulus.h"
 
 class MeasurementClock;
+class OutputOwner;
 struct DisplayRecord;
 struct StepResponseResult;
 
@@ -33,8 +34,8 @@ public:
     static constexpr long HIGH_US = 100000;
     static constexpr long TAIL_US = 120000;
 
-    // Every sleep of a run goes through `clock`.
-    explicit WindowStepResponse(MeasurementClock& clock, QWidget* parent = nullptr);
+    // A run takes the outputs from `outputs`; every sleep goes through `clock`.
+    WindowStepResponse(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent = nullptr);
     ~WindowStepResponse() override;
 
     // Bias boxes from the PID offsets, then show.
@@ -68,5 +69,6 @@ private:
     QCPItemText* m_deadText = nullptr;
     QCPItemText* m_settleText = nullptr;
     QCPItemText* m_amplitudeText = nullptr;
+    OutputOwner& m_outputs;
     MeasurementClock& m_clock;
 };

@@ -117,7 +117,7 @@ private slots:
 
     void formAsBuilt()
     {
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         QCOMPARE(dialog.objectName(), QString("WindowManOutCtrl"));
         QCOMPARE(dialog.windowTitle(), QString("Manual Output Control"));
         Form form(dialog);
@@ -159,7 +159,7 @@ private slots:
 
     void typingKeepsItsFraction()
     {
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         type(form.boxes[0], "0.7");
 
@@ -182,7 +182,7 @@ private slots:
     {
         QFETCH(int, fractionChannel);
 
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         type(form.boxes[fractionChannel - 1], "2.5");
         QCOMPARE(form.sliders[fractionChannel - 1]->value(), 2);
@@ -215,7 +215,7 @@ private slots:
         QFETCH(double, value);
         QFETCH(int, slider);
 
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         type(form.boxes[1], "1.25");
         const int writesBefore = SimControl::sent().dacWrites;
@@ -245,7 +245,7 @@ private slots:
         QFETCH(double, asked);
         QFETCH(double, written);
 
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         form.boxes[0]->setValue(asked);
         QCOMPARE(lastWrite(), Outputs({written, 0.0, 0.0, 0.0}));
@@ -255,7 +255,7 @@ private slots:
     void outputsReachTheBeamWithTheMultiplexerAtZero()
     {
         using namespace PlantConstants;
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         // Written before the hand-over too: the values wait in the output unit.
         type(form.boxes[0], "6.5");
@@ -313,7 +313,7 @@ private slots:
         QFETCH(bool, readFails);
         QFETCH(bool, ticked);
 
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         if (tickedBefore) {
             form.enable->setChecked(true);
@@ -336,7 +336,7 @@ private slots:
 
     void checkingHandsTheOutputsToTheProgram()
     {
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         dialog.showWindow();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -347,7 +347,7 @@ private slots:
 
     void refusedHandOverUnticksTheBox()
     {
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         dialog.showWindow();
         SimControl::failCall("setOutputMux");
@@ -363,7 +363,7 @@ private slots:
     void deviceThatCannotBeOpened()
     {
         SimControl::failOpen(DEVICE_ORVANE, EACCES);
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         const QStringList logged = warningsSoFar();
         QCOMPARE(logged.size(), 1);
@@ -381,7 +381,7 @@ private slots:
 
     void failedWriteIsShownUntilOneSucceeds()
     {
-        WindowManOutCtrl dialog;
+        WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         SimControl::failIoctl(DEVICE_ORVANE);
         form.boxes[0]->setValue(1.0);

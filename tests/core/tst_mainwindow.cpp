@@ -430,6 +430,43 @@ private slots:
         QCOMPARE(window.findChildren<WindowRockingCurve*>().size(), 2);
     }
 
+    void exitPaths_data()
+    {
+        QTest::addColumn<bool>("byClosing");
+        QTest::newRow("File > Exit") << false;
+        QTest::newRow("main window closed") << true;
+    }
+
+    // Both end the event loop with 0 and first ask the tool that holds the outputs to stop.
+    void exitPaths()
+    {
+        QFETCH(bool, byClosing);
+        MainWindow window;
+        window.show();
+        // The log window open does not keep the program alive.
+        window.logWindow()->show();
+        int stops = 0;
+        auto lease = window.outputs().take(QStringLiteral("Rocking Curve"), [&] { ++stops; });
+        QVERIFY(lease);
+
+        QTimer::singleShot(0, &window, [&] {
+            if (byClosing)
+                window.close();
+            else
+                action(window, "action_Exit")->trigger();
+        });
+        // The application's own loop, as in the program: its end also clears the
+        // quit state, so later tests can still run event loops.
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(stops, 1);
+        QVERIFY(lease->stopRequested());
+        window.logWindow()->hide();
+    }
+
     void frequencyAnalysisIsOneDialogOfTheWindow()
     {
         MainWindow window;

@@ -141,7 +141,7 @@ private slots:
 
     void formAtStart()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         QCOMPARE(window.windowTitle(), QString("Frequency Analysis Tool"));
         QVERIFY(f.start->isEnabled());
@@ -195,7 +195,7 @@ private slots:
         QVERIFY(OutputDevice::write(1.0, 2.0, 2.5, 3.75));
         SimControl::step(0.01);
 
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         window.showWindow();
         QCOMPARE(f.orvane->text(), QString("OUT4"));
@@ -225,7 +225,7 @@ private slots:
     void outputVoltagesKeptWhenTheDeviceFails()
     {
         QFETCH(bool, openFails);
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         QCOMPARE(f.offset->text(), QString("5"));
         QVERIFY(setOutputMux(0) >= 0);
@@ -256,7 +256,7 @@ private slots:
     {
         QFETCH(QString, type);
         QFETCH(QList<double>, expected);
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         Form(window).settings("10", "100", "11", type);
         QCOMPARE(window.buildFrequencyList(), 11);
         const QVector<double>& list = window.frequencyList();
@@ -299,7 +299,7 @@ private slots:
         QFETCH(QString, length);
         QFETCH(QString, title);
         QFETCH(QString, text);
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         f.settings("1", "2", "3");
         QCOMPARE(window.buildFrequencyList(), 3);
@@ -342,7 +342,7 @@ private slots:
         m_program->link->refreshData();
         QCOMPARE(m_program->link->pidStatus(), status);
 
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         f.start->click();
         QCOMPARE(titlesShown(), QStringList{"PID Running"});
@@ -353,7 +353,7 @@ private slots:
 
     void unopenableDisplayRefuses()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         f.settings("20", "40", "2");
         SimControl::failOpen(DEVICE_DISPLAY);
@@ -384,7 +384,7 @@ private slots:
         POS_SCALE_Y[1] = PlantConstants::BPM_PHYSICAL_SCALE_UM / 2;
         POS_SCALE_Y[0] = POS_SCALE_X[1] = 1.0;
 
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         SteppedMeasurementClock clock;
         window.setMeasurementClock(clock);
         const Form f(window);
@@ -431,7 +431,7 @@ private slots:
 
     void stopEndsTheSweep()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         SteppedMeasurementClock clock;
         window.setMeasurementClock(clock);
         const Form f(window);
@@ -464,7 +464,7 @@ private slots:
 
     void destroyedDuringASweep()
     {
-        auto window = std::make_unique<WindowFrequencyAnalysis>();
+        auto window = std::make_unique<WindowFrequencyAnalysis>(m_program->outputs);
         SteppedMeasurementClock clock;
         window->setMeasurementClock(clock);
         const Form f(*window);
@@ -482,7 +482,7 @@ private slots:
 
     void closeSwitchesTheGeneratorOff()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         window.showWindow();
         QVERIFY(window.isVisible());
         QVERIFY(funcGenEnable(1) >= 0);
@@ -494,7 +494,7 @@ private slots:
 
     void sweepNamesAndColours()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         for (int i = 0; i < 7; ++i)
             QCOMPARE(window.addSweepGraphs(), i);
@@ -514,7 +514,7 @@ private slots:
 
     void treeShowsAndHidesBothPlots()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         window.addSweepGraphs();
         window.addSweepGraphs();
@@ -527,7 +527,7 @@ private slots:
 
     void autoscaleCoversHiddenSweeps()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         window.addSweepGraphs();
         window.addSweepGraphs();
@@ -544,7 +544,7 @@ private slots:
 
     void clearStartsNamesAgainAndDropsLateSteps()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         window.addSweepGraphs();
         window.addSweepGraphs();
@@ -567,7 +567,7 @@ private slots:
 
     void twoSweepsExportedAsPlotted()
     {
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         SteppedMeasurementClock clock;
         window.setMeasurementClock(clock);
         const Form f(window);
@@ -632,7 +632,7 @@ private slots:
         QFETCH(QStringList, titles);
         QTemporaryDir dir(m_program->filePath("export-XXXXXX"));
         QVERIFY(QDir(dir.path()).mkdir("blocked_plot_x_x_2.csv"));
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
         for (int i = 0; i < 3; ++i) {
             window.addSweepGraphs();

@@ -39,14 +39,14 @@ class TestWindowFrequencyAnalysisScreen : public QObject
 private slots:
     void bodePlotsOnScreen()
     {
-        const ProgramFixture program(ProgramFixture::Options()
+        ProgramFixture program(ProgramFixture::Options()
                                          .noConfig()
                                          .withDisturbances(true)
                                          .refreshed()
                                          .withPosScale(PlantConstants::BPM_PHYSICAL_SCALE_UM));
         QVERIFY(setBPMselector(0, 1, 0) >= 0);
 
-        WindowFrequencyAnalysis window;
+        WindowFrequencyAnalysis window(program.outputs);
         SteppedMeasurementClock clock;
         window.setMeasurementClock(clock);
         window.resize(1280, 860);

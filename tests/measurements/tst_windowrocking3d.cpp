@@ -113,7 +113,7 @@ private slots:
                 m_goEnabledDuringScan = child<QPushButton>(m_scanned.get(), "goButton")->isEnabled();
             }
         };
-        m_scanned = std::make_unique<WindowRocking3D>(nullptr, m_scanClock);
+        m_scanned = std::make_unique<WindowRocking3D>(m_program->outputs, m_scanClock);
         m_scanned->setStampSource([] { return STAMP; });
         m_scanStart = SimControl::now();
         click(m_scanned.get(), "goButton");
@@ -137,7 +137,7 @@ private slots:
 
     void formAtStart()
     {
-        WindowRocking3D window;
+        WindowRocking3D window(m_program->outputs, MeasurementClock::system());
         QCOMPARE(window.objectName(), QString("WindowRocking3D"));
         QCOMPARE(window.windowTitle(), QString("3D Rocking Curve"));
         QCOMPARE(window.size(), QSize(874, 610));
@@ -332,7 +332,7 @@ private slots:
     {
         QFETCH(QString, how);
         SteppedMeasurementClock clock;
-        WindowRocking3D window(nullptr, clock);
+        WindowRocking3D window(m_program->outputs, clock);
         window.show();
         QPushButton* stop = child<QPushButton>(&window, "stopButton");
         QAbstractButton* close = child<QDialogButtonBox>(&window, "buttonBox")->button(QDialogButtonBox::Close);
@@ -402,7 +402,7 @@ private slots:
     void goAgainAfterAStopStartsAFreshScan()
     {
         SteppedMeasurementClock clock;
-        WindowRocking3D window(nullptr, clock);
+        WindowRocking3D window(m_program->outputs, clock);
         clock.beforeEach = [&](int n) {
             if (n == 3 * SLEEPS_PER_POINT + 1)
                 later(&window, [&window] { window.stopMeasurement(); });
@@ -431,7 +431,7 @@ private slots:
         LogCapture::install();
         SimControl::setZentrimPresent(0, false);
         SteppedMeasurementClock clock;
-        WindowRocking3D window(nullptr, clock);
+        WindowRocking3D window(m_program->outputs, clock);
         clock.beforeEach = [&](int n) {
             if (n == 2 * SLEEPS_PER_POINT)
                 later(&window, [&window] { window.stopMeasurement(); });
@@ -452,7 +452,7 @@ private slots:
 
     void saveBeforeTheFirstGoUsesTheForm()
     {
-        WindowRocking3D window;
+        WindowRocking3D window(m_program->outputs, MeasurementClock::system());
         window.setStampSource([] { return STAMP; });
         child<QDoubleSpinBox>(&window, "xMinBox")->setValue(1.0);
         child<QDoubleSpinBox>(&window, "xMaxBox")->setValue(3.0);
@@ -482,7 +482,7 @@ private slots:
     void saveThatCannotBeWritten()
     {
         QFETCH(bool, cancelled);
-        WindowRocking3D window;
+        WindowRocking3D window(m_program->outputs, MeasurementClock::system());
         QFile plain(m_program->filePath("plain"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();

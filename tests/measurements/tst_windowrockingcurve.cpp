@@ -108,7 +108,7 @@ private:
         // Y held at the plant's centre, BPM1's channel map as the simulator wires it.
         Bench()
             : setup(ProgramFixture::Options().quietBeam().atUserLevel(USER_LEVEL_USER).refreshed())
-            , window(clock)
+            , window(setup.outputs, clock)
             , form(window)
         {
             setup.setPidOffset(0, CENTRE_OUTPUT_V - 0.5);

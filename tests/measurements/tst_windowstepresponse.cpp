@@ -100,7 +100,7 @@ private:
     {
         explicit Bench(bool disturbances, double biasX = 5.0, double biasY = 5.0)
             : setup(ProgramFixture::Options().withDisturbances(disturbances).atUserLevel(USER_LEVEL_USER).refreshed())
-            , window(clock)
+            , window(setup.outputs, clock)
             , form(window)
         {
             setup.setPidOffset(0, biasX);

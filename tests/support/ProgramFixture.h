@@ -18,6 +18,7 @@
 #include "ConfigSettings.h"
 #include "Globals.h"
 #include "MailboxComm.h"
+#include "OutputOwner.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "Updater.h"
@@ -144,6 +145,8 @@ public:
     std::unique_ptr<ConfigSettings> config;
     std::unique_ptr<Updater> updater;
     std::unique_ptr<MailboxComm> link;
+    // What MainWindow lends the tool windows: a test builds them with this one.
+    OutputOwner outputs;
 
 private:
     static QString scratchName()
