@@ -13,6 +13,7 @@ DisplaySnapshot readDisplaySnapshot(size_t records)
     DisplaySnapshot snapshot;
     const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
     if (fd < 0) {
+        snapshot.openFailed = true;
         snapshot.error = QStringLiteral("%1 could not be opened: %2")
                              .arg(QString::fromLatin1(DEVICE_DISPLAY), QString::fromLocal8Bit(std::strerror(errno)));
         return snapshot;

@@ -12,6 +12,7 @@ struct DisplaySnapshot
 {
     std::vector<DisplayRecord> records;  // the whole records that arrived, oldest first
     QString error;                       // empty when the block arrived in full
+    bool openFailed = false;             // the device itself could not be opened
 
     bool complete() const { return error.isEmpty(); }
 };
