@@ -43,11 +43,15 @@ size_t DisplayReader::read(DisplayRecord* into, size_t count, QString& error)
     if (got < 0) {
         const int reason = errno;
         std::perror("read failed");
-        error = QStringLiteral("%1 could not be read: %2").arg(QString::fromLatin1(DEVICE_DISPLAY), systemReason(reason));
+        error = QStringLiteral("%1 could not be read: %2")
+                    .arg(QString::fromLatin1(DEVICE_DISPLAY), systemReason(reason));
         return 0;
     }
     if (size_t(got) < bytes)
-        error = QStringLiteral("%1 returned %2 of %3 bytes").arg(QString::fromLatin1(DEVICE_DISPLAY)).arg(got).arg(bytes);
+        error = QStringLiteral("%1 returned %2 of %3 bytes")
+                    .arg(QString::fromLatin1(DEVICE_DISPLAY))
+                    .arg(got)
+                    .arg(bytes);
     // Only whole records count.
     return size_t(got) / sizeof(DisplayRecord);
 }

@@ -19,16 +19,19 @@
 #include "DeviceIo.h"
 #include "FrequencyResponse.h"
 #include "Globals.h"
+#include "OutputOwner.h"
 #include "PlantConstants.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WindowFrequencyAnalysis.h"
 #include "support/BodeTruth.h"
+#include "support/FileSizeLimit.h"
 #include "support/FormChild.h"
 #include "support/OutputDevice.h"
 #include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -478,6 +481,178 @@ private slots:
         QVERIFY(!SimControl::sent().genEnabled);
         QCOMPARE(loadSampFreq(), 1000);
         QCOMPARE(SimControl::sent().displayHz, 1000);
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::openFileCount(DEVICE_DISPLAY), 0);
+    }
+
+    // Close box, Escape, a reject: the sweep ends after its call in progress, and
+    // the step it was waiting for is neither plotted nor exported.
+    void closingMidSweepStopsIt_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("close box") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("reject") << 2;
+    }
+    void closingMidSweepStopsIt()
+    {
+        QFETCH(int, how);
+        QVERIFY(setDisplayFreq(1000, 1) >= 0);
+        WindowFrequencyAnalysis window(m_program->outputs);
+        SteppedMeasurementClock clock;
+        window.setMeasurementClock(clock);
+        const Form f(window);
+        f.settings("20", "400", "5");
+        window.showWindow();
+        // Closed while the second step waits.
+        clock.beforeEach = [&](int n) {
+            if (n != 1)
+                return;
+            QMetaObject::invokeMethod(
+                &window,
+                [&] {
+                    if (how == 0)
+                        window.close();
+                    else if (how == 1)
+                        QTest::keyClick(&window, Qt::Key_Escape);
+                    else
+                        window.reject();
+                },
+                Qt::BlockingQueuedConnection);
+        };
+        f.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_program->outputs.isHeld(), SWEEP_TIMEOUT_MS);
+        QVERIFY(!window.isVisible());
+        QVERIFY(!window.sweepRunning());
+        QCOMPARE(clock.calls.load(), 2);
+        QCOMPARE(f.mg->graph(0)->dataCount(), 1);
+        QCOMPARE(f.ph->graph(0)->dataCount(), 1);
+        QVERIFY(f.mg->graph(0)->data()->constBegin()->value > 0.0);
+        QVERIFY(Prompts::shown().isEmpty());
+        // Generator off, rate and filter as they were, the device closed.
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(SimControl::callCount("funcGenEnable", 1), 2);
+        QCOMPARE(SimControl::sent().displayHz, 1000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 1);
+        QCOMPARE(loadSampFreq(), 1000);
+        QCOMPARE(SimControl::openFileCount(DEVICE_DISPLAY), 0);
+
+        f.tree->topLevelItem(0)->setSelected(true);
+        Prompts::queueFileName(m_program->filePath("closed.csv"));
+        f.exportMeas->click();
+        QCOMPARE(csvRows(m_program->filePath("closed_plot_x_x_0.csv"), nullptr).size(), 1);
+    }
+
+    // A failed call ends the sweep with a message, and its step shows nothing.
+    void failedCallsAreShown_data()
+    {
+        QTest::addColumn<QString>("call");  // empty: the display read is short
+        QTest::addColumn<QString>("reasonStart");
+        QTest::newRow("funcGenConfig") << "funcGenConfig" << "funcGenConfig() failed at 20 Hz";
+        QTest::newRow("funcGenEnable") << "funcGenEnable" << "funcGenEnable(1) failed at 20 Hz";
+        QTest::newRow("setDisplayFreq") << "setDisplayFreq" << "setDisplayFreq() failed at 20 Hz";
+        QTest::newRow("display read") << "" << "The display read at 20 Hz gave 0 of the 3583 records";
+    }
+    void failedCallsAreShown()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, reasonStart);
+        WindowFrequencyAnalysis window(m_program->outputs);
+        SteppedMeasurementClock clock;
+        window.setMeasurementClock(clock);
+        const Form f(window);
+        f.settings("20", "400", "3");
+        if (call.isEmpty())
+            SimControl::shortRead(DEVICE_DISPLAY, size_t(FrequencyResponse::READ_BYTES));
+        else
+            SimControl::failCall(call.toStdString());
+        f.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+
+        QCOMPARE(titlesShown(), QStringList{"Frequency analysis failed"});
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+        QVERIFY2(Prompts::shown().first().text.startsWith(reasonStart), qPrintable(Prompts::shown().first().text));
+        QCOMPARE(f.mg->graph(0)->dataCount(), 0);
+        QCOMPARE(f.ph->graph(0)->dataCount(), 0);
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(loadSampFreq(), 1000);
+    }
+
+    void unreadableFilterRefuses()
+    {
+        WindowFrequencyAnalysis window(m_program->outputs);
+        const Form f(window);
+        SimControl::failCall("getDisplayFreq");
+        f.start->click();
+        QCOMPARE(titlesShown(), QStringList{"Error"});
+        QVERIFY(Prompts::shown().first().text.startsWith("getDisplayFreq() failed"));
+        QCOMPARE(f.tree->topLevelItemCount(), 0);
+        QVERIFY(f.start->isEnabled());
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+    }
+
+    void sweepHoldsTheOutputsUntilItEnds()
+    {
+        WindowFrequencyAnalysis window(m_program->outputs);
+        SteppedMeasurementClock clock;
+        window.setMeasurementClock(clock);
+        const Form f(window);
+        f.settings("20", "400", "3");
+        f.start->click();
+        // Its end reaches this thread only through the event loop: still running here.
+        QCOMPARE(m_program->outputs.holder(), QString("Frequency Analysis Tool"));
+        QVERIFY(!m_program->outputs.takeOrExplain(nullptr, "Step Response"));
+        QCOMPARE(titlesShown(), QStringList{"Step Response"});
+        QCOMPARE(Prompts::shown().first().text, OutputOwner::busyText("Frequency Analysis Tool"));
+        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        QCOMPARE(f.mg->graph(0)->dataCount(), 3);
+        QVERIFY(!m_program->outputs.isHeld());
+        QVERIFY(m_program->outputs.take("Step Response"));
+    }
+
+    void refusedWhileAnotherToolHoldsTheOutputs()
+    {
+        auto lease = m_program->outputs.take("Rocking Curve");
+        QVERIFY(lease);
+        WindowFrequencyAnalysis window(m_program->outputs);
+        const Form f(window);
+        const int readsBefore = SimControl::callCount("getDisplayFreq");
+        f.start->click();
+        QCOMPARE(titlesShown(), QStringList{"Frequency Analysis Tool"});
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().first().text, OutputOwner::busyText("Rocking Curve"));
+        // Nothing reached the controller, nothing changed here.
+        QCOMPARE(SimControl::callCount("getDisplayFreq"), readsBefore);
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+        QCOMPARE(SimControl::callCount("funcGenEnable"), 0);
+        QVERIFY(window.frequencyList().isEmpty());
+        QCOMPARE(f.tree->topLevelItemCount(), 0);
+        QVERIFY(f.start->isEnabled());
+        QCOMPARE(m_program->outputs.holder(), QString("Rocking Curve"));
+    }
+
+    // File › Exit and SIGTERM reach a sweep through the owner of the outputs.
+    void stopRequestedThroughTheOutputs()
+    {
+        WindowFrequencyAnalysis window(m_program->outputs);
+        SteppedMeasurementClock clock;
+        window.setMeasurementClock(clock);
+        const Form f(window);
+        f.settings("20", "400", "5");
+        clock.beforeEach = [&](int n) {
+            if (n == 1)
+                QMetaObject::invokeMethod(
+                    &window, [&] { QVERIFY(m_program->outputs.requestStop()); }, Qt::BlockingQueuedConnection);
+        };
+        f.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_program->outputs.isHeld(), SWEEP_TIMEOUT_MS);
+        QCOMPARE(f.mg->graph(0)->dataCount(), 1);
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(loadSampFreq(), 1000);
+        QVERIFY(f.start->isEnabled());
     }
 
     void closeSwitchesTheGeneratorOff()
@@ -577,8 +752,11 @@ private slots:
         f.input->setCurrentText("y");
         f.output->setCurrentText("y");
         f.settings("50", "500", "4", "lin");
+        f.scaling->setChecked(false);
         f.start->click();
         QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        // Each file states the scaling its sweep ran with, not the box's state now.
+        f.scaling->setChecked(true);
 
         f.tree->topLevelItem(0)->setSelected(true);
         f.tree->topLevelItem(1)->setSelected(true);
@@ -591,7 +769,8 @@ private slots:
             const QString name = row == 0 ? "plot_x_x_0" : "plot_y_y_1";
             QString header;
             const QList<QStringList> rows = csvRows(m_program->filePath("bode_" + name + ".csv"), &header);
-            QCOMPARE(header, QString("frequency [Hz], amplitude [um/um], phase [deg]"));
+            QCOMPARE(header, row == 0 ? QString("frequency [Hz], amplitude [um/um], phase [deg]")
+                                      : QString("frequency [Hz], amplitude [um], phase [deg]"));
             const auto magnitude = points(f.mg->graph(row));
             const auto phase = points(f.ph->graph(row));
             QCOMPARE(rows.size(), row == 0 ? 3 : 4);
@@ -634,14 +813,16 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir("blocked_plot_x_x_2.csv"));
         WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
+        f.scaling->setChecked(scaling);
         for (int i = 0; i < 3; ++i) {
             window.addSweepGraphs();
             window.onFrequencyStepDone(i, 10.0, 1.0 + i, -5.0);
         }
+        // Changed after the sweeps: the files keep the sweeps' own scaling.
+        f.scaling->setChecked(!scaling);
         f.tree->clearSelection();
         for (int row : selectedRows)
             f.tree->topLevelItem(row)->setSelected(true);
-        f.scaling->setChecked(scaling);
         Prompts::queueFileName(answer.isEmpty() ? QString() : dir.filePath(answer));
         f.exportMeas->click();
         QCOMPARE(titlesShown(), titles);
@@ -654,6 +835,32 @@ private slots:
                                      : QString("frequency [Hz], amplitude [um], phase [deg]"));
             QCOMPARE(rows.size(), 1);
         }
+    }
+
+    void failedExportKeepsTheExistingFile()
+    {
+        const QString chosen = m_program->filePath("kept.csv");
+        const QString target = m_program->filePath("kept_plot_x_x_0.csv");
+        const QByteArray old = "frequency [Hz], amplitude [um/um], phase [deg]\n1,2,3\n";
+        TestFiles::put(target, old);
+        WindowFrequencyAnalysis window(m_program->outputs);
+        const Form f(window);
+        window.addSweepGraphs();
+        for (int i = 0; i < 500; ++i)
+            window.onFrequencyStepDone(0, 1.0 + i, 35.77708763999664, -22.123456);
+        Prompts::queueFileName(chosen);
+        {
+            // A disk that fills up part-way through the file.
+            const FileSizeLimit limit(4096);
+            f.exportMeas->click();
+        }
+        QCOMPARE(titlesShown(), (QStringList{"Select a file to export the data", "Export failed"}));
+        const QString text = Prompts::shown().last().text;
+        QVERIFY2(text.contains(target + ": "), qPrintable(text));
+        QCOMPARE(TestFiles::contents(target), old);
+        // Nothing half-written left beside it.
+        QCOMPARE(QDir(m_program->filePath(".")).entryList({"kept*"}, QDir::Files | QDir::Hidden),
+                 QStringList{"kept_plot_x_x_0.csv"});
     }
 
 private:
