@@ -372,7 +372,9 @@ void MainWindow::showPicoWindow()
 
 void MainWindow::showSaveDataWindow()
 {
+    // A new dialog at every call: a closed one goes away instead of piling up.
     auto* window = new WindowSaveData(this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
 }
 void MainWindow::showLoginDialog()

@@ -1,6 +1,5 @@
 #include "BodeExport.h"
 
-#include <QFile>
 #include <QTextStream>
 
 namespace BodeExport {
@@ -19,20 +18,19 @@ QString header(bool useBpmScaling)
                          : QStringLiteral("frequency [Hz], amplitude [um], phase [deg]\n");
 }
 
-bool write(const QString& path, bool useBpmScaling, const QCPGraphDataContainer& magnitude,
-           const QCPGraphDataContainer& phase)
+FileWriteResult write(const QString& path, bool useBpmScaling, const QCPGraphDataContainer& magnitude,
+                      const QCPGraphDataContainer& phase)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Truncate))
-        return false;
-    QTextStream out(&file);
+    QByteArray text;
+    QTextStream out(&text);
     out << header(useBpmScaling);
     auto m = magnitude.constBegin();
     auto p = phase.constBegin();
     for (; m != magnitude.constEnd() && p != phase.constEnd(); ++m, ++p)
         out << m->key << ',' << m->value << ',' << p->value << '\n';
     out.flush();
-    return out.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
+    // Complete or not at all: an existing file stays as it was when the write fails.
+    return replaceFile(path, text);
 }
 
 }  // namespace BodeExport

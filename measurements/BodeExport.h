@@ -5,6 +5,8 @@
 
 #include <qcustomplot.h>
 
+#include "MeasurementFileWriter.h"
+
 namespace BodeExport {
 
 // The chosen path without a final ".csv" (any case), then "_", the sweep's name and ".csv".
@@ -14,8 +16,9 @@ QString fileName(const QString& chosenPath, const QString& sweepName);
 QString header(bool useBpmScaling);
 
 // Header, then "frequency,magnitude,phase" per point, the two containers paired
-// in order up to the shorter one. False when the file cannot be written.
-bool write(const QString& path, bool useBpmScaling, const QCPGraphDataContainer& magnitude,
-           const QCPGraphDataContainer& phase);
+// in order up to the shorter one. The file is replaced only once it is complete;
+// the result gives the reason when it could not be written.
+FileWriteResult write(const QString& path, bool useBpmScaling, const QCPGraphDataContainer& magnitude,
+                      const QCPGraphDataContainer& phase);
 
 }  // namespace BodeExport

@@ -1,6 +1,7 @@
 #pragma once
 // One block of display records read straight from the display device, for the
-// tools that save or analyse what the display stream holds at a moment.
+// tools that save or analyse what the display stream holds at a moment. A run
+// that reads it again and again keeps a DisplayReader open instead.
 #include <QString>
 
 #include <cstddef>

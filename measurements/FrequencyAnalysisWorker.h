@@ -2,9 +2,12 @@
 // One frequency sweep, on a thread of its own: for each frequency it sets the
 // display rate, drives one output with the generator's sine, waits, reads the
 // display device and demodulates the measured position against the generator's
-// reference words.
+// reference words. A failed call ends the sweep: no point comes from a step
+// whose calls failed, and the reason is handed to the window.
 #include <QMutex>
 #include <QObject>
+#include <QString>
+#include <QStringList>
 #include <QVector>
 #include <QWaitCondition>
 
@@ -12,6 +15,7 @@
 #include <memory>
 
 struct DisplayRecord;
+class DisplayReader;
 class MeasurementClock;
 
 class FrequencyAnalysisWorker : public QObject
@@ -19,13 +23,13 @@ class FrequencyAnalysisWorker : public QObject
     Q_OBJECT
 
 public:
-    // `fd` is the open display device; the worker closes it when the sweep ends.
+    // `display` is the open display device; the worker closes it when the sweep ends.
     // `amplitudes` holds the peak-to-peak volts at index outputChannel, 0 elsewhere;
     // `offsets` the four outputs' DC volts.
-    FrequencyAnalysisWorker(int fd, const QVector<double>& frequencies, bool savedFilter, int graphId,
-                            int outputChannel, double bpmScale, const std::array<float, 4>& amplitudes,
-                            const std::array<float, 4>& offsets, int inputWord, bool scaling,
-                            QObject* parent = nullptr);
+    FrequencyAnalysisWorker(std::unique_ptr<DisplayReader> display, const QVector<double>& frequencies,
+                            bool savedFilter, int graphId, int outputChannel, double bpmScale,
+                            const std::array<float, 4>& amplitudes, const std::array<float, 4>& offsets, int inputWord,
+                            bool scaling, QObject* parent = nullptr);
     ~FrequencyAnalysisWorker() override;
 
     // Real time unless a test steps the simulated clock instead.
@@ -41,6 +45,9 @@ public:
 signals:
     void progressUpdated(int percent);
     void frequencyStepDone(int graph_id, double freq, double amp, double pha);
+    // A call failed: what went wrong and what it left, for the operator. Comes
+    // once per sweep, just before finished.
+    void failed(const QString& reason);
     void finished();
 
 public slots:
@@ -53,9 +60,17 @@ protected:
     virtual std::unique_ptr<DisplayRecord[]> allocateRecords(size_t count);
 
 private:
-    bool stopRequested();
+    struct RunBuffers;
 
-    const int m_fd;
+    bool stopRequested();
+    // Frequency i: false when the sweep must end (stopped, or a call failed).
+    bool measureStep(int i, RunBuffers& buffers);
+    // False, and noted, when the generator may still be running.
+    bool switchGeneratorOff();
+    void noteFailure(const QString& reason);
+    void noteStepFailure(const QString& call, float f);
+
+    std::unique_ptr<DisplayReader> m_display;
     const QVector<double> m_frequencies;
     const bool m_savedFilter;
     const int m_graphId;
@@ -67,6 +82,7 @@ private:
     const double m_bpmScale;
 
     MeasurementClock* m_clock;
+    QStringList m_failures;  // of this run, on the sweep thread
 
     QMutex m_mutex;
     QWaitCondition m_condition;

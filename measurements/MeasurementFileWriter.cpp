@@ -6,7 +6,9 @@
 FileWriteResult replaceFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+    // Unbuffered: a write that fails only when the buffer is flushed at commit would
+    // go unnoticed, and the cut file would replace the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered))
         return {false, file.errorString()};
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();

@@ -1,26 +1,30 @@
 #include "WindowFrequencyAnalysis.h"
 
-#include <fcntl.h>
-
 #include <QCloseEvent>
 #include <QMutexLocker>
 #include <QThread>
 
 #include "BodeExport.h"
-#include "DeviceIo.h"
+#include "DisplayReader.h"
+#include "DisplaySnapshot.h"
 #include "FrequencyAnalysisWorker.h"
 #include "FrequencyResponse.h"
 #include "Globals.h"
 #include "GraphFrame.h"
 #include "MailboxComm.h"
 #include "MeasurementClock.h"
+#include "OutputOwner.h"
 #include "PlotRefresher.h"
 #include "Prompts.h"
+#include "QsLog.h"
 #include "VornLibrary.h"
 #include "VornRecords.h"
 #include "ui_windowfrequencyanalysis.h"
 
 namespace {
+
+// The name the outputs are held under: the window's title.
+const QString TOOL_NAME = QStringLiteral("Frequency Analysis Tool");
 
 constexpr int SWEEP_COLOURS[6][3] = {{255, 0, 0},   {0, 255, 0},   {0, 0, 255},
                                      {255, 255, 0}, {0, 255, 255}, {255, 0, 255}};
@@ -86,11 +90,7 @@ WindowFrequencyAnalysis::WindowFrequencyAnalysis(OutputOwner& outputs, QWidget* 
 WindowFrequencyAnalysis::~WindowFrequencyAnalysis()
 {
     // The sweep thread is our child: it must have ended before it is destroyed.
-    {
-        QMutexLocker lock(&m_workerLock);
-        if (m_worker)
-            m_worker->stop();
-    }
+    stopSweep();
     // Their queued quit would never be delivered now; an earlier sweep's thread
     // may still be on its way out too.
     for (QThread* thread : findChildren<QThread*>(QString(), Qt::FindDirectChildrenOnly)) {
@@ -98,6 +98,8 @@ WindowFrequencyAnalysis::~WindowFrequencyAnalysis()
         thread->wait();
     }
     funcGenEnable(0);
+    // The sweep's end may never be delivered now that the event loop is over.
+    m_lease.reset();
     delete ui;
 }
 
@@ -213,15 +215,13 @@ void WindowFrequencyAnalysis::outputChComboBoxChanged()
 
 void WindowFrequencyAnalysis::getOutputChValue()
 {
-    const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
-    if (fd >= 0) {
-        DisplayRecord record;
-        const ssize_t got = DeviceIo::read(fd, &record, sizeof record);
-        DeviceIo::close(fd);
-        // A failed read keeps the voltages read before.
-        if (got == ssize_t(sizeof record))
-            for (int c = 0; c < 4; ++c)
-                m_outputVoltages[size_t(c)] = record.word[DisplayRecord::OUTPUT0 + c];
+    const DisplaySnapshot snapshot = readDisplaySnapshot(1);
+    // A failed read keeps the voltages read before.
+    if (snapshot.complete() && !snapshot.records.empty()) {
+        for (int c = 0; c < 4; ++c)
+            m_outputVoltages[size_t(c)] = snapshot.records.front().word[DisplayRecord::OUTPUT0 + c];
+    } else {
+        QLOG_WARN() << "Frequency analysis: the output voltages were not read:" << snapshot.error;
     }
     if (m_outputChannel < 0 || m_outputChannel > 3) {
         ui->offsetspinBox->clear();
@@ -253,8 +253,24 @@ void WindowFrequencyAnalysis::slotUseBPMscalingCheckBox(int)
 
 void WindowFrequencyAnalysis::slotStartSweepPushButton()
 {
+    // Start is disabled while a sweep runs; a click already on its way starts nothing.
+    if (m_lease)
+        return;
+    // Before anything reaches the controller; given back if the start is refused below.
+    std::unique_ptr<OutputLease> lease = m_outputs.takeOrExplain(this, TOOL_NAME, [this] { stopSweep(); });
+    if (!lease)
+        return;
+
     bool savedFilter = false;
-    MAILBOX_COMM->getDisplayFreq(&savedFilter);
+    bool filterRead = false;
+    MAILBOX_COMM->getDisplayFreq(&savedFilter, &filterRead);
+    if (!filterRead) {
+        // The sweep could not put the filter back as it found it.
+        Prompts::critical(this, QStringLiteral("Error"),
+                          tr("getDisplayFreq() failed: the display filter setting could not be read.\n\n"
+                             "The sweep was not started."));
+        return;
+    }
 
     if (MAILBOX_COMM->pidStatus() != PID_STATUS_OFF) {
         Prompts::critical(this, QStringLiteral("PID Running"), QStringLiteral("Stop feedback before Frequency Analysis"));
@@ -273,8 +289,9 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     }
     m_outputChannel = c;
 
-    const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
-    if (fd < 0) {
+    auto display = std::make_unique<DisplayReader>();
+    if (!display->isOpen()) {
+        QLOG_WARN() << "Frequency analysis:" << display->openError();
         Prompts::critical(this, QStringLiteral("Error"), QStringLiteral("Cannot open /dev/vorn_dma_displ"));
         return;
     }
@@ -288,13 +305,14 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
         offsets[k] = float(m_outputVoltages[k]);
 
     const int id = addSweepGraphs();
+    m_lease = std::move(lease);
     ui->StartSweepPushButton->setEnabled(false);
     ui->StopSweepPushButton->setEnabled(true);
     ui->progressBar->setValue(0);
 
     auto* thread = new QThread(this);
-    auto* worker = new FrequencyAnalysisWorker(fd, m_frequencies, savedFilter, id, c, m_bpmScale, amplitudes,
-                                               offsets, inputWord, useBPMscaling);
+    auto* worker = new FrequencyAnalysisWorker(std::move(display), m_frequencies, savedFilter, id, c, m_bpmScale,
+                                               amplitudes, offsets, inputWord, useBPMscaling);
     worker->setMeasurementClock(*m_clock);
     {
         QMutexLocker lock(&m_workerLock);
@@ -305,6 +323,7 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     connect(thread, &QThread::started, worker, &FrequencyAnalysisWorker::run);
     connect(worker, &FrequencyAnalysisWorker::progressUpdated, ui->progressBar, &QProgressBar::setValue);
     connect(worker, &FrequencyAnalysisWorker::frequencyStepDone, this, &WindowFrequencyAnalysis::onFrequencyStepDone);
+    connect(worker, &FrequencyAnalysisWorker::failed, this, &WindowFrequencyAnalysis::sweepFailed);
     connect(worker, &FrequencyAnalysisWorker::finished, thread, &QThread::quit);
     connect(worker, &FrequencyAnalysisWorker::finished, worker, &QObject::deleteLater);
     connect(thread, &QThread::finished, thread, &QObject::deleteLater);
@@ -317,6 +336,11 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
 void WindowFrequencyAnalysis::slotStopSweepPushButton()
 {
     ui->progressBar->setValue(0);
+    stopSweep();
+}
+
+void WindowFrequencyAnalysis::stopSweep()
+{
     QMutexLocker lock(&m_workerLock);
     if (m_worker)
         m_worker->stop();
@@ -338,6 +362,12 @@ void WindowFrequencyAnalysis::sweepEnded()
 {
     ui->StartSweepPushButton->setEnabled(true);
     ui->StopSweepPushButton->setEnabled(false);
+    m_lease.reset();
+}
+
+void WindowFrequencyAnalysis::sweepFailed(const QString& reason)
+{
+    Prompts::warning(this, tr("Frequency analysis failed"), reason);
 }
 
 int WindowFrequencyAnalysis::addSweepGraphs()
@@ -360,6 +390,8 @@ int WindowFrequencyAnalysis::addSweepGraphs()
         graph->setData(data);
         (plot == ui->graphMg ? m_magnitudes : m_phases).append(data);
     }
+    // The export states the scaling the sweep ran with, whatever the box says by then.
+    m_scaled.append(useBPMscaling);
     ui->plotsTree->insertTopLevelItem(m_sweepCount, item);
     item->setSelected(true);
     return m_sweepCount++;
@@ -400,6 +432,7 @@ void WindowFrequencyAnalysis::slotClearGraphsPushButton()
     ui->graphPh->clearGraphs();
     m_magnitudes.clear();
     m_phases.clear();
+    m_scaled.clear();
     ui->plotsTree->clear();
     m_sweepCount = 0;
     replotBoth();
@@ -421,11 +454,12 @@ void WindowFrequencyAnalysis::slotExportMeasPushButton()
     QStringList failed;
     for (QTreeWidgetItem* item : selected) {
         const int row = ui->plotsTree->indexOfTopLevelItem(item);
-        if (row < 0 || row >= m_magnitudes.size() || row >= m_phases.size())
+        if (row < 0 || row >= m_magnitudes.size() || row >= m_phases.size() || row >= m_scaled.size())
             continue;
         const QString name = BodeExport::fileName(path, item->text(0));
-        if (!BodeExport::write(name, useBPMscaling, *m_magnitudes[row], *m_phases[row]))
-            failed << name;
+        const FileWriteResult written = BodeExport::write(name, m_scaled[row], *m_magnitudes[row], *m_phases[row]);
+        if (!written.ok)
+            failed << QStringLiteral("%1: %2").arg(name, written.error);
     }
     // The other files are written; the operator must not take a missing one for saved.
     if (!failed.isEmpty())
@@ -433,8 +467,23 @@ void WindowFrequencyAnalysis::slotExportMeasPushButton()
                          QStringLiteral("These files could not be written:\n") + failed.join(QLatin1Char('\n')));
 }
 
+void WindowFrequencyAnalysis::endOnClose()
+{
+    // The stop comes first: a step whose sine is switched off under it is then not shown.
+    stopSweep();
+    funcGenEnable(0);
+}
+
+void WindowFrequencyAnalysis::done(int result)
+{
+    endOnClose();
+    QDialog::done(result);
+}
+
 void WindowFrequencyAnalysis::closeEvent(QCloseEvent* event)
 {
-    funcGenEnable(0);
+    // A shown dialog closes through done(); a hidden one has only the generator left.
+    if (!isVisible())
+        endOnClose();
     QDialog::closeEvent(event);
 }

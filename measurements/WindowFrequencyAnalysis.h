@@ -9,11 +9,13 @@
 #include <QVector>
 
 #include <array>
+#include <memory>
 
 #include <qcustomplot.h>
 
 class FrequencyAnalysisWorker;
 class MeasurementClock;
+class OutputLease;
 class OutputOwner;
 class PlotRefresher;
 class QTreeWidgetItem;
@@ -27,7 +29,7 @@ class WindowFrequencyAnalysis : public QDialog
     Q_OBJECT
 
 public:
-    // A sweep takes the outputs from `outputs`.
+    // A sweep takes the outputs from `outputs` and gives them back when it has ended.
     explicit WindowFrequencyAnalysis(OutputOwner& outputs, QWidget* parent = nullptr);
     ~WindowFrequencyAnalysis() override;
 
@@ -58,6 +60,9 @@ public slots:
     void slotClearGraphsPushButton();
     void onFrequencyStepDone(int graph_id, double freq, double amp, double pha);
 
+    // Closing the window (close box, Escape, any reject) also ends a running sweep.
+    void done(int result) override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -67,7 +72,12 @@ private:
     void setupPlots();
     void replotBoth();
     void sweepEnded();
+    void sweepFailed(const QString& reason);
     void forgetWorker();
+    // Only asks: the sweep ends on its thread after the call in progress.
+    void stopSweep();
+    // Stops the sweep and switches the generator off, as a closed window does.
+    void endOnClose();
     // The loops' BPM (0 or 1) for the chosen input axis.
     int inputBpm();
 
@@ -78,6 +88,8 @@ private:
 
     QList<GraphData> m_magnitudes;
     QList<GraphData> m_phases;
+    // Per sweep: whether its positions were scaled to micrometres.
+    QList<bool> m_scaled;
     int m_sweepCount = 0;
     QVector<double> m_frequencies;
     bool useBPMscaling = true;
@@ -86,6 +98,8 @@ private:
     int m_outputChannel = 0;
 
     MeasurementClock* m_clock;
+    // Held from the start of a sweep until its worker has finished.
+    std::unique_ptr<OutputLease> m_lease;
 
     // Stop may be pressed while the worker ends on its thread: the worker is
     // forgotten under this lock before it can be deleted.

@@ -4,12 +4,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
+#include <QDeadlineTimer>
+#include <QDialogButtonBox>
 #include <QDockWidget>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -17,6 +21,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 #include <QtTest>
 
@@ -27,9 +32,11 @@
 #include <qcustomplot.h>
 
 #include "BPM.h"
+#include "DeviceIo.h"
 #include "DialogLogin.h"
 #include "Globals.h"
 #include "HeartBeat.h"
+#include "MeasurementClock.h"
 #include "MainWindow.h"
 #include "MainWindowRules.h"
 #include "Prompts.h"
@@ -52,8 +59,27 @@
 #include "WindowSaveData.h"
 #include "WindowFrequencyAnalysis.h"
 #include "support/ProgramFixture.h"
+#include "support/SteppedMeasurementClock.h"
 
 namespace {
+
+// Real time, as the program waits; `onWait` runs on the waiting thread as each wait begins.
+class RealTimeClock final : public MeasurementClock
+{
+public:
+    std::function<void(int)> onWait;
+
+    void sleepMicroseconds(long microseconds) override { MeasurementClock::system().sleepMicroseconds(microseconds); }
+    void waitOn(QWaitCondition& condition, QMutex& mutex, int ms) override
+    {
+        if (onWait)
+            onWait(m_waits++);
+        MeasurementClock::system().waitOn(condition, mutex, ms);
+    }
+
+private:
+    int m_waits = 0;
+};
 
 const QStringList TAB_GROUP{"Graph FFT",        "Graph Currents BPM1", "Graph Currents BPM2", "Graph DAC",
                             "Graph Position X", "Graph Position Y",    "Graph Intensity"};
@@ -381,9 +407,12 @@ private slots:
             QVERIFY(dialog->isVisible());
             QVERIFY(!dialog->isModal());
         }
-        // Closing only hides it. (The raster scan's entry is checked where OpenGL runs.)
+        // A closed one goes away, by its close box or its Close button. (The raster
+        // scan's entry is checked where OpenGL runs.)
         dialogs[0]->close();
-        QCOMPARE(window.findChildren<WindowSaveData*>().size(), 2);
+        QTRY_COMPARE(window.findChildren<WindowSaveData*>().size(), 1);
+        dialogs[1]->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close)->click();
+        QTRY_VERIFY(window.findChildren<WindowSaveData*>().isEmpty());
     }
 
     void logEntryShowsTheOneLogWindow()
@@ -465,6 +494,79 @@ private slots:
         QCOMPARE(stops, 1);
         QVERIFY(lease->stopRequested());
         window.logWindow()->hide();
+    }
+
+    void exitStopsARunningSweep_data()
+    {
+        QTest::addColumn<bool>("byClosing");
+        QTest::addColumn<bool>("realTime");
+        QTest::newRow("File > Exit") << false << false;
+        QTest::newRow("main window closed") << true << false;
+        QTest::newRow("File > Exit during a wait of minutes") << false << true;
+    }
+
+    // The sweep ends after its call in progress, the program with 0, and the window
+    // goes as main lets it go, with no event processed after the loop: nothing of
+    // the step in progress is plotted, and nothing is left running or allocated.
+    void exitStopsARunningSweep()
+    {
+        QFETCH(bool, byClosing);
+        QFETCH(bool, realTime);
+        auto window = std::make_unique<MainWindow>();
+        window->show();
+        auto* analysis = window->findChild<WindowFrequencyAnalysis*>();
+        QVERIFY(analysis);
+        // 200 s of waiting before the first 0.1 Hz point, in real time.
+        analysis->findChild<QLineEdit*>("startFreqLineEdit")->setText(realTime ? "0.1" : "20");
+        analysis->findChild<QLineEdit*>("stopFreqLineEdit")->setText(realTime ? "1" : "400");
+        analysis->findChild<QLineEdit*>("lengthLineEdit")->setText("5");
+
+        QElapsedTimer sinceExit;
+        const auto exitNow = [&] {
+            sinceExit.start();
+            if (byClosing)
+                window->close();
+            else
+                action(*window, "action_Exit")->trigger();
+        };
+        SteppedMeasurementClock stepped;
+        RealTimeClock real;
+        if (realTime) {
+            // Queued: the sweep holds its lock until its wait has begun.
+            real.onWait = [&](int) { QMetaObject::invokeMethod(window.get(), exitNow, Qt::QueuedConnection); };
+            analysis->setMeasurementClock(real);
+        } else {
+            // While the second step waits.
+            stepped.beforeEach = [&](int n) {
+                if (n == 1)
+                    QMetaObject::invokeMethod(window.get(), exitNow, Qt::BlockingQueuedConnection);
+            };
+            analysis->setMeasurementClock(stepped);
+        }
+        QTimer::singleShot(0, analysis, [analysis] {
+            analysis->findChild<QPushButton*>("StartSweepPushButton")->click();
+        });
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(30000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        guard.stop();
+        QVERIFY(sinceExit.isValid());
+        QCOMPARE(analysis->findChild<QCustomPlot*>("graphMg")->graph(0)->dataCount(), realTime ? 0 : 1);
+        // Ended by the request itself, not by the window's destruction below.
+        QDeadlineTimer deadline(1000);
+        while (analysis->sweepRunning() && !deadline.hasExpired())
+            QThread::yieldCurrentThread();
+        QVERIFY(!analysis->sweepRunning());
+
+        window.reset();
+        QVERIFY2(sinceExit.elapsed() < 1000, qPrintable(QString::number(sinceExit.elapsed())));
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(SimControl::callCount("funcGenEnable", 1), realTime ? 1 : 2);
+        QCOMPARE(SimControl::sent().displayHz, 1000);
+        QCOMPARE(loadSampFreq(), 1000);
+        QCOMPARE(SimControl::openFileCount(DEVICE_DISPLAY), 0);
     }
 
     void frequencyAnalysisIsOneDialogOfTheWindow()

@@ -56,7 +56,7 @@ private slots:
         phase.add(QCPGraphData(10.0, -22.2));
         phase.add(QCPGraphData(12.589254117941675, -181.123456));
         const QString path = dir.filePath("out.csv");
-        QVERIFY(BodeExport::write(path, false, magnitude, phase));
+        QVERIFY(BodeExport::write(path, false, magnitude, phase).ok);
         QCOMPARE(readAll(path), QString("frequency [Hz], amplitude [um], phase [deg]\n"
                                         "10,35.7771,-22.2\n"
                                         "12.5893,1.5e-07,-181.123\n"));
@@ -73,7 +73,7 @@ private slots:
         QCPGraphDataContainer magnitude, phase;
         magnitude.add(QCPGraphData(1.0, 2.0));
         phase.add(QCPGraphData(1.0, 3.0));
-        QVERIFY(BodeExport::write(path, true, magnitude, phase));
+        QVERIFY(BodeExport::write(path, true, magnitude, phase).ok);
         QCOMPARE(readAll(path), QString("frequency [Hz], amplitude [um/um], phase [deg]\n1,2,3\n"));
     }
 
@@ -81,7 +81,9 @@ private slots:
     {
         QTemporaryDir dir;
         QCPGraphDataContainer magnitude, phase;
-        QVERIFY(!BodeExport::write(dir.filePath("missing/folder/out.csv"), true, magnitude, phase));
+        const FileWriteResult result = BodeExport::write(dir.filePath("missing/folder/out.csv"), true, magnitude, phase);
+        QVERIFY(!result.ok);
+        QVERIFY(!result.error.isEmpty());
     }
 };
 

@@ -1,8 +1,6 @@
 // The sweep worker against the simulated controller, its clock stepped: the
 // Bode points it measures held against the plant's true response, what it sets
 // and restores on the controller, and how it ends on a stop or a failed read.
-#include <fcntl.h>
-
 #include <QSignalSpy>
 #include <QThread>
 #include <QtTest>
@@ -14,6 +12,7 @@
 
 #include "support/BodeTruth.h"
 #include "DeviceIo.h"
+#include "DisplayReader.h"
 #include "FrequencyAnalysisWorker.h"
 #include "FrequencyResponse.h"
 #include "Globals.h"
@@ -21,6 +20,7 @@
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "VornRecords.h"
+#include "support/LogCapture.h"
 #include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
@@ -46,9 +46,9 @@ struct Step
 
 struct SweepResult
 {
-    int fd = -1;
     QList<Step> steps;
     QList<int> progress;
+    QStringList failures;
     int finished = 0;
 };
 
@@ -69,25 +69,27 @@ protected:
     }
 };
 
-std::unique_ptr<Worker> makeWorker(const SweepSettings& s, int fd)
+std::unique_ptr<Worker> makeWorker(const SweepSettings& s)
 {
     std::array<float, 4> amplitudes{0.0f, 0.0f, 0.0f, 0.0f};
     if (s.channel >= 0 && s.channel < 4)
         amplitudes[size_t(s.channel)] = s.vpp;
-    return std::make_unique<Worker>(fd, s.frequencies, s.savedFilter, GRAPH_ID, s.channel, s.bpmScale, amplitudes,
-                                    s.offsets, s.inputWord, s.scaling);
+    return std::make_unique<Worker>(std::make_unique<DisplayReader>(), s.frequencies, s.savedFilter, GRAPH_ID,
+                                    s.channel, s.bpmScale, amplitudes, s.offsets, s.inputWord, s.scaling);
 }
 
 // Runs the whole sweep on this thread; the clock decides when it stops.
-SweepResult runSweep(Worker& worker, int fd, SteppedMeasurementClock& clock)
+SweepResult runSweep(Worker& worker, SteppedMeasurementClock& clock)
 {
     worker.setMeasurementClock(clock);
     QSignalSpy steps(&worker, &FrequencyAnalysisWorker::frequencyStepDone);
     QSignalSpy progress(&worker, &FrequencyAnalysisWorker::progressUpdated);
+    QSignalSpy failed(&worker, &FrequencyAnalysisWorker::failed);
     QSignalSpy finished(&worker, &FrequencyAnalysisWorker::finished);
     worker.run();
     SweepResult r;
-    r.fd = fd;
+    for (const QList<QVariant>& f : failed)
+        r.failures << f[0].toString();
     for (const QList<QVariant>& s : steps)
         r.steps << Step{s[0].toInt(), s[1].toDouble(), s[2].toDouble(), s[3].toDouble()};
     for (const QList<QVariant>& p : progress)
@@ -98,15 +100,13 @@ SweepResult runSweep(Worker& worker, int fd, SteppedMeasurementClock& clock)
 
 SweepResult runSweep(const SweepSettings& s, SteppedMeasurementClock& clock)
 {
-    const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
-    auto worker = makeWorker(s, fd);
-    return runSweep(*worker, fd, clock);
+    auto worker = makeWorker(s);
+    return runSweep(*worker, clock);
 }
 
-bool deviceClosed(int fd)
+bool deviceClosed()
 {
-    // The worker closed it: closing again finds nothing open.
-    return DeviceIo::close(fd) == -1 && errno == EBADF;
+    return SimControl::openFileCount(DEVICE_DISPLAY) == 0;
 }
 
 }  // namespace
@@ -228,7 +228,7 @@ private slots:
         QCOMPARE(loadSampFreq(), 1000);
         QCOMPARE(SimControl::sent().displayHz, 1000);
         QCOMPARE(int(SimControl::sent().displayFilter), 1);
-        QVERIFY(deviceClosed(r.fd));
+        QVERIFY(deviceClosed());
     }
 
     void demodulatedRecordsFollowTheGenerator()
@@ -303,51 +303,124 @@ private slots:
             if (n == stopBeforeWait)
                 worker->stop();
         };
-        const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
-        worker = makeWorker(s, fd);
-        const SweepResult r = runSweep(*worker, fd, clock);
+        worker = makeWorker(s);
+        const SweepResult r = runSweep(*worker, clock);
 
         QCOMPARE(r.steps.size(), stepsReported);
         QCOMPARE(r.progress.size(), stepsReported);
         if (stepsReported > 0)
             QCOMPARE(r.progress.last(), 100 * stepsReported / 3);
         QCOMPARE(r.finished, 1);
+        // A stop is no failure; a read too short for a step is.
+        const bool readFailed = stopBeforeWait < 0 && stepsReported == 0;
+        QCOMPARE(r.failures.size(), readFailed ? 1 : 0);
+        if (readFailed)
+            QVERIFY2(r.failures.first().startsWith(QString("The display read at 20 Hz gave %1 of the 3583 records a "
+                                                           "step needs (/dev/vorn_dma_displ returned ")
+                                                       .arg(recordsRead)),
+                     qPrintable(r.failures.first()));
         // However it ended: generator off, rate and filter restored, device closed.
         QVERIFY(!SimControl::sent().genEnabled);
         QCOMPARE(SimControl::callCount("funcGenEnable", 0), SimControl::callCount("funcGenEnable", 1));
         QCOMPARE(loadSampFreq(), 1000);
         QCOMPARE(SimControl::sent().displayHz, 1000);
         QCOMPARE(int(SimControl::sent().displayFilter), 1);
-        QVERIFY(deviceClosed(fd));
+        QVERIFY(deviceClosed());
+    }
+
+    // A failed call ends the sweep: nothing from the step it belongs to, the reason
+    // handed on for the operator and logged, and the end sequence still run.
+    void failedCallsEndTheSweep_data()
+    {
+        QTest::addColumn<QString>("call");
+        QTest::addColumn<int>("failFromWait");  // -1: from the start; n: from the wait of step n
+        QTest::addColumn<int>("stepsReported");
+        QTest::addColumn<QStringList>("reasons");
+        QTest::addColumn<bool>("generatorLeftOn");
+        QTest::addColumn<int>("displayHzAfter");
+        const QString stepEnded = ": the sweep was ended, and no point is shown for that frequency.";
+        const QString offFailed = "funcGenEnable(0) failed: the function generator may still be driving OUT1.";
+        const QString notRestored = "setDisplayFreq() failed: the display could not be set back to 1000 Hz with "
+                                    "the filter on.";
+        QTest::newRow("generator not configured") << "funcGenConfig" << -1 << 0
+                                                  << QStringList{"funcGenConfig() failed at 20 Hz" + stepEnded}
+                                                  << false << 1000;
+        QTest::newRow("generator not configured at the second step")
+            << "funcGenConfig" << 0 << 1 << QStringList{"funcGenConfig() failed at 40 Hz" + stepEnded} << false
+            << 1000;
+        QTest::newRow("generator not switched on") << "funcGenEnable" << -1 << 0
+                                                   << QStringList{"funcGenEnable(1) failed at 20 Hz" + stepEnded,
+                                                                  offFailed}
+                                                   << false << 1000;
+        // The step was measured, but its sine could not be stopped.
+        QTest::newRow("generator not switched off") << "funcGenEnable" << 0 << 0 << QStringList{offFailed} << true
+                                                    << 1000;
+        QTest::newRow("display rate not set")
+            << "setDisplayFreq" << -1 << 0 << QStringList{"setDisplayFreq() failed at 20 Hz" + stepEnded, notRestored}
+            << false << 1000;
+        QTest::newRow("display rate not set at the second step")
+            << "setDisplayFreq" << 0 << 1 << QStringList{"setDisplayFreq() failed at 40 Hz" + stepEnded, notRestored}
+            << false << 10000;
+    }
+    void failedCallsEndTheSweep()
+    {
+        QFETCH(QString, call);
+        QFETCH(int, failFromWait);
+        QFETCH(int, stepsReported);
+        QFETCH(QStringList, reasons);
+        QFETCH(bool, generatorLeftOn);
+        QFETCH(int, displayHzAfter);
+
+        LogCapture::install();
+        SweepSettings s;
+        s.frequencies = {20.0, 40.0, 80.0};
+        s.savedFilter = true;
+        if (failFromWait < 0)
+            SimControl::failCall(call.toStdString());
+        SteppedMeasurementClock clock;
+        clock.beforeEach = [&](int n) {
+            if (n == failFromWait)
+                SimControl::failCall(call.toStdString());
+        };
+        const SweepResult r = runSweep(s, clock);
+
+        QCOMPARE(r.steps.size(), stepsReported);
+        QCOMPARE(r.progress.size(), stepsReported);
+        QCOMPARE(r.failures, QStringList{reasons.join("\n\n")});
+        QCOMPARE(r.finished, 1);
+        for (const QString& reason : reasons)
+            QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn).contains("Frequency analysis: " + reason + " "));
+        QCOMPARE(SimControl::sent().genEnabled, generatorLeftOn);
+        QCOMPARE(SimControl::sent().displayHz, displayHzAfter);
+        QCOMPARE(loadSampFreq(), 1000);
+        QVERIFY(deviceClosed());
     }
 
     void stopBeforeAWaitIsNotLost()
     {
         SweepSettings s;
-        const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
-        auto worker = makeWorker(s, fd);
+        auto worker = makeWorker(s);
         SteppedMeasurementClock clock;
         worker->setMeasurementClock(clock);
         worker->stop();
         QVERIFY(!worker->waitFor(1000));
         QCOMPARE(clock.calls.load(), 0);
-        DeviceIo::close(fd);
     }
 
     void noMemoryEndsWithoutTouchingTheController()
     {
         SweepSettings s;
         s.frequencies = {20.0};
-        const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
-        auto worker = makeWorker(s, fd);
+        auto worker = makeWorker(s);
         worker->failAllocation = true;
         SteppedMeasurementClock clock;
-        const SweepResult r = runSweep(*worker, fd, clock);
+        const SweepResult r = runSweep(*worker, clock);
         QCOMPARE(r.finished, 1);
         QVERIFY(r.steps.isEmpty());
+        QCOMPARE(r.failures, QStringList{"No memory for the display read: the sweep did not start."});
         QCOMPARE(SimControl::callCount("funcGenEnable"), 0);
         QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
-        QVERIFY(deviceClosed(fd));
+        QVERIFY(deviceClosed());
     }
 
     void channelBeyondTheOutputsIsNotDriven()
@@ -359,8 +432,9 @@ private slots:
         const SweepResult r = runSweep(s, clock);
         QCOMPARE(r.finished, 1);
         QVERIFY(r.steps.isEmpty());
+        QCOMPARE(r.failures, QStringList{"Output channel 5 does not exist: the sweep did not start."});
         QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
-        QVERIFY(deviceClosed(r.fd));
+        QVERIFY(deviceClosed());
     }
 
     void runsOnItsOwnThread()
@@ -369,8 +443,7 @@ private slots:
         // from here (deleted here too, once its thread has ended).
         SweepSettings s;
         s.frequencies = FrequencyResponse::frequencyList(10.0, 1000.0, 200, false);
-        const int fd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
-        std::unique_ptr<Worker> owner = makeWorker(s, fd);
+        std::unique_ptr<Worker> owner = makeWorker(s);
         Worker* worker = owner.get();
         SteppedMeasurementClock clock;
         worker->setMeasurementClock(clock);
@@ -393,7 +466,7 @@ private slots:
         QVERIFY(steps.load() < 200);
         QVERIFY(!SimControl::sent().genEnabled);
         QCOMPARE(loadSampFreq(), 1000);
-        QVERIFY(deviceClosed(fd));
+        QVERIFY(deviceClosed());
     }
 
 private:

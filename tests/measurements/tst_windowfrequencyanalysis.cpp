@@ -12,6 +12,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <functional>
 #include <optional>
 
 #include <qcustomplot.h>
@@ -19,16 +20,19 @@
 #include "DeviceIo.h"
 #include "FrequencyResponse.h"
 #include "Globals.h"
+#include "OutputOwner.h"
 #include "PlantConstants.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WindowFrequencyAnalysis.h"
 #include "support/BodeTruth.h"
+#include "support/FileSizeLimit.h"
 #include "support/FormChild.h"
 #include "support/OutputDevice.h"
 #include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -123,6 +127,21 @@ bool sameNumber(const QString& text, double value)
     // Six significant digits in the file.
     return qAbs(text.toDouble() - value) <= 1e-5 * qMax(1e-300, qAbs(value));
 }
+
+// A window whose sweeps step the simulated clock; the clock outlives the sweep thread.
+struct SteppedWindow
+{
+    explicit SteppedWindow(OutputOwner& outputs)
+        : window(outputs)
+        , form(window)
+    {
+        window.setMeasurementClock(clock);
+    }
+
+    SteppedMeasurementClock clock;
+    WindowFrequencyAnalysis window;
+    const Form form;
+};
 
 }  // namespace
 
@@ -384,37 +403,34 @@ private slots:
         POS_SCALE_Y[1] = PlantConstants::BPM_PHYSICAL_SCALE_UM / 2;
         POS_SCALE_Y[0] = POS_SCALE_X[1] = 1.0;
 
-        WindowFrequencyAnalysis window(m_program->outputs);
-        SteppedMeasurementClock clock;
-        window.setMeasurementClock(clock);
-        const Form f(window);
-        f.settings("20", "400", "4");
-        f.output->setCurrentText("y");
-        f.input->setCurrentText("y");
-        f.amplitude->setValue(0.5);
-        f.scaling->setChecked(scaling);
-        f.start->click();
+        SteppedWindow w(m_program->outputs);
+        w.form.settings("20", "400", "4");
+        w.form.output->setCurrentText("y");
+        w.form.input->setCurrentText("y");
+        w.form.amplitude->setValue(0.5);
+        w.form.scaling->setChecked(scaling);
+        w.form.start->click();
         QVERIFY(Prompts::shown().isEmpty());
-        QVERIFY(!f.start->isEnabled());
-        QVERIFY(f.stop->isEnabled());
-        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
-        QVERIFY(!f.stop->isEnabled());
-        QVERIFY(!window.sweepRunning());
+        QVERIFY(!w.form.start->isEnabled());
+        QVERIFY(w.form.stop->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(w.form.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        QVERIFY(!w.form.stop->isEnabled());
+        QVERIFY(!w.window.sweepRunning());
 
-        QCOMPARE(f.tree->topLevelItemCount(), 1);
-        QTreeWidgetItem* item = f.tree->topLevelItem(0);
+        QCOMPARE(w.form.tree->topLevelItemCount(), 1);
+        QTreeWidgetItem* item = w.form.tree->topLevelItem(0);
         QCOMPARE(item->text(0), QString("plot_y_y_0"));
         QCOMPARE(item->checkState(0), Qt::Checked);
         QVERIFY(item->isSelected());
-        QCOMPARE(f.progress->value(), 100);
+        QCOMPARE(w.form.progress->value(), 100);
 
-        const auto magnitude = points(f.mg->graph(0));
-        const auto phase = points(f.ph->graph(0));
+        const auto magnitude = points(w.form.mg->graph(0));
+        const auto phase = points(w.form.ph->graph(0));
         QCOMPARE(magnitude.size(), 4);
         QCOMPARE(phase.size(), 4);
         const double unit = scaling ? 0.5 : 1.0 / PlantConstants::BPM_PHYSICAL_SCALE_UM;
         for (int i = 0; i < 4; ++i) {
-            QCOMPARE(magnitude[i].first, double(float(window.frequencyList()[i])));
+            QCOMPARE(magnitude[i].first, double(float(w.window.frequencyList()[i])));
             const std::complex<double> truth = BodeTruth::response(1, magnitude[i].first) * unit;
             QVERIFY(qAbs(BodeTruth::decibels(magnitude[i].second, std::abs(truth))) < 0.25);
             QVERIFY(qAbs(BodeTruth::wrappedDegrees(phase[i].second - BodeTruth::phaseDegrees(truth))) < 2.5);
@@ -427,39 +443,6 @@ private slots:
         QVERIFY(!sent.genEnabled);
         QCOMPARE(sent.displayHz, 1000);
         QCOMPARE(loadSampFreq(), 1000);
-    }
-
-    void stopEndsTheSweep()
-    {
-        WindowFrequencyAnalysis window(m_program->outputs);
-        SteppedMeasurementClock clock;
-        window.setMeasurementClock(clock);
-        const Form f(window);
-        f.settings("20", "400", "5");
-        // Stop pressed while the second step waits.
-        clock.beforeEach = [&](int n) {
-            if (n == 1)
-                QMetaObject::invokeMethod(f.stop, &QPushButton::click, Qt::BlockingQueuedConnection);
-        };
-        f.start->click();
-        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
-        QCOMPARE(f.mg->graph(0)->dataCount(), 1);
-        QCOMPARE(f.progress->value(), 0);
-        QVERIFY(!SimControl::sent().genEnabled);
-        QCOMPARE(loadSampFreq(), 1000);
-
-        // Stop again once the worker has gone, and once its thread has gone too.
-        window.slotStopSweepPushButton();
-        QTRY_VERIFY(window.findChildren<QThread*>().isEmpty());
-        window.slotStopSweepPushButton();
-
-        // A second sweep on the same window.
-        clock.beforeEach = nullptr;
-        f.settings("100", "200", "2");
-        f.start->click();
-        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
-        QCOMPARE(f.tree->topLevelItem(1)->text(0), QString("plot_x_x_1"));
-        QCOMPARE(f.mg->graph(1)->dataCount(), 2);
     }
 
     void destroyedDuringASweep()
@@ -478,6 +461,166 @@ private slots:
         QVERIFY(!SimControl::sent().genEnabled);
         QCOMPARE(loadSampFreq(), 1000);
         QCOMPARE(SimControl::sent().displayHz, 1000);
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::openFileCount(DEVICE_DISPLAY), 0);
+    }
+
+    // Stop, the window closed (close box, Escape, a reject) or a stop asked for
+    // through the outputs (File › Exit, SIGTERM) while the second step waits: the
+    // sweep ends after its call in progress, that step is neither plotted nor
+    // exported, and all is handed back as at a sweep's own end.
+    void interruptedMidSweep_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("Stop button") << 0 << false;
+        QTest::newRow("close box") << 1 << true;
+        QTest::newRow("Escape") << 2 << true;
+        QTest::newRow("reject") << 3 << true;
+        QTest::newRow("asked through the outputs") << 4 << false;
+    }
+    void interruptedMidSweep()
+    {
+        QFETCH(int, how);
+        QFETCH(bool, closes);
+        QVERIFY(setDisplayFreq(1000, 1) >= 0);
+        SteppedWindow w(m_program->outputs);
+        w.form.settings("20", "400", "5");
+        w.window.showWindow();
+        const std::function<void()> interrupt[] = {
+            [&] { w.form.stop->click(); },
+            [&] { w.window.close(); },
+            [&] { QTest::keyClick(&w.window, Qt::Key_Escape); },
+            [&] { w.window.reject(); },
+            [&] { QVERIFY(m_program->outputs.requestStop()); },
+        };
+        w.clock.beforeEach = [&](int n) {
+            if (n == 1)
+                QMetaObject::invokeMethod(&w.window, interrupt[how], Qt::BlockingQueuedConnection);
+        };
+        w.form.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_program->outputs.isHeld(), SWEEP_TIMEOUT_MS);
+        QCOMPARE(w.window.isVisible(), !closes);
+        QVERIFY(w.form.start->isEnabled());
+        QVERIFY(!w.form.stop->isEnabled());
+        QVERIFY(!w.window.sweepRunning());
+        QCOMPARE(w.clock.calls.load(), 2);
+        QCOMPARE(w.form.mg->graph(0)->dataCount(), 1);
+        QCOMPARE(w.form.ph->graph(0)->dataCount(), 1);
+        QVERIFY(w.form.mg->graph(0)->data()->constBegin()->value > 0.0);
+        QVERIFY(Prompts::shown().isEmpty());
+        // Generator off, rate and filter as they were, the device closed.
+        QVERIFY(!SimControl::sent().genEnabled);
+        QCOMPARE(SimControl::callCount("funcGenEnable", 1), 2);
+        QCOMPARE(SimControl::sent().displayHz, 1000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 1);
+        QCOMPARE(loadSampFreq(), 1000);
+        QCOMPARE(SimControl::openFileCount(DEVICE_DISPLAY), 0);
+
+        w.form.tree->topLevelItem(0)->setSelected(true);
+        Prompts::queueFileName(m_program->filePath("stopped.csv"));
+        w.form.exportMeas->click();
+        QCOMPARE(csvRows(m_program->filePath("stopped_plot_x_x_0.csv"), nullptr).size(), 1);
+        if (how != 0)
+            return;
+
+        QCOMPARE(w.form.progress->value(), 0);
+        // Stop again once the worker has gone, and once its thread has gone too.
+        w.window.slotStopSweepPushButton();
+        QTRY_VERIFY(w.window.findChildren<QThread*>().isEmpty());
+        w.window.slotStopSweepPushButton();
+        // A second sweep on the same window.
+        w.clock.beforeEach = nullptr;
+        w.form.settings("100", "200", "2");
+        w.form.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.form.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        QCOMPARE(w.form.tree->topLevelItem(1)->text(0), QString("plot_x_x_1"));
+        QCOMPARE(w.form.mg->graph(1)->dataCount(), 2);
+    }
+
+    // A failed call ends the sweep with a message, and its step shows nothing.
+    void failedCallsAreShown_data()
+    {
+        QTest::addColumn<QString>("call");  // empty: the display read is short
+        QTest::addColumn<QString>("reasonStart");
+        QTest::newRow("funcGenConfig") << "funcGenConfig" << "funcGenConfig() failed at 20 Hz";
+        QTest::newRow("funcGenEnable") << "funcGenEnable" << "funcGenEnable(1) failed at 20 Hz";
+        QTest::newRow("setDisplayFreq") << "setDisplayFreq" << "setDisplayFreq() failed at 20 Hz";
+        QTest::newRow("display read") << "" << "The display read at 20 Hz gave 0 of the 3583 records";
+    }
+    void failedCallsAreShown()
+    {
+        QFETCH(QString, call);
+        QFETCH(QString, reasonStart);
+        SteppedWindow w(m_program->outputs);
+        w.form.settings("20", "400", "3");
+        if (call.isEmpty())
+            SimControl::shortRead(DEVICE_DISPLAY, size_t(FrequencyResponse::READ_BYTES));
+        else
+            SimControl::failCall(call.toStdString());
+        w.form.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.form.start->isEnabled(), SWEEP_TIMEOUT_MS);
+
+        QCOMPARE(titlesShown(), QStringList{"Frequency analysis failed"});
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+        QVERIFY2(Prompts::shown().first().text.startsWith(reasonStart), qPrintable(Prompts::shown().first().text));
+        QCOMPARE(w.form.mg->graph(0)->dataCount(), 0);
+        QCOMPARE(w.form.ph->graph(0)->dataCount(), 0);
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(loadSampFreq(), 1000);
+    }
+
+    void unreadableFilterRefuses()
+    {
+        WindowFrequencyAnalysis window(m_program->outputs);
+        const Form f(window);
+        SimControl::failCall("getDisplayFreq");
+        f.start->click();
+        QCOMPARE(titlesShown(), QStringList{"Error"});
+        QVERIFY(Prompts::shown().first().text.startsWith("getDisplayFreq() failed"));
+        QCOMPARE(f.tree->topLevelItemCount(), 0);
+        QVERIFY(f.start->isEnabled());
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+    }
+
+    void sweepHoldsTheOutputsUntilItEnds()
+    {
+        SteppedWindow w(m_program->outputs);
+        w.form.settings("20", "400", "3");
+        w.form.start->click();
+        // Its end reaches this thread only through the event loop: still running here.
+        QCOMPARE(m_program->outputs.holder(), QString("Frequency Analysis Tool"));
+        QVERIFY(!m_program->outputs.takeOrExplain(nullptr, "Step Response"));
+        QCOMPARE(titlesShown(), QStringList{"Step Response"});
+        QCOMPARE(Prompts::shown().first().text, OutputOwner::busyText("Frequency Analysis Tool"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.form.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        QCOMPARE(w.form.mg->graph(0)->dataCount(), 3);
+        QVERIFY(!m_program->outputs.isHeld());
+        QVERIFY(m_program->outputs.take("Step Response"));
+    }
+
+    void refusedWhileAnotherToolHoldsTheOutputs()
+    {
+        auto lease = m_program->outputs.take("Rocking Curve");
+        QVERIFY(lease);
+        WindowFrequencyAnalysis window(m_program->outputs);
+        const Form f(window);
+        const int readsBefore = SimControl::callCount("getDisplayFreq");
+        f.start->click();
+        QCOMPARE(titlesShown(), QStringList{"Frequency Analysis Tool"});
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().first().text, OutputOwner::busyText("Rocking Curve"));
+        // Nothing reached the controller, nothing changed here.
+        QCOMPARE(SimControl::callCount("getDisplayFreq"), readsBefore);
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+        QCOMPARE(SimControl::callCount("funcGenEnable"), 0);
+        QVERIFY(window.frequencyList().isEmpty());
+        QCOMPARE(f.tree->topLevelItemCount(), 0);
+        QVERIFY(f.start->isEnabled());
+        QCOMPARE(m_program->outputs.holder(), QString("Rocking Curve"));
     }
 
     void closeSwitchesTheGeneratorOff()
@@ -567,33 +710,34 @@ private slots:
 
     void twoSweepsExportedAsPlotted()
     {
-        WindowFrequencyAnalysis window(m_program->outputs);
-        SteppedMeasurementClock clock;
-        window.setMeasurementClock(clock);
-        const Form f(window);
-        f.settings("30", "300", "3");
-        f.start->click();
-        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
-        f.input->setCurrentText("y");
-        f.output->setCurrentText("y");
-        f.settings("50", "500", "4", "lin");
-        f.start->click();
-        QTRY_VERIFY_WITH_TIMEOUT(f.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        SteppedWindow w(m_program->outputs);
+        w.form.settings("30", "300", "3");
+        w.form.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.form.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        w.form.input->setCurrentText("y");
+        w.form.output->setCurrentText("y");
+        w.form.settings("50", "500", "4", "lin");
+        w.form.scaling->setChecked(false);
+        w.form.start->click();
+        QTRY_VERIFY_WITH_TIMEOUT(w.form.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        // Each file states the scaling its sweep ran with, not the box's state now.
+        w.form.scaling->setChecked(true);
 
-        f.tree->topLevelItem(0)->setSelected(true);
-        f.tree->topLevelItem(1)->setSelected(true);
+        w.form.tree->topLevelItem(0)->setSelected(true);
+        w.form.tree->topLevelItem(1)->setSelected(true);
         const QString chosen = m_program->filePath("bode.CSV");
         Prompts::queueFileName(chosen);
-        f.exportMeas->click();
+        w.form.exportMeas->click();
         QCOMPARE(titlesShown(), QStringList{"Select a file to export the data"});
         QVERIFY(!QFile::exists(chosen));
         for (int row = 0; row < 2; ++row) {
             const QString name = row == 0 ? "plot_x_x_0" : "plot_y_y_1";
             QString header;
             const QList<QStringList> rows = csvRows(m_program->filePath("bode_" + name + ".csv"), &header);
-            QCOMPARE(header, QString("frequency [Hz], amplitude [um/um], phase [deg]"));
-            const auto magnitude = points(f.mg->graph(row));
-            const auto phase = points(f.ph->graph(row));
+            QCOMPARE(header, row == 0 ? QString("frequency [Hz], amplitude [um/um], phase [deg]")
+                                      : QString("frequency [Hz], amplitude [um], phase [deg]"));
+            const auto magnitude = points(w.form.mg->graph(row));
+            const auto phase = points(w.form.ph->graph(row));
             QCOMPARE(rows.size(), row == 0 ? 3 : 4);
             QCOMPARE(rows.size(), magnitude.size());
             for (int i = 0; i < rows.size(); ++i) {
@@ -634,14 +778,16 @@ private slots:
         QVERIFY(QDir(dir.path()).mkdir("blocked_plot_x_x_2.csv"));
         WindowFrequencyAnalysis window(m_program->outputs);
         const Form f(window);
+        f.scaling->setChecked(scaling);
         for (int i = 0; i < 3; ++i) {
             window.addSweepGraphs();
             window.onFrequencyStepDone(i, 10.0, 1.0 + i, -5.0);
         }
+        // Changed after the sweeps: the files keep the sweeps' own scaling.
+        f.scaling->setChecked(!scaling);
         f.tree->clearSelection();
         for (int row : selectedRows)
             f.tree->topLevelItem(row)->setSelected(true);
-        f.scaling->setChecked(scaling);
         Prompts::queueFileName(answer.isEmpty() ? QString() : dir.filePath(answer));
         f.exportMeas->click();
         QCOMPARE(titlesShown(), titles);
@@ -654,6 +800,32 @@ private slots:
                                      : QString("frequency [Hz], amplitude [um], phase [deg]"));
             QCOMPARE(rows.size(), 1);
         }
+    }
+
+    void failedExportKeepsTheExistingFile()
+    {
+        const QString chosen = m_program->filePath("kept.csv");
+        const QString target = m_program->filePath("kept_plot_x_x_0.csv");
+        const QByteArray old = "frequency [Hz], amplitude [um/um], phase [deg]\n1,2,3\n";
+        TestFiles::put(target, old);
+        WindowFrequencyAnalysis window(m_program->outputs);
+        const Form f(window);
+        window.addSweepGraphs();
+        for (int i = 0; i < 500; ++i)
+            window.onFrequencyStepDone(0, 1.0 + i, 35.77708763999664, -22.123456);
+        Prompts::queueFileName(chosen);
+        {
+            // A disk that fills up part-way through the file.
+            const FileSizeLimit limit(4096);
+            f.exportMeas->click();
+        }
+        QCOMPARE(titlesShown(), (QStringList{"Select a file to export the data", "Export failed"}));
+        const QString text = Prompts::shown().last().text;
+        QVERIFY2(text.contains(target + ": "), qPrintable(text));
+        QCOMPARE(TestFiles::contents(target), old);
+        // Nothing half-written left beside it.
+        QCOMPARE(QDir(m_program->filePath(".")).entryList({"kept*"}, QDir::Files | QDir::Hidden),
+                 QStringList{"kept_plot_x_x_0.csv"});
     }
 
 private:
