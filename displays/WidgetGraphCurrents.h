@@ -1,19 +1,15 @@
 #pragma once
 // Four traces against time: the channel currents of one picoammeter, or the
 // four output voltages.
-#include <QList>
-#include <QSharedPointer>
-#include <QString>
-#include <QWidget>
+#include <memory>
 
-#include <qcustomplot.h>
+#include "TimeGraphPanel.h"
 
 namespace Ui {
 class WidgetGraphCurrents;
 }
-class PlotRefresher;
 
-class WidgetGraphCurrents : public QWidget
+class WidgetGraphCurrents : public TimeGraphPanel
 {
     Q_OBJECT
 
@@ -22,24 +18,12 @@ public:
     explicit WidgetGraphCurrents(QWidget* parent = nullptr, int graphCount = 4);
     ~WidgetGraphCurrents() override;
 
-    // The container graph(index) draws from, created once and never replaced;
-    // null for an index outside 0 .. graph count - 1.
-    QSharedPointer<QCPGraphDataContainer> getGraphData(int index) const;
-
-    void setAxisLabels(const QString& xLabel, const QString& yLabel);
-    void setYNumberFormat(const QString& format, int precision);
-
-public slots:
-    void replot();
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
+    using TimeGraphPanel::setAxisLabels;
 
 private slots:
+    // No presence test: graph i follows box i alone, on a two- or four-graph panel.
     void chEnablesChanged();
 
 private:
-    Ui::WidgetGraphCurrents* ui;
-    QList<QSharedPointer<QCPGraphDataContainer>> m_graphData;
-    PlotRefresher* m_refresher;
+    std::unique_ptr<Ui::WidgetGraphCurrents> ui;
 };
