@@ -294,11 +294,13 @@ int MailboxComm::setDisplayFreq(uint8_t filter)
     return checked(::setDisplayFreq(loadSampFreq(), filter), "setDisplayFreq() failed");
 }
 
-double MailboxComm::getDisplayFreq(bool* filter)
+double MailboxComm::getDisplayFreq(bool* filter, bool* ok)
 {
     int hz = 0;
     uint8_t filterByte = 0;
-    checked(::getDisplayFreq(&hz, &filterByte), "getDisplayFreq() failed");
+    const int called = checked(::getDisplayFreq(&hz, &filterByte), "getDisplayFreq() failed");
+    if (ok)
+        *ok = called >= 0;
     if (filter)
         *filter = filterByte != 0;
     return hz;

@@ -60,7 +60,8 @@ public:
     int setPIDoutSel(uint8_t x, uint8_t y, uint8_t i0);
     int getPIDoutSel(uint8_t* x, uint8_t* y, uint8_t* i0);
     int setDisplayFreq(uint8_t filter);
-    double getDisplayFreq(bool* filter);
+    // `ok`, when given, tells whether the read succeeded: the rate and filter are then defined.
+    double getDisplayFreq(bool* filter, bool* ok = nullptr);
     int setOutputMux(uint8_t value);
     // `ok`, when given, tells whether the read succeeded: the byte is then defined.
     uint8_t getOutputMux(bool* ok = nullptr);

@@ -308,6 +308,14 @@ private slots:
         QCOMPARE(link.getDisplayFreq(&filter), 2000.0);
         QVERIFY(filter);
         QCOMPARE(link.getDisplayFreq(nullptr), 2000.0);
+        bool ok = false;
+        link.getDisplayFreq(&filter, &ok);
+        QVERIFY(ok);
+        // A caller that must put the filter back can tell a failed read from "off".
+        SimControl::failCall("getDisplayFreq");
+        link.getDisplayFreq(&filter, &ok);
+        QVERIFY(!ok);
+        SimControl::clearFailures();
         storeSampFreq(1000);
     }
 
