@@ -29,10 +29,13 @@ class StepResponseRun
 public:
     static constexpr int SAMPLE_RATE = 50000;
     static constexpr size_t READ_RECORDS = 14336;  // 3670016 bytes
-    // Low, high, low: how long each record stands before the next one.
+    // Low, high, low: how long each record stands before the next one. The block
+    // read at the end spans 287 ms; a tail that leaves the fall about 60 ms to
+    // settle puts the rise 97 ms into the block, so that a read that comes late
+    // on a loaded machine still holds a settled stretch before it.
     static constexpr long LOW_US = 100000;
     static constexpr long HIGH_US = 100000;
-    static constexpr long TAIL_US = 120000;
+    static constexpr long TAIL_US = 90000;
 
     // The caller holds the outputs. Every failure is logged at Warn level and
     // ends the step sequence; what was changed is put back all the same.
