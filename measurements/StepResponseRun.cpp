@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -73,7 +74,11 @@ StepRunOutcome StepResponseRun::run(const StepStimulus& stimulus, MeasurementClo
         const Phase phases[] = {{stimulus.low, LOW_US, false}, {stimulus.high, HIGH_US, true},
                                 {stimulus.low, TAIL_US, false}};
         bool written = true, highWritten = false;
+        // Each phase is timed from its write's start: a write that takes long
+        // (the simulated controller computes its steps then) shortens the wait
+        // after it rather than pushing the read late.
         for (const Phase& phase : phases) {
+            const long long due = clock.nowMicroseconds() + phase.us;
             const auto& r = phase.record;
             if (!writeDacOutputs(outputFd, r[0], r[1], r[2], r[3])) {
                 note(out.problems, tr("The output unit did not take the %1 record (%2).")
@@ -82,7 +87,7 @@ StepRunOutcome StepResponseRun::run(const StepStimulus& stimulus, MeasurementClo
                 break;
             }
             highWritten = highWritten || phase.high;
-            clock.sleepMicroseconds(phase.us);
+            clock.sleepMicroseconds(long(std::max(0LL, due - clock.nowMicroseconds())));
         }
         if (!written && highWritten) {
             // Not left standing at the step.

@@ -127,6 +127,40 @@ QString warnings()
     return LogCapture::messagesAt(QsLogging::Warn).join('|');
 }
 
+// The stepped clock, where each write to the output unit takes `callMs` of
+// the controller's time, as the simulated controller's own steps do in the
+// running program: whoever looks at the clock next finds that time gone.
+class SlowWritesClock final : public MeasurementClock
+{
+public:
+    explicit SlowWritesClock(double callMs) : m_callSeconds(callMs * 1e-3), m_writes(SimControl::sent().dacWrites) {}
+
+    void sleepMicroseconds(long microseconds) override
+    {
+        chargeWrites();
+        if (microseconds > 0)
+            SimControl::step(double(microseconds) * 1e-6);
+    }
+    void waitOn(QWaitCondition&, QMutex&, int) override { QFAIL("the step test never waits on a condition"); }
+    long long nowMicroseconds() const override
+    {
+        chargeWrites();
+        return std::llround(SimControl::now() * 1e6);
+    }
+
+private:
+    void chargeWrites() const
+    {
+        const int writes = SimControl::sent().dacWrites;
+        if (writes > m_writes)
+            SimControl::step(m_callSeconds * (writes - m_writes));
+        m_writes = writes;
+    }
+
+    double m_callSeconds;
+    mutable int m_writes;
+};
+
 }  // namespace
 
 class TestWindowStepResponse : public QObject
@@ -308,6 +342,36 @@ private slots:
         QCOMPARE(back.mux, 1);
         QCOMPARE(back.displayHz, 1000);
         QCOMPARE(back.sampFreq, 1000);
+    }
+
+    void slowWritesKeepThePhases()
+    {
+        // 30 ms in each write: relative sleeps would make the high phase 130 ms
+        // and the read 60 ms late.
+        Bench bench;
+        SlowWritesClock clock(30.0);
+        WindowStepResponse window(bench.setup.outputs, clock);
+        window.showWindow();
+        const Form form(window);
+        form.run->click();
+        QCOMPARE(form.remark->text(), QString());
+        QVERIFY(qAbs(form.gain() - trueGain(0)) <= 0.05 * trueGain(0));
+
+        // The recorded output: the rise where a read on time puts it, then 100 ms high.
+        const QSharedPointer<QCPGraphDataContainer> stimulus = form.plot->graph(0)->data();
+        double rise = -1.0, fall = -1.0;
+        for (auto it = stimulus->constBegin() + 1; it != stimulus->constEnd(); ++it) {
+            if (rise < 0.0 && it->value > 5.05 && (it - 1)->value <= 5.05)
+                rise = it->key;
+            else if (rise >= 0.0 && fall < 0.0 && it->value <= 5.05 && (it - 1)->value > 5.05)
+                fall = it->key;
+        }
+        const double recordSpan = double(WindowStepResponse::READ_RECORDS) / WindowStepResponse::RUN_SAMPLE_RATE;
+        const double tail = (StepResponseRun::TAIL_US + StepResponseRun::HIGH_US) * 1e-6;
+        QVERIFY2(qAbs(rise - (recordSpan - tail)) <= 2.0 / WindowStepResponse::RUN_SAMPLE_RATE,
+                 qPrintable(QString::number(rise)));
+        QVERIFY2(qAbs(fall - rise - StepResponseRun::HIGH_US * 1e-6) <= 1.5 / WindowStepResponse::RUN_SAMPLE_RATE,
+                 qPrintable(QString::number(fall - rise)));
     }
 
     void stateAfterARun_data()
