@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "DisplaySnapshot.h"
 #include "StepStimulus.h"
 #include "VornRecords.h"
 
@@ -28,7 +29,7 @@ class StepResponseRun
 
 public:
     static constexpr int SAMPLE_RATE = 50000;
-    static constexpr size_t READ_RECORDS = 14336;  // 3670016 bytes
+    static constexpr size_t READ_RECORDS = DISPLAY_SNAPSHOT_RECORDS;  // 3670016 bytes
     // Low, high, low: how long each record stands before the next one. The block
     // read at the end spans 287 ms; a tail that leaves the fall about 60 ms to
     // settle puts the rise 97 ms into the block, so that a read that comes late
