@@ -25,6 +25,7 @@ WindowDisplaySettings::WindowDisplaySettings(QWidget* parent)
     connect(ui->buttonBox, &QDialogButtonBox::accepted, this, &WindowDisplaySettings::saveSettings);
     connect(ui->pushButtonApply, &QPushButton::clicked, this, &WindowDisplaySettings::saveSettings);
     connect(ui->pauseCheckBox, &QCheckBox::toggled, this, &WindowDisplaySettings::pauseButtonChanged);
+    connect(ui->dispFreqBox, &QDoubleSpinBox::valueChanged, this, [this] { m_rateEdited = true; });
 }
 
 WindowDisplaySettings::~WindowDisplaySettings()
@@ -37,7 +38,13 @@ void WindowDisplaySettings::showWindow()
     show();
     if (UPDATER)
         ui->pauseCheckBox->setChecked(UPDATER->paused());
-    ui->dispFreqBox->setValue(loadSampFreq());
+    // The rate the controller holds, which others (a measurement, another
+    // program) may have changed since: Ok must not send one nobody chose.
+    bool read = false;
+    const double held = MAILBOX_COMM ? MAILBOX_COMM->getDisplayFreq(nullptr, &read) : 0.0;
+    m_heldRate = read ? int(held) : loadSampFreq();
+    ui->dispFreqBox->setValue(m_heldRate);
+    m_rateEdited = false;
     ui->bufferSamplesComboBox->setCurrentText(QString::number(DISPLAY_BUFFER_BYTES / int(sizeof(DisplayRecord))));
 }
 
@@ -50,7 +57,8 @@ QWidget* WindowDisplaySettings::promptParent()
 void WindowDisplaySettings::saveSettings()
 {
     const int previous = loadSampFreq();
-    const int requested = static_cast<int>(ui->dispFreqBox->value());
+    // Left as shown: the held rate, also where the box could only show it clamped.
+    const int requested = m_rateEdited || m_heldRate < 0 ? static_cast<int>(ui->dispFreqBox->value()) : m_heldRate;
 
     // Every time axis divides by the rate, so a rate below 1 Hz is never taken.
     int sentRate = requested;
@@ -76,6 +84,9 @@ void WindowDisplaySettings::saveSettings()
                              .arg(sentRate)
                              .arg(filter ? tr("on") : tr("off"))
                              .arg(previous));
+    } else {
+        m_heldRate = sentRate;
+        m_rateEdited = false;
     }
 
     bool ok = false;

@@ -26,4 +26,8 @@ private:
     QWidget* promptParent();
 
     Ui::WindowDisplaySettings* ui = nullptr;
+    // The controller's rate at the last opening or save (-1 before the first),
+    // and whether the operator has changed the box since.
+    int m_heldRate = -1;
+    bool m_rateEdited = false;
 };

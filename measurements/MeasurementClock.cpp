@@ -4,6 +4,8 @@
 #include <QThread>
 #include <QWaitCondition>
 
+#include <chrono>
+
 namespace {
 
 class SystemClock final : public MeasurementClock
@@ -22,6 +24,12 @@ public:
 };
 
 }  // namespace
+
+long long MeasurementClock::nowMicroseconds() const
+{
+    using namespace std::chrono;
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 MeasurementClock& MeasurementClock::system()
 {

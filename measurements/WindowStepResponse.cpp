@@ -1,24 +1,19 @@
 #include "WindowStepResponse.h"
 
-#include <fcntl.h>
-
 #include <QCoreApplication>
 #include <QLinearGradient>
 #include <QPushButton>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
+#include <memory>
 
 #include <qcustomplot.h>
 
 #include "ConfigSettings.h"
 #include "DacOutputsWriter.h"
-#include "DeviceIo.h"
 #include "Globals.h"
-#include "MailboxComm.h"
-#include "MeasurementClock.h"
+#include "OutputOwner.h"
 #include "Prompts.h"
+#include "QsLog.h"
 #include "StepResponseAnalysis.h"
 #include "VornRecords.h"
 #include "ui_windowstepresponse.h"
@@ -73,6 +68,42 @@ QString number(double value)
     return QString::number(value, 'g', 4);
 }
 
+const QString TOOL_NAME = QStringLiteral("Step Response");
+const char* const LOOP_NAMES[StepStimulus::LOOPS] = {"X", "Y", "I0"};
+const char* const PID_GROUPS[StepStimulus::LOOPS] = {"PID_X", "PID_Y", "PID_I0"};
+
+// `slack` forgives the rounding of a sum of two-decimal box values.
+bool withinOutputRange(double volts, double slack = 0.0)
+{
+    return volts >= DAC_OUTPUT_MIN_V - slack && volts <= DAC_OUTPUT_MAX_V + slack;
+}
+
+QString faultText(StepResponseResult::Fault fault)
+{
+    using Fault = StepResponseResult::Fault;
+    switch (fault) {
+    case Fault::None:
+        break;
+    case Fault::BadInput:
+        return WindowStepResponse::tr("the record is too short to analyse.");
+    case Fault::StartsHigh:
+        return WindowStepResponse::tr("the record begins after the step had started (the display stream was "
+                                      "read late). Run again.");
+    case Fault::NoCleanEdge:
+        return WindowStepResponse::tr("the recorded output does not rise once and fall back once.");
+    case Fault::OutputOffLevel:
+        return WindowStepResponse::tr("the recorded output does not stand at the bias and at bias + step.");
+    case Fault::TooLittleBefore:
+        return WindowStepResponse::tr("less than one mains period was recorded before the step (the display "
+                                      "stream was read late). Run again.");
+    case Fault::NotSettled:
+        return WindowStepResponse::tr("the response does not settle while the step stands.");
+    case Fault::NoResponse:
+        return WindowStepResponse::tr("the response to the step does not stand out of the noise.");
+    }
+    return QString();
+}
+
 }  // namespace
 
 WindowStepResponse::WindowStepResponse(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent)
@@ -92,6 +123,13 @@ WindowStepResponse::WindowStepResponse(OutputOwner& outputs, MeasurementClock& c
     connect(ui->stepInI0button, &QRadioButton::clicked, this, &WindowStepResponse::selector_radioButton_changed);
     ui->stepInXbutton->setChecked(true);
     selector_radioButton_changed();
+    QDoubleSpinBox* const biases[StepStimulus::LOOPS] = {ui->posXbiasDoubleSpinBox, ui->posYbiasDoubleSpinBox,
+                                                         ui->i0biasDoubleSpinBox};
+    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
+        // A bias chosen in the box replaces the stored offset it was refused for.
+        connect(biases[loop], &QDoubleSpinBox::valueChanged, this,
+                [this, loop] { m_storedOffsetOutside[loop].reset(); });
+    }
     setupPlot();
 }
 
@@ -134,13 +172,21 @@ void WindowStepResponse::setupPlot()
 
 void WindowStepResponse::showWindow()
 {
-    double freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset;
-    CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset);
-    ui->posXbiasDoubleSpinBox->setValue(offset);
-    CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset);
-    ui->posYbiasDoubleSpinBox->setValue(offset);
-    CONFIG_SETTINGS->loadPIDI0(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset);
-    ui->i0biasDoubleSpinBox->setValue(offset);
+    double freq, kp, ki, kd, emin, imax, omin, omax, ogain;
+    double offsets[StepStimulus::LOOPS];
+    CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[0]);
+    CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[1]);
+    CONFIG_SETTINGS->loadPIDI0(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[2]);
+    QDoubleSpinBox* const biases[StepStimulus::LOOPS] = {ui->posXbiasDoubleSpinBox, ui->posYbiasDoubleSpinBox,
+                                                         ui->i0biasDoubleSpinBox};
+    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
+        biases[loop]->setValue(offsets[loop]);
+        // The box can only show it clamped: remembered, so that a run is refused rather than clamped.
+        if (withinOutputRange(offsets[loop]))
+            m_storedOffsetOutside[loop].reset();
+        else
+            m_storedOffsetOutside[loop] = offsets[loop];
+    }
     show();
 }
 
@@ -182,6 +228,28 @@ StepStimulus WindowStepResponse::buildStimulus() const
     return StepStimulus::build(bias, step, dac, selectedLoop(), ui->useBPM2checkbox->isChecked());
 }
 
+QString WindowStepResponse::rangeRefusal(const StepStimulus& stim) const
+{
+    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
+        if (m_storedOffsetOutside[loop])
+            return tr("The stored offset of the %1 loop (%2) is %3 V, outside the output range of %4 to %5 V.\n"
+                      "Set its bias in this window.")
+                .arg(QLatin1String(LOOP_NAMES[loop]), QLatin1String(PID_GROUPS[loop]))
+                .arg(*m_storedOffsetOutside[loop])
+                .arg(DAC_OUTPUT_MIN_V)
+                .arg(DAC_OUTPUT_MAX_V);
+    }
+    const double top = stim.bias + stim.step;
+    if (!withinOutputRange(top, 1e-9))
+        return tr("A bias of %1 V with a step of %2 V reaches %3 V, outside the output range of %4 to %5 V.")
+            .arg(stim.bias)
+            .arg(stim.step)
+            .arg(top)
+            .arg(DAC_OUTPUT_MIN_V)
+            .arg(DAC_OUTPUT_MAX_V);
+    return QString();
+}
+
 void WindowStepResponse::stepRespProcedure()
 {
     const StepStimulus stim = buildStimulus();
@@ -193,79 +261,58 @@ void WindowStepResponse::stepRespProcedure()
     if (!stim.valid()) {
         clearResult(tr("Output channel %1 of the stepped loop does not exist: nothing measured.")
                         .arg(stim.outputChannel + 1));
-        Prompts::warning(this, tr("Step Response"),
+        Prompts::warning(this, TOOL_NAME,
                          tr("The stepped loop drives output channel index %1 in the beamline configuration; "
                             "only indices 0 to 3 exist.\nNothing was measured.")
                              .arg(stim.outputChannel));
         return;
     }
+    const QString refusal = rangeRefusal(stim);
+    if (!refusal.isEmpty()) {
+        clearResult(tr("Outside the output range: nothing measured."));
+        Prompts::warning(this, TOOL_NAME, refusal + tr("\nNothing was measured."));
+        return;
+    }
 
-    if (MAILBOX_COMM->pidStatus() != PID_STATUS_OFF)
-        MAILBOX_COMM->setFBenable(0);
-    // Stays at this rate after the run.
-    storeSampFreq(RUN_SAMPLE_RATE);
-    MAILBOX_COMM->setDisplayFreq(1);
+    // The run holds the GUI thread to its end, so there is nothing a stop could interrupt.
+    std::unique_ptr<OutputLease> lease = m_outputs.takeOrExplain(this, TOOL_NAME, [] {});
+    if (!lease)
+        return;
+    const StepRunOutcome outcome = StepResponseRun::run(stim, m_clock);
+    lease.reset();
+    if (!outcome.ok()) {
+        showFailure(outcome);
+        return;
+    }
 
-    const int outputFd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-    const int displayFd = DeviceIo::open(DEVICE_DISPLAY, O_RDONLY);
-    if (displayFd < 0) {
+    std::vector<double> stimulus(ANALYSED_RECORDS), response(ANALYSED_RECORDS);
+    for (int k = 0; k < ANALYSED_RECORDS; ++k) {
+        stimulus[size_t(k)] = outcome.records[size_t(k)].word[stim.stimulusWord];
+        response[size_t(k)] = outcome.records[size_t(k)].word[stim.responseWord];
+    }
+    const StepResponseResult result = analyseStepResponse(stimulus, response, stim.bias, stim.step, RUN_SAMPLE_RATE);
+    if (!result.valid()) {
+        const QString why = faultText(result.fault);
+        QLOG_WARN() << "Step Response: no result:" << why;
+        clearResult(tr("No result: %1").arg(why));
+        return;
+    }
+    showResult(result, stimulus, response, stim);
+}
+
+void WindowStepResponse::showFailure(const StepRunOutcome& outcome)
+{
+    const QString first = outcome.displayOpenError.isEmpty() ? outcome.problems.first() : outcome.displayOpenError;
+    clearResult(tr("Nothing measured: %1").arg(first));
+    if (!outcome.problems.isEmpty())
+        Prompts::warning(this, TOOL_NAME, outcome.problems.join(QLatin1Char('\n')) + tr("\n\nNothing was measured."));
+    if (!outcome.displayOpenError.isEmpty()) {
         Prompts::critical(nullptr, QStringLiteral("Cannot open file"),
                           QStringLiteral("System file /dev/vorn_dma_displ could not be opened.\n\n"
                                          "Please check if VORN driver is loaded.\nApplication will now quit.\n"),
                           QMessageBox::Ok);
         QCoreApplication::quit();
     }
-    std::vector<DisplayRecord> records(READ_RECORDS);
-
-    MAILBOX_COMM->setOutputMux(0);
-
-    writeDacOutputs(outputFd, stim.low[0], stim.low[1], stim.low[2], stim.low[3]);
-    m_clock.sleepMicroseconds(LOW_US);
-    writeDacOutputs(outputFd, stim.high[0], stim.high[1], stim.high[2], stim.high[3]);
-    m_clock.sleepMicroseconds(HIGH_US);
-    writeDacOutputs(outputFd, stim.low[0], stim.low[1], stim.low[2], stim.low[3]);
-    m_clock.sleepMicroseconds(TAIL_US);
-
-    QString failure;
-    if (readDisplay(displayFd, records, &failure)) {
-        std::vector<double> stimulus(ANALYSED_RECORDS), response(ANALYSED_RECORDS);
-        for (int k = 0; k < ANALYSED_RECORDS; ++k) {
-            stimulus[size_t(k)] = records[size_t(k)].word[stim.stimulusWord];
-            response[size_t(k)] = records[size_t(k)].word[stim.responseWord];
-        }
-        const StepResponseResult result =
-            analyseStepResponse(stimulus, response, stim.bias, stim.step, RUN_SAMPLE_RATE);
-        showResult(result, stimulus, response, stim);
-    } else {
-        clearResult(failure);
-    }
-
-    MAILBOX_COMM->setOutputMux(1);
-    if (outputFd >= 0)
-        DeviceIo::close(outputFd);
-    if (displayFd >= 0)
-        DeviceIo::close(displayFd);
-}
-
-bool WindowStepResponse::readDisplay(int fd, std::vector<DisplayRecord>& records, QString* failure) const
-{
-    if (fd < 0) {
-        *failure = tr("Display stream not available: nothing analysed.");
-        return false;
-    }
-    const size_t wanted = records.size() * sizeof(DisplayRecord);
-    const ssize_t got = DeviceIo::read(fd, records.data(), wanted);
-    if (got < 0) {
-        const int error = errno;
-        std::perror("read failed");
-        *failure = tr("Display stream read failed (%1): nothing analysed.").arg(QString::fromLocal8Bit(std::strerror(error)));
-        return false;
-    }
-    if (size_t(got) != wanted) {
-        *failure = tr("Display stream read short (%1 of %2 bytes): nothing analysed.").arg(got).arg(wanted);
-        return false;
-    }
-    return true;
 }
 
 void WindowStepResponse::showResult(const StepResponseResult& result, const std::vector<double>& stimulus,

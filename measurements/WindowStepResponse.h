@@ -6,15 +6,16 @@
 #include <QSharedPointer>
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 #include <qcustomplot.h>
 
+#include "StepResponseRun.h"
 #include "StepStimulus.h"
 
 class MeasurementClock;
 class OutputOwner;
-struct DisplayRecord;
 struct StepResponseResult;
 
 namespace Ui {
@@ -26,19 +27,16 @@ class WindowStepResponse : public QDialog
     Q_OBJECT
 
 public:
-    static constexpr int RUN_SAMPLE_RATE = 50000;
-    static constexpr int READ_RECORDS = 14336;              // 3670016 bytes
+    static constexpr int RUN_SAMPLE_RATE = StepResponseRun::SAMPLE_RATE;
+    static constexpr int READ_RECORDS = int(StepResponseRun::READ_RECORDS);
     static constexpr int ANALYSED_RECORDS = READ_RECORDS - 1;
-    // Low, high, low: how long each record stands before the next step.
-    static constexpr long LOW_US = 100000;
-    static constexpr long HIGH_US = 100000;
-    static constexpr long TAIL_US = 120000;
 
     // A run takes the outputs from `outputs`; every sleep goes through `clock`.
     WindowStepResponse(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent = nullptr);
     ~WindowStepResponse() override;
 
-    // Bias boxes from the PID offsets, then show.
+    // Bias boxes from the PID offsets, then show. An offset outside the output
+    // range refuses the runs until its box is set by hand.
     void showWindow();
 
     // The low and high records and the words to analyse, from the boxes and the DAC map.
@@ -51,9 +49,10 @@ public slots:
 private:
     void setupPlot();
     StepStimulus::Loop selectedLoop() const;
-    // Reads one block of the display stream; false (and the reason) when it
-    // did not deliver every record.
-    bool readDisplay(int fd, std::vector<DisplayRecord>& records, QString* failure) const;
+    // Why the form may not drive the outputs; empty when it may.
+    QString rangeRefusal(const StepStimulus& stim) const;
+    // A run whose calls failed: its reasons, and the display device's own box.
+    void showFailure(const StepRunOutcome& outcome);
     void showResult(const StepResponseResult& result, const std::vector<double>& stimulus,
                     const std::vector<double>& response, const StepStimulus& stim);
     // Labels, curves and markers back to empty, with `why` in the remark line.
@@ -69,6 +68,8 @@ private:
     QCPItemText* m_deadText = nullptr;
     QCPItemText* m_settleText = nullptr;
     QCPItemText* m_amplitudeText = nullptr;
+    // Stored PID offsets outside the output range, per loop, until the box is edited.
+    std::optional<double> m_storedOffsetOutside[StepStimulus::LOOPS];
     OutputOwner& m_outputs;
     MeasurementClock& m_clock;
 };

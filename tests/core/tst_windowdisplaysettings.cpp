@@ -123,6 +123,7 @@ private slots:
         QFETCH(int, rate);
         QFETCH(int, bufferBytes);
         QFETCH(QString, shownBuffer);
+        QCOMPARE(::setDisplayFreq(rate, 0), 0);
         storeSampFreq(rate);
         DISPLAY_BUFFER_BYTES = bufferBytes;
         WindowDisplaySettings dialog;
@@ -350,13 +351,60 @@ private slots:
         f.buffer->setCurrentText("1024");
         press(f, Press::Cancel);
 
-        // Changed elsewhere meanwhile, as the step-response test does.
-        storeSampFreq(2000);
+        // Changed elsewhere meanwhile.
+        DISPLAY_BUFFER_BYTES = 2048 * int(sizeof(DisplayRecord));
         UPDATER->setPaused(true);
         dialog.showWindow();
-        QCOMPARE(f.freq->value(), 2000.0);
-        QCOMPARE(f.buffer->currentText(), QString("14336"));
+        QCOMPARE(f.freq->value(), 1000.0);
+        QCOMPARE(f.buffer->currentText(), QString("2048"));
         QVERIFY(f.pause->isChecked());
+    }
+
+    void openingShowsTheControllersRate_data()
+    {
+        QTest::addColumn<int>("controllerHz");
+        QTest::addColumn<int>("sampFreq");
+        QTest::addColumn<bool>("readFails");
+        QTest::addColumn<int>("typed");  // 0: the box is left as shown
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<int>("sent");
+        QTest::newRow("rate changed at the controller behind its back") << 5000 << 1000 << false << 0 << 5000 << 5000;
+        QTest::newRow("SAMP_FREQ changed alone") << 1000 << 2000 << false << 0 << 1000 << 1000;
+        QTest::newRow("the controller's rate cannot be read: SAMP_FREQ")
+            << 5000 << 2000 << true << 0 << 2000 << 2000;
+        QTest::newRow("a held rate above the box's range is kept") << 50000 << 1000 << false << 0 << 20000 << 50000;
+        QTest::newRow("a typed rate is sent") << 50000 << 1000 << false << 3000 << 20000 << 3000;
+    }
+
+    void openingShowsTheControllersRate()
+    {
+        QFETCH(int, controllerHz);
+        QFETCH(int, sampFreq);
+        QFETCH(bool, readFails);
+        QFETCH(int, typed);
+        QFETCH(int, shown);
+        QFETCH(int, sent);
+        WindowDisplaySettings dialog;
+        // Behind the dialog's back, after it was built.
+        QCOMPARE(::setDisplayFreq(controllerHz, 0), 0);
+        storeSampFreq(sampFreq);
+        if (readFails)
+            SimControl::failCall("getDisplayFreq");
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        QCOMPARE(f.freq->value(), double(shown));
+
+        if (typed) {
+            f.freq->selectAll();
+            QTest::keyClicks(f.freq, QString::number(typed));
+        }
+        const int callsBefore = SimControl::callCount("setDisplayFreq");
+        press(f, Press::Ok);
+        // Ok sends only a rate the operator chose or the one the controller held.
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), callsBefore + 1);
+        QCOMPARE(SimControl::sent().displayHz, sent);
+        QCOMPARE(loadSampFreq(), sent);
+        QVERIFY(Prompts::shown().isEmpty());
     }
 
     void filterBoxKeepsItsStateAcrossCancel()

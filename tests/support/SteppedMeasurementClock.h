@@ -5,6 +5,7 @@
 #include <QWaitCondition>
 
 #include <atomic>
+#include <cmath>
 #include <functional>
 
 #include "MeasurementClock.h"
@@ -24,6 +25,9 @@ public:
             SimControl::step(double(microseconds) * 1e-6);
         sleptUs += microseconds;
     }
+
+    // The simulated controller's time: calls between the sleeps take none of it.
+    long long nowMicroseconds() const override { return std::llround(SimControl::now() * 1e6); }
 
     void waitOn(QWaitCondition&, QMutex& mutex, int ms) override
     {
