@@ -1,8 +1,12 @@
 #include "MeasurementClock.h"
 
+#include <QCoreApplication>
 #include <QMutex>
 #include <QThread>
 #include <QWaitCondition>
+
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -19,9 +23,29 @@ public:
     {
         condition.wait(&mutex, ms > 0 ? static_cast<unsigned long>(ms) : 0UL);
     }
+
+    long long nowMicroseconds() override
+    {
+        using namespace std::chrono;
+        return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+    }
 };
 
 }  // namespace
+
+bool MeasurementClock::waitUntil(long long deadline, const std::function<bool()>& stopRequested)
+{
+    for (;;) {
+        if (stopRequested && stopRequested())
+            return false;
+        const long long left = deadline - nowMicroseconds();
+        if (left <= 0)
+            return true;
+        sleepMicroseconds(long(std::min<long long>(left, SLICE_US)));
+        if (left > SLICE_US)
+            QCoreApplication::processEvents();
+    }
+}
 
 MeasurementClock& MeasurementClock::system()
 {

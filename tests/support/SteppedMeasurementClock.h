@@ -1,6 +1,7 @@
 #pragma once
 // Measurement clock for tests: every sleep and wait steps the simulated
 // controller's clock instead of passing real time, so runs are deterministic.
+// A wait until a deadline (waitUntil) is made of such sleeps, in slices.
 #include <QMutex>
 #include <QWaitCondition>
 
@@ -35,6 +36,9 @@ public:
         waitedMs += ms;
         mutex.lock();
     }
+
+    // Simulated time passes only in this clock's sleeps and waits.
+    long long nowMicroseconds() override { return sleptUs + waitedMs * 1000; }
 
     std::atomic<long long> sleptUs{0};
     std::atomic<long long> waitedMs{0};
