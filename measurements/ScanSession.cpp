@@ -99,8 +99,19 @@ bool ScanSession::read(ZentrimCurrentSample& sample)
 bool ScanSession::wait(long long us)
 {
     const long long now = m_clock.nowMicroseconds();
+    return waitOnSchedule(us, now + us, now);
+}
+
+bool ScanSession::pause(long long us)
+{
+    const long long now = m_clock.nowMicroseconds();
+    return waitOnSchedule(us, now, now);
+}
+
+bool ScanSession::waitOnSchedule(long long us, long long earliest, long long now)
+{
     m_due = std::max(m_due, now - MAX_CATCH_UP_US) + us;
-    return m_clock.waitUntil(std::max(m_due, now + us / 2), [this] { return m_stop; });
+    return m_clock.waitUntil(std::max(m_due, earliest), [this] { return m_stop; });
 }
 
 bool ScanSession::drawDue()

@@ -23,11 +23,12 @@ public:
     // Waited once the outputs have moved to where a scan (or a raster row) starts,
     // before its first reading: a few time constants of the beam steering plus its
     // dead time, so the first point is not read on the way there.
-    static constexpr long long SETTLE_US = 25000;
+    static constexpr long long SETTLE_US = 20000;
     // During a scan the window redraws at most this often (and once at its end).
     static constexpr long long DRAW_INTERVAL_US = 100000;
-    // Time lost to drawing or a busy machine that later waits make up for, at most.
-    static constexpr long long MAX_CATCH_UP_US = 50000;
+    // Time lost to drawing, the display tick or a busy machine that later pauses
+    // make up for, at most.
+    static constexpr long long MAX_CATCH_UP_US = 200000;
 
     // `window` parents the messages, `tool` names the run (the window's title).
     ScanSession(QWidget* window, const QString& tool, OutputOwner& outputs, MeasurementClock& clock);
@@ -47,11 +48,14 @@ public:
     // that point out; the first failure is logged, end() tells how many there were.
     bool read(ZentrimCurrentSample& sample);
 
-    // Waits `us` on the run's schedule: a late start (an overshoot, a redraw) is made
-    // up by shortening later waits, each to no less than half its length. False, at
-    // once, when the run is asked to stop.
+    // Waits `us` from now, as long as the beam needs after a write, whatever the
+    // schedule. False, at once, when the run is asked to stop.
     bool wait(long long us);
     bool settle() { return wait(SETTLE_US); }
+    // Waits `us` on the run's schedule: time lost before (sleeps that overshoot, a
+    // redraw, the display tick) is made up by shortening pauses, down to none, so a
+    // scan takes its waits and little more. False as wait().
+    bool pause(long long us);
 
     // True when the window should redraw: the first time, then at most once per
     // DRAW_INTERVAL_US of the clock.
@@ -78,6 +82,9 @@ private:
     int m_outputDevice = -1;
     bool m_begun = false;
     bool m_stop = false;
+
+    // Moves the schedule on by `us` and waits until `earliest` or the schedule, the later.
+    bool waitOnSchedule(long long us, long long earliest, long long now);
 
     long long m_due = 0;        // where the schedule says the last wait ended
     long long m_lastDraw = 0;

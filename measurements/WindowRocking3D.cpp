@@ -89,7 +89,7 @@ bool WindowRocking3D::measurePoint(ScanSession& session, int a, int i)
     float sum = 0.0f;
     bool read = true;
     for (int k = 0; k < RasterScan::READINGS_PER_POINT; ++k) {
-        if (!session.wait(stepUs / 10))
+        if (!session.pause(stepUs / 10))
             return false;
         ZentrimCurrentSample sample{};
         if (session.read(sample))
@@ -101,7 +101,7 @@ bool WindowRocking3D::measurePoint(ScanSession& session, int a, int i)
         m_raw[size_t(a * POINTS + i)] = sum / float(RasterScan::READINGS_PER_POINT);
     if (session.drawDue())
         showGrid();
-    return session.wait(stepUs);
+    return session.pause(stepUs);
 }
 
 void WindowRocking3D::showGrid()

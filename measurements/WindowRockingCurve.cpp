@@ -176,7 +176,7 @@ void WindowRockingCurve::scan(ScanSession& session, int dacX, int dacY, int top,
         progress = RockingCurvePlan::progressAfter(i, n);
         if (session.drawDue())
             draw(progress);
-        if (!session.wait(pointTimeUs()))
+        if (!session.pause(pointTimeUs()))
             break;
         QCoreApplication::processEvents();
     }

@@ -45,12 +45,10 @@ const QByteArray HEADER =
     "Tarquel Instruments VORN\r\nVORN\r\n\r\nTime and Date: 14:05:09 03.11.2026\r\nHost Name: beamline-ws3\r\n";
 
 // Sleeps of one point at a step time up to 20 ms: settling, ten readings, the
-// pause after drawing; the first point of a row sleeps twice more before, while
-// channel 2 flies back.
+// pause after drawing; the first point of a row sleeps more before, in slices,
+// while channel 2 flies back.
 constexpr int SLEEPS_PER_POINT = 12;
-constexpr int SETTLE_SLEEPS = 2;
-static_assert(ScanSession::SETTLE_US > MeasurementClock::SLICE_US &&
-              ScanSession::SETTLE_US <= 2 * MeasurementClock::SLICE_US);
+constexpr int SETTLE_SLEEPS = SteppedMeasurementClock::slicesOf(ScanSession::SETTLE_US);
 
 // The clock's call number of sleep k of point i in the first row.
 constexpr int callIn(int point, int k)

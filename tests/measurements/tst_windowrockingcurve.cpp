@@ -508,8 +508,8 @@ private slots:
         QDialogButtonBox* buttons = bench.window.findChild<QDialogButtonBox*>("buttonBox");
         bench.clock.beforeEach = [&](int call) {
             log(call);
-            // In point 7, after its reading (point 0 waits twice more, for the beam to arrive).
-            if (call != 2 * 7 + 3)
+            // In point 7, after its reading (point 0 waits more before, for the beam to arrive).
+            if (call != SteppedMeasurementClock::slicesOf(ScanSession::SETTLE_US) + 2 * 7 + 1)
                 return;
             if (how == "close")
                 later(&bench.window, [&] { bench.window.close(); });

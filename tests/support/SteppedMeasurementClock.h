@@ -37,6 +37,9 @@ public:
         mutex.lock();
     }
 
+    // How many sleeps a wait until a deadline `us` ahead takes.
+    static constexpr int slicesOf(long long us) { return int((us + SLICE_US - 1) / SLICE_US); }
+
     // Simulated time passes only in this clock's sleeps and waits.
     long long nowMicroseconds() override { return sleptUs + waitedMs * 1000; }
 
