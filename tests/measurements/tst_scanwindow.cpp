@@ -15,6 +15,7 @@
 #include "WindowRocking3D.h"
 #include "WindowRockingCurve.h"
 #include "support/GlDriverPin.h"
+#include "support/Later.h"
 #include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
@@ -37,12 +38,6 @@ double residentBytes()
         return 0.0;
     const QList<QByteArray> fields = statm.readAll().split(' ');
     return fields.size() > 1 ? fields[1].toDouble() * double(sysconf(_SC_PAGESIZE)) : 0.0;
-}
-
-template <class F>
-void later(QObject* context, F f)
-{
-    QMetaObject::invokeMethod(context, f, Qt::QueuedConnection);
 }
 
 }  // namespace

@@ -32,6 +32,7 @@
 #include "support/BeamTruth.h"
 #include "support/GlDriverPin.h"
 #include "support/LogCapture.h"
+#include "support/Later.h"
 #include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
@@ -74,6 +75,26 @@ QList<QByteArray> crlfLines(const QByteArray& bytes)
     return lines;
 }
 
+// What a main window needs in the globals, for the tests that make one.
+struct MainWindowGlobals
+{
+    explicit MainWindowGlobals(const QString& configPath)
+        : config(configPath)
+    {
+        CONFIG_SETTINGS = &config;
+        UPDATER = &updater;
+        USER_LEVEL = USER_LEVEL_USER;
+    }
+    ~MainWindowGlobals()
+    {
+        CONFIG_SETTINGS = nullptr;
+        UPDATER = nullptr;
+    }
+
+    ConfigSettings config;
+    Updater updater;
+};
+
 int countRed(const QImage& image)
 {
     int red = 0;
@@ -94,13 +115,6 @@ T* child(QWidget* window, const char* name)
 void click(QWidget* window, const char* button)
 {
     child<QPushButton>(window, button)->click();
-}
-
-// Runs a slot later, from the scan's own event processing.
-template <class F>
-void later(QObject* context, F f)
-{
-    QMetaObject::invokeMethod(context, f, Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -355,6 +369,7 @@ private slots:
         m_scanned->hide();
     }
 
+    // Every way a run is asked to end: from the window, and from the program.
     void stoppingDuringTheFirstRow_data()
     {
         QTest::addColumn<QString>("how");
@@ -362,6 +377,7 @@ private slots:
         QTest::newRow("Close button") << "close button";
         QTest::newRow("window closed") << "close";
         QTest::newRow("Escape") << "escape";
+        QTest::newRow("the program ends") << "exit";
     }
 
     void stoppingDuringTheFirstRow()
@@ -370,8 +386,6 @@ private slots:
         SteppedMeasurementClock clock;
         WindowRocking3D window(m_program->outputs, clock);
         window.show();
-        QPushButton* stop = child<QPushButton>(&window, "stopButton");
-        QAbstractButton* close = child<QDialogButtonBox>(&window, "buttonBox")->button(QDialogButtonBox::Close);
         clock.beforeEach = [&](int n) {
             // In point 2: a second Go, with a new minimum on the form, is refused.
             if (n == callIn(2, 4)) {
@@ -379,16 +393,8 @@ private slots:
                 later(&window, [&window] { window.startMeasurement(); });
             }
             // In point 5: stop; the point still ends, with its drawing.
-            if (n == callIn(5, 3)) {
-                if (how == "stop")
-                    later(stop, [stop] { stop->click(); });
-                else if (how == "close button")
-                    later(close, [close] { close->click(); });
-                else if (how == "close")
-                    later(&window, [&window] { window.close(); });
-                else
-                    later(&window, [&window] { QTest::keyClick(&window, Qt::Key_Escape); });
-            }
+            if (n == callIn(5, 3))
+                askToStop(window, how);
         };
         click(&window, "goButton");
 
@@ -404,7 +410,7 @@ private slots:
         QCOMPARE(clock.calls.load(), callIn(measured, 0));
         QVERIFY(!window.scanning());
         QVERIFY(!m_program->outputs.isHeld());
-        QCOMPARE(window.isVisible(), how == "stop");
+        QCOMPARE(window.isVisible(), how == "stop" || how == "exit");
 
         const auto& raw = window.rawGrid();
         for (int k = 0; k < CELLS; ++k) {
@@ -537,12 +543,7 @@ private slots:
         QVERIFY2(shown[0].text.contains("did not take the voltages 4, 4.09524, 0, 0 V"), qPrintable(shown[0].text));
     }
 
-    void stopAtTheLongestStepTime_data()
-    {
-        QTest::addColumn<QString>("how");
-        QTest::newRow("Stop") << "stop";
-        QTest::newRow("the program ends") << "exit";
-    }
+    void stopAtTheLongestStepTime_data() { stoppingDuringTheFirstRow_data(); }
 
     // A point at 1000 ms takes 3 s; a stop in it ends the run within a second.
     void stopAtTheLongestStepTime()
@@ -559,10 +560,7 @@ private slots:
             if (SimControl::sent().dacWrites != 2 || ++intoPoint != 20)
                 return;
             askedAt = SimControl::now();
-            if (how == "stop")
-                later(&window, [&window] { child<QPushButton>(&window, "stopButton")->click(); });
-            else
-                m_program->outputs.requestStop();
+            askToStop(window, how);
         };
         click(&window, "goButton");
         QVERIFY(askedAt > 0.0);
@@ -655,11 +653,7 @@ private slots:
     // entry is checked here rather than with the other menu entries.
     void menuEntryOpensANewWindowEachTime()
     {
-        ConfigSettings config(m_program->filePath("config.ini"));
-        Updater updater;
-        CONFIG_SETTINGS = &config;
-        UPDATER = &updater;
-        USER_LEVEL = 1;
+        MainWindowGlobals globals(m_program->filePath("config.ini"));
         {
             MainWindow window;
             QAction* entry = window.findChild<QAction*>("actionRocking_Curve_3D");
@@ -680,19 +674,13 @@ private slots:
             QVERIFY(!closed);
             QCOMPARE(window.findChildren<WindowRocking3D*>().size(), 1);
         }
-        CONFIG_SETTINGS = nullptr;
-        UPDATER = nullptr;
     }
 
     // File > Exit while a scan waits through a point at the longest step time: the
     // program's loop ends with 0 within a second, the outputs handed back.
     void exitDuringAScan()
     {
-        ConfigSettings config(m_program->filePath("config.ini"));
-        Updater updater;
-        CONFIG_SETTINGS = &config;
-        UPDATER = &updater;
-        USER_LEVEL = 1;
+        MainWindowGlobals globals(m_program->filePath("config.ini"));
         {
             SteppedMeasurementClock clock;
             MainWindow window(nullptr, clock);
@@ -725,11 +713,25 @@ private slots:
             QVERIFY(!window.outputs().isHeld());
             QVERIFY(Prompts::shown().isEmpty());
         }
-        CONFIG_SETTINGS = nullptr;
-        UPDATER = nullptr;
     }
 
 private:
+    // Asks the run to end as `how` says, from the scan's next event processing.
+    void askToStop(WindowRocking3D& window, const QString& how)
+    {
+        QAbstractButton* close = child<QDialogButtonBox>(&window, "buttonBox")->button(QDialogButtonBox::Close);
+        if (how == "stop")
+            later(&window, [&window] { child<QPushButton>(&window, "stopButton")->click(); });
+        else if (how == "close button")
+            later(close, [close] { close->click(); });
+        else if (how == "close")
+            later(&window, [&window] { window.close(); });
+        else if (how == "escape")
+            later(&window, [&window] { QTest::keyClick(&window, Qt::Key_Escape); });
+        else
+            later(&window, [this] { m_program->outputs.requestStop(); });
+    }
+
     std::optional<ProgramFixture> m_program;
     SteppedMeasurementClock m_scanClock;
     BeamTruth m_truth;

@@ -24,6 +24,7 @@
 #include "WindowRockingCurve.h"
 #include "support/BeamTruth.h"
 #include "support/LogCapture.h"
+#include "support/Later.h"
 #include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
@@ -86,12 +87,6 @@ struct PointLog
     int pointsSeen = 0;
 };
 
-// Runs a slot later, from the scan's own event processing.
-template <class F>
-void later(QObject* context, F f)
-{
-    QMetaObject::invokeMethod(context, f, Qt::QueuedConnection);
-}
 
 ZentrimCurrentSample readCurrentsNow()
 {
