@@ -53,9 +53,10 @@ constexpr int CONTROL_DOCK_WIDTH = 340;
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent, MeasurementClock& clock)
     : QMainWindow(parent)
     , m_logWindow(nullptr)
+    , m_clock(clock)
     , ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
@@ -169,7 +170,7 @@ void MainWindow::createWidgets()
     picoammeters = new WindowPico(this);
     frequencyAnalysis = new WindowFrequencyAnalysis(m_outputs, this);
     sfpTable = new WindowSFPstatus(this);
-    stepResponse = new WindowStepResponse(m_outputs, MeasurementClock::system(), this);
+    stepResponse = new WindowStepResponse(m_outputs, m_clock, this);
 }
 
 void MainWindow::layoutDocks()
@@ -361,7 +362,9 @@ void MainWindow::showROCwindow()
 
 void MainWindow::showRockCurve3D()
 {
-    auto* window = new WindowRocking3D(m_outputs, MeasurementClock::system(), this);
+    auto* window = new WindowRocking3D(m_outputs, m_clock, this);
+    // Its surface view holds an OpenGL context and buffers: gone once closed.
+    window->setDeleteWhenClosed(true);
     window->show();
 }
 
@@ -396,8 +399,9 @@ void MainWindow::showAboutDialog()
 
 void MainWindow::showRockCurve()
 {
-    // A new window at every call; it stays a hidden child once closed.
-    auto* window = new WindowRockingCurve(m_outputs, MeasurementClock::system(), this);
+    // A new window at every call, deleted once closed.
+    auto* window = new WindowRockingCurve(m_outputs, m_clock, this);
+    window->setDeleteWhenClosed(true);
     window->show();
 }
 

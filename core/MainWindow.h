@@ -4,6 +4,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "MeasurementClock.h"
 #include "OutputOwner.h"
 #include "QsLogWindow.h"
 
@@ -40,7 +41,8 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The measurement tools wait on `clock` (tests step the simulator with it).
+    explicit MainWindow(QWidget* parent = nullptr, MeasurementClock& clock = MeasurementClock::system());
     ~MainWindow() override;
 
     // Wires the level signals of the login dialog and the heartbeat panel;
@@ -102,6 +104,7 @@ private:
 
     // A top-level window of its own, so it has no parent.
     QsLogging::Window m_logWindow;
+    MeasurementClock& m_clock;
     OutputOwner m_outputs;
     Ui::MainWindow* ui = nullptr;
 

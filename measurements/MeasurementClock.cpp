@@ -1,9 +1,11 @@
 #include "MeasurementClock.h"
 
+#include <QCoreApplication>
 #include <QMutex>
 #include <QThread>
 #include <QWaitCondition>
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -29,6 +31,20 @@ long long MeasurementClock::nowMicroseconds() const
 {
     using namespace std::chrono;
     return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool MeasurementClock::waitUntil(long long deadline, const std::function<bool()>& stopRequested)
+{
+    for (;;) {
+        if (stopRequested && stopRequested())
+            return false;
+        const long long left = deadline - nowMicroseconds();
+        if (left <= 0)
+            return true;
+        sleepMicroseconds(long(std::min<long long>(left, SLICE_US)));
+        if (left > SLICE_US)
+            QCoreApplication::processEvents();
+    }
 }
 
 MeasurementClock& MeasurementClock::system()

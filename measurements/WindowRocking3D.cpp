@@ -1,29 +1,20 @@
 #include "WindowRocking3D.h"
 
-#include <fcntl.h>
-
-#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
 
-#include "DacOutputsWriter.h"
-#include "DeviceIo.h"
-#include "Globals.h"
-#include "MailboxComm.h"
 #include "MeasurementClock.h"
 #include "MeasurementFileWriter.h"
 #include "Prompts.h"
-#include "QsLog.h"
+#include "ScanSession.h"
 #include "ui_windowrocking3d.h"
 
 using RasterScan::CELLS;
 using RasterScan::POINTS;
 
 WindowRocking3D::WindowRocking3D(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent)
-    : QDialog(parent)
+    : ScanWindow(outputs, clock, parent)
     , ui(new Ui::WindowRocking3D)
-    , m_outputs(outputs)
-    , m_clock(clock)
 {
     ui->setupUi(this);
     if (QIcon::hasThemeIcon(QStringLiteral("SP_Play")))
@@ -49,97 +40,81 @@ void WindowRocking3D::setStampSource(FileStampSource source)
 void WindowRocking3D::startMeasurement()
 {
     // The form stays live between points; a second Go would start a scan inside the first.
-    if (m_scanning)
+    if (scanning())
         return;
     m_raster.xMin = ui->xMinBox->value();
     m_raster.yMin = ui->yMinBox->value();
     m_raster.xSpan = ui->xMaxBox->value() - ui->xMinBox->value();
     m_raster.ySpan = ui->yMaxBox->value() - ui->yMinBox->value();
     m_stepTimeMs = quint64(ui->timeBox->value());
-    m_stop = false;
     m_started = true;
     measure();
 }
 
 void WindowRocking3D::measure()
 {
-    if (m_scanning)
-        return;
-    m_scanning = true;
-    ui->goButton->setEnabled(false);
-
-    const int picoammeter = DeviceIo::open(DEVICE_ZENTRIM0, O_RDWR | O_SYNC);
-    if (picoammeter < 0)
-        QLOG_WARN() << "3D rocking curve:" << DEVICE_ZENTRIM0 << "could not be opened";
-    const int outputs = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-    if (outputs < 0)
-        QLOG_WARN() << "3D rocking curve:" << DEVICE_ORVANE << "could not be opened";
-
-    m_raw.fill(0.0f);
-    m_normalised.fill(0.0f);
-    MAILBOX_COMM->setFBenable(0);
-    MAILBOX_COMM->setOutputMux(0);
-
-    bool readingFailed = false;
-    for (int a = 0; a < POINTS && !m_stop; ++a) {
-        for (int i = 0; i < POINTS && !m_stop; ++i) {
-            m_raw[size_t(a * POINTS + i)] = measurePoint(picoammeter, outputs, a, i, readingFailed);
-            // The cells not measured yet hold 0 and take part in the range.
-            RasterScan::normalise(m_raw.data(), m_normalised.data(), CELLS);
-            ui->graph3D->setData(m_normalised.data(), POINTS, POINTS);
-            ui->graph3D->update();
-            m_clock.sleepMicroseconds(long(m_stepTimeMs * 1000));
-            QCoreApplication::processEvents();
-        }
-    }
-    if (readingFailed)
-        QLOG_WARN() << "3D rocking curve: picoammeter readings failed; their cells hold the mean of the others or 0";
-
-    MAILBOX_COMM->setOutputMux(1);
-    if (picoammeter >= 0)
-        DeviceIo::close(picoammeter);
-    if (outputs >= 0)
-        DeviceIo::close(outputs);
-    m_scanning = false;
-    ui->goButton->setEnabled(true);
+    runScan(tr("3D Rocking Curve"), [this](ScanSession& session) {
+        ui->goButton->setEnabled(false);
+        scan(session);
+        ui->goButton->setEnabled(true);
+    });
 }
 
-float WindowRocking3D::measurePoint(int picoammeter, int outputs, int a, int i, bool& readingFailed)
+void WindowRocking3D::scan(ScanSession& session)
 {
-    writeDacOutputs(outputs, RasterScan::voltage(m_raster.xMin, m_raster.xSpan, a),
-                    RasterScan::voltage(m_raster.yMin, m_raster.ySpan, i), 0.0, 0.0);
-    m_clock.sleepMicroseconds(long(m_stepTimeMs * 1000));
-    float sum = 0.0f;
-    int readings = 0;
-    for (int k = 0; k < RasterScan::READINGS_PER_POINT; ++k) {
-        m_clock.sleepMicroseconds(long(m_stepTimeMs * 100));
-        ZentrimCurrentSample sample{};
-        if (picoammeter >= 0 && DeviceIo::ioctl(picoammeter, IOCTL_ZENTRIM_CURRENTS, &sample) >= 0) {
-            sum = float(double(sum) + RasterScan::summedCurrent(sample));
-            ++readings;
-        } else {
-            readingFailed = true;
+    m_raw.fill(0.0f);
+    m_normalised.fill(0.0f);
+    bool running = true;
+    for (int a = 0; a < POINTS && running; ++a)
+        for (int i = 0; i < POINTS && running; ++i) {
+            running = measurePoint(session, a, i);
+            if (running)
+                QCoreApplication::processEvents();
+            running = running && !session.stopRequested();
         }
+    showGrid();
+}
+
+bool WindowRocking3D::measurePoint(ScanSession& session, int a, int i)
+{
+    const long long stepUs = static_cast<long long>(m_stepTimeMs) * 1000;
+    if (!session.write({RasterScan::voltage(m_raster.xMin, m_raster.xSpan, a),
+                        RasterScan::voltage(m_raster.yMin, m_raster.ySpan, i), 0.0, 0.0}))
+        return false;
+    // Each row starts with channel 2 flown back across the whole raster.
+    if (i == 0 && !session.settle())
+        return false;
+    if (!session.wait(stepUs))
+        return false;
+    float sum = 0.0f;
+    bool read = true;
+    for (int k = 0; k < RasterScan::READINGS_PER_POINT; ++k) {
+        if (!session.pause(stepUs / 10))
+            return false;
+        ZentrimCurrentSample sample{};
+        if (session.read(sample))
+            sum = float(double(sum) + RasterScan::summedCurrent(sample));
+        else
+            read = false;
     }
-    // A failed reading is left out rather than counted as a current of 0.
-    return readings > 0 ? sum / float(readings) : 0.0f;
+    if (read)
+        m_raw[size_t(a * POINTS + i)] = sum / float(RasterScan::READINGS_PER_POINT);
+    if (session.drawDue())
+        showGrid();
+    return session.pause(stepUs);
+}
+
+void WindowRocking3D::showGrid()
+{
+    // The cells not measured yet hold 0 and take part in the range.
+    RasterScan::normalise(m_raw.data(), m_normalised.data(), CELLS);
+    ui->graph3D->setData(m_normalised.data(), POINTS, POINTS);
+    ui->graph3D->update();
 }
 
 void WindowRocking3D::stopMeasurement()
 {
-    m_stop = true;
-}
-
-void WindowRocking3D::closeEvent(QCloseEvent* event)
-{
-    m_stop = true;
-    QDialog::closeEvent(event);
-}
-
-void WindowRocking3D::reject()
-{
-    m_stop = true;
-    QDialog::reject();
+    stopRun();
 }
 
 RasterScan::Raster WindowRocking3D::savedRaster() const

@@ -2,27 +2,26 @@
 // The raster rocking scan: 64 by 64 points of output channels 1 and 2, at each the
 // summed current of BPM1's picoammeter averaged over ten readings, shown as a
 // surface that grows point by point, and the raw grid saved on request.
-#include <QDialog>
-
 #include <array>
 
 #include "MeasurementFileHeader.h"
 #include "RasterScan.h"
+#include "ScanWindow.h"
 
 class MeasurementClock;
 class OutputOwner;
-class QCloseEvent;
+class ScanSession;
 
 namespace Ui {
 class WindowRocking3D;
 }
 
-class WindowRocking3D : public QDialog
+class WindowRocking3D : public ScanWindow
 {
     Q_OBJECT
 
 public:
-    // The scan takes the outputs from `outputs`; every sleep goes through `clock`.
+    // The scan takes the outputs from `outputs`; every wait goes through `clock`.
     WindowRocking3D(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent = nullptr);
     ~WindowRocking3D() override;
 
@@ -32,7 +31,6 @@ public:
     // Averaged summed current of point (a, i) at a * 64 + i, amperes.
     const std::array<float, RasterScan::CELLS>& rawGrid() const { return m_raw; }
     const std::array<float, RasterScan::CELLS>& normalisedGrid() const { return m_normalised; }
-    bool scanning() const { return m_scanning; }
 
 public slots:
     void startMeasurement();
@@ -40,15 +38,14 @@ public slots:
     void stopMeasurement();
     void saveData();
 
-    // Escape closes the dialog too: the scan must not go on unseen.
-    void reject() override;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
-    // One point: the output record, the settling time, ten readings averaged.
-    float measurePoint(int picoammeter, int outputs, int a, int i, bool& readingFailed);
+    void scan(ScanSession& session);
+    // One point: the output record, the settling time, ten readings averaged into
+    // its cell. False when the run ends in it (a failed write, a stop); a cell
+    // with a failed reading is left at 0, as if not measured.
+    bool measurePoint(ScanSession& session, int a, int i);
+    // The normalised grid to the view, repainted.
+    void showGrid();
     // The raster of the last started scan, or of the form before the first one.
     RasterScan::Raster savedRaster() const;
 
@@ -57,11 +54,7 @@ private:
     std::array<float, RasterScan::CELLS> m_normalised{};
     RasterScan::Raster m_raster;
     quint64 m_stepTimeMs = 0;
-    bool m_stop = false;
 
-    OutputOwner& m_outputs;
-    MeasurementClock& m_clock;
     FileStampSource m_stamp = &FileStamp::now;
     bool m_started = false;   // a scan has started in this window
-    bool m_scanning = false;
 };

@@ -1,21 +1,17 @@
 #include "WindowRockingCurve.h"
 
-#include <fcntl.h>
-
 #include <QCoreApplication>
 
 #include <qcustomplot.h>
 
 #include "ConfigSettings.h"
-#include "DacOutputsWriter.h"
-#include "DeviceIo.h"
 #include "Globals.h"
 #include "GraphFrame.h"
-#include "MailboxComm.h"
 #include "MeasurementClock.h"
 #include "PlotRefresher.h"
 #include "Prompts.h"
 #include "RockingCurvePlan.h"
+#include "ScanSession.h"
 #include "VornRecords.h"
 #include "ui_windowrockingcurve.h"
 
@@ -34,10 +30,8 @@ QColor translucent(int r, int g, int b)
 }  // namespace
 
 WindowRockingCurve::WindowRockingCurve(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent)
-    : QDialog(parent)
+    : ScanWindow(outputs, clock, parent)
     , ui(new Ui::WindowRockingCurve)
-    , m_outputs(outputs)
-    , m_clock(clock)
 {
     ui->setupUi(this);
     connect(ui->buttonStart, &QPushButton::released, this, &WindowRockingCurve::startMeasurement);
@@ -98,7 +92,7 @@ void WindowRockingCurve::startMeasurement()
 {
     // The form stays live between points: a second scan would interleave its
     // writes with this one's.
-    if (m_scanning)
+    if (scanning())
         return;
 
     int dacX = 0, dacY = 1, dacI0 = 2;
@@ -121,21 +115,29 @@ void WindowRockingCurve::startMeasurement()
         return;
     }
 
-    m_scanning = true;
-    ui->buttonStart->setEnabled(false);
-    runScan(dacX, dacY, top, right, bottom, left);
-    ui->buttonStart->setEnabled(true);
-    m_scanning = false;
+    runScan(tr("Rocking Curve"), [&](ScanSession& session) {
+        ui->buttonStart->setEnabled(false);
+        scan(session, dacX, dacY, top, right, bottom, left);
+        ui->buttonStart->setEnabled(true);
+    });
 }
 
-void WindowRockingCurve::runScan(int dacX, int dacY, int top, int right, int bottom, int left)
+long long WindowRockingCurve::pointTimeUs() const
+{
+    return static_cast<long long>(ui->boxTimePoint->value() * 1000.0);
+}
+
+void WindowRockingCurve::draw(int progress)
+{
+    ui->graph->xAxis->rescale();
+    ui->graph->yAxis->rescale();
+    m_refresher->replot();
+    ui->progressBar->setValue(progress);
+}
+
+void WindowRockingCurve::scan(ScanSession& session, int dacX, int dacY, int top, int right, int bottom, int left)
 {
     clearGraph();
-    const int currentsFd = DeviceIo::open(DEVICE_ZENTRIM0, O_RDWR | O_SYNC);
-    const int outputFd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
-    MAILBOX_COMM->setFBenable(0);
-    MAILBOX_COMM->setOutputMux(0);
-
     const bool scanYAtStart = ui->chSel->currentText() == QLatin1String("posY");
     const double held = heldOutputLevel(scanYAtStart);
 
@@ -147,18 +149,23 @@ void WindowRockingCurve::runScan(int dacX, int dacY, int top, int right, int bot
     plot->graph(0)->setPen(curvePen(GraphFrame::graphColour(named.first), 2));
     plot->graph(1)->setPen(curvePen(GraphFrame::graphColour(named.second), 2));
 
-    for (int i = 0; i < ui->boxN->value(); ++i) {
+    int progress = 0;
+    for (int i = 0; i < ui->boxN->value() && !session.stopRequested(); ++i) {
         // The boxes and the direction act from the next point on when changed during a scan.
         const int n = ui->boxN->value();
         const double x = RockingCurvePlan::rampVoltage(i, n, ui->boxStart->value(), ui->boxStop->value());
         const bool scanY = ui->chSel->currentText() == QLatin1String("posY");
-        const auto out = RockingCurvePlan::outputs(x, held, scanY, dacX, dacY);
-        writeDacOutputs(outputFd, out[0], out[1], out[2], out[3]);
-        m_clock.sleepMicroseconds(long(ui->boxTimePoint->value() * 1000.0));
+        if (!session.write(RockingCurvePlan::outputs(x, held, scanY, dacX, dacY)))
+            break;
+        // The beam is still on its way from wherever the outputs stood before.
+        if (i == 0 && !session.settle())
+            break;
+        if (!session.wait(pointTimeUs()))
+            break;
 
         ZentrimCurrentSample sample{};
         // A failed read leaves no point rather than one at zero current.
-        if (currentsFd >= 0 && DeviceIo::ioctl(currentsFd, IOCTL_ZENTRIM_CURRENTS, &sample) >= 0) {
+        if (session.read(sample)) {
             const RockingCurvePlan::Pair pair = RockingCurvePlan::facingPair(scanY, top, right, bottom, left);
             const double first = sample.channel(pair.first);
             const double second = sample.channel(pair.second);
@@ -166,17 +173,12 @@ void WindowRockingCurve::runScan(int dacX, int dacY, int top, int right, int bot
             plot->graph(1)->addData(x, second);
             plot->graph(2)->addData(x, first + second);
         }
-        plot->xAxis->rescale();
-        plot->yAxis->rescale();
-        m_refresher->replot();
-        ui->progressBar->setValue(RockingCurvePlan::progressAfter(i, n));
-        m_clock.sleepMicroseconds(long(ui->boxTimePoint->value() * 1000.0));
+        progress = RockingCurvePlan::progressAfter(i, n);
+        if (session.drawDue())
+            draw(progress);
+        if (!session.pause(pointTimeUs()))
+            break;
         QCoreApplication::processEvents();
     }
-
-    MAILBOX_COMM->setOutputMux(1);
-    if (currentsFd >= 0)
-        DeviceIo::close(currentsFd);
-    if (outputFd >= 0)
-        DeviceIo::close(outputFd);
+    draw(progress);
 }

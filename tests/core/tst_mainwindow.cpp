@@ -58,6 +58,7 @@
 #include "WindowStepResponse.h"
 #include "WindowSaveData.h"
 #include "WindowFrequencyAnalysis.h"
+#include "DeviceIo.h"
 #include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
 
@@ -454,9 +455,53 @@ private slots:
         const QList<WindowRockingCurve*> opened = window.findChildren<WindowRockingCurve*>();
         QCOMPARE(opened.size(), 2);
         QVERIFY(opened[0]->isVisible() && opened[1]->isVisible());
-        // Closing only hides it.
-        opened[0]->close();
-        QCOMPARE(window.findChildren<WindowRockingCurve*>().size(), 2);
+        // Closed, it is deleted; the other stays.
+        QPointer<WindowRockingCurve> closed(opened[0]);
+        closed->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!closed);
+        QCOMPARE(window.findChildren<WindowRockingCurve*>(), QList<WindowRockingCurve*>{opened[1]});
+    }
+
+    // File > Exit and a closed main window during a rocking-curve scan: the scan
+    // stops within a second, hands the outputs back, and the loop ends with 0.
+    void exitDuringAScan_data() { exitPaths_data(); }
+
+    void exitDuringAScan()
+    {
+        QFETCH(bool, byClosing);
+        m_program->setPidOffset(1, 5.0);
+        SteppedMeasurementClock clock;
+        MainWindow window(nullptr, clock);
+        window.show();
+        const int openBefore = SimControl::openFileCount(DEVICE_ZENTRIM0) + SimControl::openFileCount(DEVICE_ORVANE);
+        double askedAt = -1.0;
+        clock.beforeEach = [&](int) {
+            if (SimControl::sent().dacWrites != 3 || askedAt >= 0.0)
+                return;
+            askedAt = SimControl::now();
+            if (byClosing)
+                window.close();
+            else
+                action(window, "action_Exit")->trigger();
+        };
+        QTimer::singleShot(0, &window, [&] {
+            action(window, "action_Rocking_Curve")->trigger();
+            WindowRockingCurve* scan = window.findChild<WindowRockingCurve*>();
+            scan->findChild<QDoubleSpinBox*>("boxTimePoint")->setValue(100.0);
+            scan->findChild<QPushButton*>("buttonStart")->click();
+        });
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(10000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QVERIFY(askedAt >= 0.0);
+        QVERIFY2(SimControl::now() - askedAt <= 1.0, qPrintable(QString::number(SimControl::now() - askedAt)));
+        QCOMPARE(SimControl::sent().dacWrites, 3);
+        QCOMPARE(int(SimControl::sent().outputMux), 1);
+        QCOMPARE(SimControl::openFileCount(DEVICE_ZENTRIM0) + SimControl::openFileCount(DEVICE_ORVANE), openBefore);
+        QVERIFY(!window.outputs().isHeld());
     }
 
     void exitPaths_data()

@@ -1,11 +1,13 @@
 // The surface view on a real OpenGL context (Xvfb, xcb): its angles, the mouse,
-// and what it draws, read back from the framebuffer.
+// the projection that keeps the whole cube in view, and what it draws, read back
+// from the framebuffer.
 #include <QMouseEvent>
 #include <QOpenGLContext>
 #include <QtTest>
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -238,12 +240,40 @@ private slots:
         }
         QCOMPARE(countPixels(image, leftMargin.adjusted(0, 0, -1, 0)).white, (leftMargin.width() - 1) * image.height());
         QCOMPARE(countPixels(image, rightMargin.adjusted(1, 0, 0, 0)).white, (rightMargin.width() - 1) * image.height());
+        // Nothing reaches the square's edge: the surface and its grid are whole.
+        const QRect frame = square.adjusted(1, 1, -1, -1);
+        int onEdge = 0;
+        for (int x = square.left(); x <= square.right(); ++x)
+            onEdge += !isWhite(image.pixel(x, frame.top())) + !isWhite(image.pixel(x, frame.bottom()));
+        for (int y = square.top(); y <= square.bottom(); ++y)
+            onEdge += !isWhite(image.pixel(frame.left(), y)) + !isWhite(image.pixel(frame.right(), y));
+        QCOMPARE(onEdge, 0);
         // The surface fills a good part of the square, in one colour.
         const int surface = red ? inside.red : inside.blue;
         QVERIFY2(surface > square.width() * square.height() / 10,
                  qPrintable(QString("blue %1 red %2 white %3 other %4")
                                 .arg(inside.blue).arg(inside.red).arg(inside.white).arg(inside.other)));
         QCOMPARE(red ? inside.blue : inside.red, 0);
+    }
+
+    // Every corner of the unit cube (surface heights 0 to 1 included) lands inside
+    // the view at the start angles, and the cube fills most of it.
+    void wholeCubeInViewAtTheStartAngles()
+    {
+        const QMatrix4x4 clip = Graph3D::projection() *
+                                Graph3D::modelView(Graph3D::START_X_ROTATION, Graph3D::START_Y_ROTATION,
+                                                   Graph3D::START_Z_ROTATION);
+        float widest = 0.0f;
+        for (int corner = 0; corner < 8; ++corner) {
+            const QVector3D p = clip.map(QVector3D(corner & 1, (corner >> 1) & 1, (corner >> 2) & 1));
+            const QString where = QString("corner %1: %2 %3 %4").arg(corner).arg(p.x()).arg(p.y()).arg(p.z());
+            QVERIFY2(qAbs(p.x()) <= 0.96f && qAbs(p.y()) <= 0.96f, qPrintable(where));
+            QVERIFY2(qAbs(p.z()) < 1.0f, qPrintable(where));
+            widest = std::max({widest, qAbs(p.x()), qAbs(p.y())});
+        }
+        QVERIFY2(widest >= 0.9f, qPrintable(QString::number(widest)));
+        // Square, as the viewport is: the cube is not stretched.
+        QCOMPARE(Graph3D::viewSquare().width(), Graph3D::viewSquare().height());
     }
 
     void viewportInPaintIsTheCentredSquare()

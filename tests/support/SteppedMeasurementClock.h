@@ -1,6 +1,7 @@
 #pragma once
 // Measurement clock for tests: every sleep and wait steps the simulated
 // controller's clock instead of passing real time, so runs are deterministic.
+// A wait until a deadline (waitUntil) is made of such sleeps, in slices.
 #include <QMutex>
 #include <QWaitCondition>
 
@@ -39,6 +40,9 @@ public:
         waitedMs += ms;
         mutex.lock();
     }
+
+    // How many sleeps a wait until a deadline `us` ahead takes.
+    static constexpr int slicesOf(long long us) { return int((us + SLICE_US - 1) / SLICE_US); }
 
     std::atomic<long long> sleptUs{0};
     std::atomic<long long> waitedMs{0};
