@@ -38,6 +38,11 @@ const char* drawnIconName(QStyle::StandardPixmap pixmap)
         return "list-view";
     case QStyle::SP_FileDialogDetailedView:
         return "detail-view";
+    case QStyle::SP_TitleBarNormalButton:
+        return "dock-float";
+    case QStyle::SP_TitleBarCloseButton:
+    case QStyle::SP_DockWidgetCloseButton:
+        return "dock-close";
     default:
         return nullptr;
     }

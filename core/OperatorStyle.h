@@ -1,7 +1,8 @@
 #pragma once
 // The program's look: Fusion with light icons of our own wherever the style's
 // own are dark (the feedback button's play and stop marks, the file dialog's
-// tool buttons) and no icons on dialog buttons; the dark style sheet goes on top.
+// tool buttons, the docks' float and close buttons) and no icons on dialog
+// buttons; the dark style sheet goes on top.
 #include <QProxyStyle>
 
 class QApplication;

@@ -220,6 +220,8 @@ private slots:
         QTest::newRow("new folder") << int(QStyle::SP_FileDialogNewFolder);
         QTest::newRow("list view") << int(QStyle::SP_FileDialogListView);
         QTest::newRow("detailed view") << int(QStyle::SP_FileDialogDetailedView);
+        QTest::newRow("dock float") << int(QStyle::SP_TitleBarNormalButton);
+        QTest::newRow("dock close") << int(QStyle::SP_TitleBarCloseButton);
     }
 
     void drawnIconsAreLightInEveryState()
