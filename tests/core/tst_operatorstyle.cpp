@@ -3,12 +3,17 @@
 // list shows whole items; the style's own icons are light on the dark buttons in
 // every state; dialog buttons carry no dark marks.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDockWidget>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QStyleOptionComboBox>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QStyleOption>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -100,12 +105,12 @@ QStringList cutListItems(QComboBox* combo)
     return cut;
 }
 
-// The combo boxes of this window, not of the windows it owns.
-QList<QComboBox*> combosOf(QWidget* window)
+// The widgets of this window, not of the windows it owns.
+template <typename T> QList<T*> widgetsOf(QWidget* window)
 {
-    QList<QComboBox*> combos = window->findChildren<QComboBox*>();
-    combos.removeIf([window](const QComboBox* combo) { return combo->window() != window; });
-    return combos;
+    QList<T*> widgets = window->findChildren<T*>();
+    widgets.removeIf([window](const T* widget) { return widget->window() != window; });
+    return widgets;
 }
 
 // Every page of a window in turn: each tab of each tab widget, each dock of a tab group.
@@ -118,6 +123,100 @@ QList<std::function<void()>> pagesOf(QWidget* window)
     for (QDockWidget* dock : window->findChildren<QDockWidget*>(QString(), Qt::FindDirectChildrenOnly))
         pages << [dock] { dock->raise(); };
     return pages;
+}
+
+// Brings every page of the window to the front in turn and hands each widget of
+// type T over once, when it is first shown; returns those that no page showed.
+template <typename T> QList<T*> visitShown(QWidget* window, const std::function<void(T*)>& visit)
+{
+    QSet<T*> seen;
+    for (const std::function<void()>& showPage : pagesOf(window)) {
+        showPage();
+        QApplication::processEvents();
+        for (T* widget : widgetsOf<T>(window)) {
+            if (!widget->isVisible() || seen.contains(widget))
+                continue;
+            seen.insert(widget);
+            visit(widget);
+        }
+    }
+    QList<T*> unseen = widgetsOf<T>(window);
+    unseen.removeIf([&seen](T* widget) { return seen.contains(widget); });
+    return unseen;
+}
+
+// Where a widget writes its text, clear of its frame, indicator and buttons;
+// empty when it shows no text of its own.
+QRect textArea(QWidget* widget)
+{
+    const QStyle* style = widget->style();
+    if (auto* label = qobject_cast<QLabel*>(widget))
+        return label->text().trimmed().isEmpty() ? QRect() : label->contentsRect();
+    if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+        QStyleOptionButton option;
+        option.initFrom(box);
+        option.text = box->text();
+        return box->text().isEmpty() ? QRect() : style->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+    }
+    if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
+        QStyleOptionButton option;
+        option.initFrom(radio);
+        option.text = radio->text();
+        return radio->text().isEmpty() ? QRect()
+                                       : style->subElementRect(QStyle::SE_RadioButtonContents, &option, radio);
+    }
+    if (auto* button = qobject_cast<QAbstractButton*>(widget))
+        return button->text().isEmpty() ? QRect() : button->rect().adjusted(3, 3, -3, -3);
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(widget)) {
+        QStyleOptionSpinBox option;
+        option.initFrom(spin);
+        option.frame = spin->hasFrame();
+        option.buttonSymbols = spin->buttonSymbols();
+        option.subControls = QStyle::SC_All;
+        return spin->text().isEmpty()
+                   ? QRect()
+                   : style->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxEditField, spin);
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(widget))
+        return combo->currentText().isEmpty() ? QRect() : editField(combo, combo->width()).adjusted(0, 2, 0, -2);
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        // Those of spin boxes and combo boxes are looked at with their box.
+        const QWidget* owner = edit->parentWidget();
+        if (edit->text().isEmpty() || qobject_cast<const QAbstractSpinBox*>(owner) || qobject_cast<const QComboBox*>(owner))
+            return QRect();
+        return edit->rect().adjusted(3, 3, -3, -3);
+    }
+    return QRect();
+}
+
+QString describe(const QWidget* widget)
+{
+    return QStringLiteral("%1 %2").arg(QLatin1String(widget->metaObject()->className()), widget->objectName());
+}
+
+// Text that does not stand out from its own background by 4.5 : 1, as the widget draws it.
+QStringList faintText(QWidget* widget)
+{
+    const QRect area = textArea(widget).intersected(widget->rect());
+    if (area.width() < 2 || area.height() < 2)
+        return {};
+    const QImage image = widget->grab().toImage();
+    const QColor background = dominantColour(image, area);
+    const double contrast = strongestContrast(image, area, background);
+    if (contrast >= TEXT_CONTRAST)
+        return {};
+    return {QStringLiteral("%1%2: %3 : 1 on %4")
+                .arg(describe(widget), widget->isEnabled() ? QString() : QStringLiteral(" (disabled)"))
+                .arg(contrast, 0, 'f', 2)
+                .arg(background.name())};
+}
+
+QWidget* openWindow(const QString& title)
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == title)
+            return w;
+    return nullptr;
 }
 
 }  // namespace
@@ -184,29 +283,37 @@ private slots:
     void everyComboBoxFitsItsItems()
     {
         QFETCH(QString, title);
-        QWidget* window = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (w->isVisible() && w->windowTitle() == title)
-                window = w;
+        QWidget* window = openWindow(title);
         QVERIFY2(window, qPrintable(title + " is not open"));
 
         QStringList cut;
-        QSet<QComboBox*> seen;
-        for (const std::function<void()>& showPage : pagesOf(window)) {
-            showPage();
-            QApplication::processEvents();
-            for (QComboBox* combo : combosOf(window)) {
-                if (!combo->isVisible() || seen.contains(combo))
-                    continue;
-                seen.insert(combo);
-                cut << cutItems(combo, combo->width()) << cutListItems(combo);
-            }
-        }
+        const QList<QComboBox*> unseen = visitShown<QComboBox>(window, [&cut](QComboBox* combo) {
+            cut << cutItems(combo, combo->width()) << cutListItems(combo);
+        });
         // Boxes no page shows (a monitor's other orientation) get at least their size hint.
-        for (QComboBox* combo : combosOf(window))
-            if (!seen.contains(combo))
-                cut << cutItems(combo, combo->sizeHint().width());
+        for (QComboBox* combo : unseen)
+            cut << cutItems(combo, combo->sizeHint().width());
         QVERIFY2(cut.isEmpty(), qPrintable(cut.join(QStringLiteral("; "))));
+    }
+
+    void everyTextStandsOut_data() { everyComboBoxFitsItsItems_data(); }
+
+    void everyTextStandsOut()
+    {
+        QFETCH(QString, title);
+        QWidget* window = openWindow(title);
+        QVERIFY2(window, qPrintable(title + " is not open"));
+
+        QStringList faint;
+        int looked = 0;
+        visitShown<QWidget>(window, [&](QWidget* widget) {
+            if (textArea(widget).isEmpty())
+                return;
+            ++looked;
+            faint << faintText(widget);
+        });
+        QVERIFY2(looked > 0, "no text found");
+        QVERIFY2(faint.isEmpty(), qPrintable(faint.join(QStringLiteral("; "))));
     }
 
     void drawnIconsAreLightInEveryState_data()
@@ -230,7 +337,7 @@ private slots:
         const QIcon icon = QApplication::style()->standardIcon(QStyle::StandardPixmap(pixmap));
         // Button, hovered and pressed or checked; a disabled button is flat, checked or not.
         const QList<QColor> enabledBehind{QColor("#3c3c3c"), QColor("#4a4a4a"), QColor("#2f5685")};
-        const QList<QColor> disabledBehind{QColor("#2b2b2b"), QColor("#243a55")};
+        const QList<QColor> disabledBehind{QColor("#2b2b2b"), QColor("#22364f")};
         for (int size : {16, 24}) {
             for (QIcon::Mode mode : {QIcon::Normal, QIcon::Active, QIcon::Disabled}) {
                 const QImage image = icon.pixmap(size, size, mode).toImage();
