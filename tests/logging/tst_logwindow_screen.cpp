@@ -57,13 +57,14 @@ private slots:
         auto* table = window.findChild<QTableView*>(QStringLiteral("tableViewMessages"));
         window.findChild<QComboBox*>(QStringLiteral("comboBoxLevel"))->setCurrentIndex(Trace);
         QCOMPARE(table->model()->rowCount(), ROWS);
+        // Nothing is current, so no focus frame sits on the cells.
+        table->selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+        table->clearFocus();
         if (selected)
             table->selectAll();
         else
             table->clearSelection();
-        // Nothing is current, so no focus frame sits on the cells.
-        table->setCurrentIndex(QModelIndex());
-        table->clearFocus();
+        QCOMPARE(table->selectionModel()->selectedRows().size(), selected ? ROWS : 0);
         QApplication::processEvents();
         QTest::qWait(50);
 
