@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the program (release) and starts it against the simulated controller.
-# Without a display it starts a virtual X server and says so.
+# Without a display it starts a virtual X server and says how to look at it.
 set -euo pipefail
 cd "$(dirname "$0")"
 . cmake/packages.sh
@@ -17,7 +17,11 @@ if [ -z "${VORN_CONFIG_PATH:-}" ]; then
 fi
 
 if [ -z "${DISPLAY:-}" ]; then
-    echo "No display: starting the program under Xvfb (virtual screen 1920x1080)."
-    exec xvfb-run -a -s "-screen 0 1920x1080x24" build/vorn_rivuz_gui "$@"
+    # A free server number of our own, so that the line below can name it.
+    n=99
+    while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
+    auth="$PWD/build/xvfb.auth"
+    echo "No display: the program runs on the virtual screen :$n (1920x1080); to see it, take a screenshot: XAUTHORITY=$auth DISPLAY=:$n import -window root screenshot.png"
+    exec xvfb-run -n "$n" -f "$auth" -s "-screen 0 1920x1080x24" build/vorn_rivuz_gui "$@"
 fi
 exec build/vorn_rivuz_gui "$@"

@@ -5,7 +5,6 @@
 // resident memory every simulated ten minutes and the growth per hour after
 // the first minute.
 #include <QApplication>
-#include <QFile>
 #include <QThread>
 #include <QTimer>
 #include <QTimerEvent>
@@ -22,6 +21,7 @@
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
+#include "OperatorStyle.h"
 #include "QsLog.h"
 #include "SimControl.h"
 
@@ -93,10 +93,8 @@ int main(int argc, char** argv)
     poll();
 
     // Styled as the program is: the style sheet changes what painting caches.
-    QFile styleSheet(QStringLiteral(":/qss/style.qss"));
-    const bool styled = styleSheet.open(QIODevice::ReadOnly);
-    if (styled)
-        app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
+    OperatorStyle::applyTo(app);
+    const bool styled = !app.styleSheet().isEmpty();
 
     MainWindow window;
     window.resize(1920, 1080);

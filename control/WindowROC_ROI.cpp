@@ -148,9 +148,13 @@ void WindowROC_ROI::checkUserLevel()
         enabled = true;
     else
         return;
+    // A greyed control says why it does not respond; disabled widgets still show tool tips.
+    const QString why = enabled ? QString() : tr("Changing the limits needs the admin level (Settings > Login).");
     for (int bpm = 0; bpm < 2; ++bpm)
-        for (QWidget* control : editControls(*formOf(bpm)->form()))
+        for (QWidget* control : editControls(*formOf(bpm)->form())) {
             control->setEnabled(enabled);
+            control->setToolTip(why);
+        }
 }
 
 void WindowROC_ROI::sendROCconf(QAbstractButton* button)

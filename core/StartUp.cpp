@@ -2,8 +2,8 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QWidget>
@@ -13,6 +13,7 @@
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "MainWindow.h"
+#include "OperatorStyle.h"
 #include "QsLog.h"
 #include "QsLogWindow.h"
 #include "ShutdownSignals.h"
@@ -57,6 +58,17 @@ bool traceRequested(const QStringList& arguments)
     return arguments.size() == 2 && arguments.at(1) == QLatin1String("--trace");
 }
 
+void showMaximised(QWidget& window)
+{
+    // Without a window manager nothing maximises the window: it would stay at
+    // its form's size in a corner of the screen. Its screen's work area first.
+    const QRect area = window.screen()->availableGeometry();
+    if (window.width() < area.width() || window.height() < area.height())
+        window.setGeometry(area);
+    window.setWindowState(Qt::WindowMaximized);
+    window.show();
+}
+
 void loadScaleFactors(ConfigSettings& config)
 {
     POS_SCALE_X[0] = config.getScaleX(0);
@@ -70,6 +82,8 @@ int run(int& argc, char** argv, const Options& options)
     qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("VORN_rivuz_GUI"));
+    // Before any window, so that every button and dialog takes its icons from it.
+    QApplication::setStyle(new OperatorStyle);
     ShutdownSignals shutdownSignals;
     const QMetaObject::Connection earlyShutdown =
         QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &app, &QCoreApplication::quit);
@@ -104,12 +118,11 @@ int run(int& argc, char** argv, const Options& options)
     // From here on SIGTERM ends the program as File › Exit does.
     QObject::disconnect(earlyShutdown);
     QObject::connect(&shutdownSignals, &ShutdownSignals::shutdownRequested, &window, &MainWindow::Exit);
-    window.setWindowState(Qt::WindowMaximized);
-    window.show();
+    showMaximised(window);
 
-    QFile styleSheet(QStringLiteral(":/qss/style.qss"));
-    if (styleSheet.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromLatin1(styleSheet.readAll()));
+    const QString styleSheet = OperatorStyle::styleSheet();
+    if (!styleSheet.isEmpty())
+        app.setStyleSheet(styleSheet);
 
     // A child of the window: it goes with the window at the end of this frame.
     DIALOG_LOGIN = new DialogLogin(&window);

@@ -18,6 +18,10 @@ namespace StartUp {
 // Trace only when "--trace" is the one and only argument (arguments[0] is the program).
 bool traceRequested(const QStringList& arguments);
 
+// Shows the window maximised; where no window manager does that, it still
+// covers its screen's work area.
+void showMaximised(QWidget& window);
+
 // POS_SCALE_X/Y of both BPMs from the configuration; a missing key gives 0.0.
 void loadScaleFactors(ConfigSettings& config);
 

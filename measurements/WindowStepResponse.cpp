@@ -24,6 +24,10 @@ const QColor RISE_COLOUR(50, 200, 50);
 const QColor DEAD_COLOUR(200, 50, 50);
 const QColor SETTLE_COLOUR(220, 69, 0);
 const QColor AMPLITUDE_COLOUR(0, 50, 200);
+// The labels of the red and orange arrows a shade darker than the arrows: they
+// must read at 4.5 : 1 down to the plot's darkest grey (220, 220, 220).
+const QColor DEAD_TEXT_COLOUR(160, 30, 30);
+const QColor SETTLE_TEXT_COLOUR(170, 50, 0);
 
 QPen markerPen(const QColor& colour)
 {
@@ -165,8 +169,8 @@ void WindowStepResponse::setupPlot()
     m_deadArrow = addLine(plot, DEAD_COLOUR, true);
     m_settleArrow = addLine(plot, SETTLE_COLOUR, true);
     m_amplitudeArrow = addLine(plot, AMPLITUDE_COLOUR, true);
-    m_deadText = addText(plot, DEAD_COLOUR, Qt::AlignTop | Qt::AlignHCenter);
-    m_settleText = addText(plot, SETTLE_COLOUR, Qt::AlignTop | Qt::AlignHCenter);
+    m_deadText = addText(plot, DEAD_TEXT_COLOUR, Qt::AlignTop | Qt::AlignHCenter);
+    m_settleText = addText(plot, SETTLE_TEXT_COLOUR, Qt::AlignTop | Qt::AlignHCenter);
     m_amplitudeText = addText(plot, AMPLITUDE_COLOUR, Qt::AlignTop | Qt::AlignLeft);
 }
 

@@ -399,8 +399,11 @@ private slots:
         USER_LEVEL = level;
         dialog.checkUserLevel();
         for (int bpm = 0; bpm < 2; ++bpm)
-            for (QWidget* control : Form(dialog, bpm).editControls())
+            for (QWidget* control : Form(dialog, bpm).editControls()) {
                 QCOMPARE(control->isEnabled(), enabled);
+                // A greyed control tells why it does not respond.
+                QCOMPARE(control->toolTip().contains(QStringLiteral("admin level")), !enabled);
+            }
         // Headings, note and buttons stay usable: OK must still close the dialog.
         QVERIFY(Form(dialog, 0).label("bpmLabel")->isEnabled());
         QVERIFY(dialog.findChild<QDialogButtonBox*>("buttonBox")->isEnabled());

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -321,6 +322,29 @@ private slots:
         QCOMPARE(QsLogging::Logger::instance().level(), QsLogging::Trace);
         QVERIFY(r.startedLoggerShown);
         QCOMPARE(r.funcGenOffAfter, 2);
+    }
+
+    void mainWindowCoversTheScreen()
+    {
+        QRect covered;
+        QRect area;
+        bool maximised = false;
+        runProgram(m_dir.filePath("screen.ini"), {}, [&] {
+            MainWindow* window = findMainWindow();
+            area = window->screen()->availableGeometry();
+            covered = window->geometry();
+            maximised = window->windowState().testFlag(Qt::WindowMaximized);
+            QCoreApplication::quit();
+        });
+        QVERIFY(maximised);
+        // No window manager runs beside the tests' X server: the program itself must fill the screen.
+        QVERIFY2(covered.contains(area), qPrintable(QStringLiteral("%1 x %2 at %3, %4 on a screen of %5 x %6")
+                                                        .arg(covered.width())
+                                                        .arg(covered.height())
+                                                        .arg(covered.x())
+                                                        .arg(covered.y())
+                                                        .arg(area.width())
+                                                        .arg(area.height())));
     }
 
     void loginDialogIsWiredToTheWindow()

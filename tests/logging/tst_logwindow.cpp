@@ -1,6 +1,7 @@
 #include "Prompts.h"
 #include "QsLog.h"
 #include "QsLogWindow.h"
+#include "support/Contrast.h"
 #include "support/TestDir.h"
 
 #include <QCheckBox>
@@ -41,6 +42,7 @@ private slots:
     void init();
     void cleanup();
     void formAndStartState();
+    void iconsAreLightOnTheDarkButtons();
     void levelComboFiltersRows();
     void pauseHoldsBackNewRows();
     void pauseOnAnEmptyViewPauses();
@@ -185,6 +187,20 @@ void TestLogWindow::formAndStartState()
     } while (widget != button("toolButtonPause"));
     QCOMPARE(order, QStringList({"toolButtonPause", "toolButtonSave", "toolButtonClear", "toolButtonCopy",
                                  "comboBoxLevel", "tableViewMessages", "checkBoxAutoScroll"}));
+}
+
+void TestLogWindow::iconsAreLightOnTheDarkButtons()
+{
+    // The dark style's tool buttons: plain, hovered, and the window behind them.
+    for (const char* icon : {"pause", "resume", "save", "clear", "copy"}) {
+        const QImage image(QStringLiteral(":/QsLogWindow/images/icon-%1-16.png").arg(QLatin1String(icon)));
+        for (const QColor& background : {QColor("#2b2b2b"), QColor("#3c3c3c"), QColor("#4a4a4a")}) {
+            const double contrast = weakestOutlineContrast(image, background);
+            QVERIFY2(contrast >= MARK_CONTRAST, qPrintable(QStringLiteral("%1 on %2: outline %3 : 1")
+                                                               .arg(QLatin1String(icon), background.name())
+                                                               .arg(contrast, 0, 'f', 2)));
+        }
+    }
 }
 
 void TestLogWindow::levelComboFiltersRows()

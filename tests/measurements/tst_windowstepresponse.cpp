@@ -23,6 +23,7 @@
 #include "WindowDisplaySettings.h"
 #include "WindowManOutCtrl.h"
 #include "WindowStepResponse.h"
+#include "support/Contrast.h"
 #include "support/LogCapture.h"
 #include "support/ProgramFixture.h"
 #include "support/SteppedMeasurementClock.h"
@@ -746,6 +747,25 @@ private slots:
         // The stimulus axis spans the second step.
         QCOMPARE(bench.form.plot->yAxis->range().lower, 5.0 - 0.2 * 0.2);
         QCOMPARE(bench.form.plot->yAxis->range().upper, 5.0 + 1.2 * 0.2);
+    }
+
+    void annotationsReadOnThePlot()
+    {
+        Bench bench;
+        bench.form.run->click();
+        // The plot's background runs from (250, 250, 250) at the top to (220, 220, 220).
+        int texts = 0;
+        for (int i = 0; i < bench.form.plot->itemCount(); ++i) {
+            auto* text = qobject_cast<QCPItemText*>(bench.form.plot->item(i));
+            if (!text)
+                continue;
+            ++texts;
+            for (const QColor& background : {QColor(250, 250, 250), QColor(220, 220, 220)})
+                QVERIFY2(contrastRatio(text->color(), background) >= TEXT_CONTRAST,
+                         qPrintable(QStringLiteral("\"%1\" in %2 on %3")
+                                        .arg(text->text(), text->color().name(), background.name())));
+        }
+        QCOMPARE(texts, 3);
     }
 
     void screenshotAfterARun()
