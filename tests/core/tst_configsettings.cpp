@@ -51,6 +51,13 @@ private slots:
     void fileProblem();
     void refusedWriteIsLogged_data();
     void refusedWriteIsLogged();
+    void unusableValueReadsAsMissing_data();
+    void unusableValueReadsAsMissing();
+    void rocPercentOutsideItsField_data();
+    void rocPercentOutsideItsField();
+    void unreadableFileListsEveryKey();
+    void numbersWrittenInShortestForm_data();
+    void numbersWrittenInShortestForm();
 
 private:
     QString writeFile(const QByteArray& content) const;
@@ -63,7 +70,8 @@ private:
     QString m_path;
 };
 
-Q_DECLARE_METATYPE(std::function<void(ConfigSettings&)>)
+Q_DECLARE_METATYPE(std::function<bool(ConfigSettings&)>)
+Q_DECLARE_METATYPE(std::function<double(const ConfigSettings&, QStringList*)>)
 
 namespace {
 // QSettings cannot parse a line without "="; a rewrite would drop it.
@@ -189,14 +197,14 @@ void TestConfigSettings::bpmRoundTrip()
     ConfigSettings config(m_path);
     config.setOrient(1, bpm);
     config.setScaleX(bpm, 12.5);
-    config.setScaleY(bpm, -0.03125);
+    config.setScaleY(bpm, 0.03125);
     config.setOffsetX(bpm, 1.25e-3);
     config.setOffsetY(bpm, -7.0);
     config.setQuadrants(3, 2, 1, 0, bpm);
 
     QCOMPARE(config.getOrient(bpm), 1);
     QCOMPARE(config.getScaleX(bpm), 12.5);
-    QCOMPARE(config.getScaleY(bpm), -0.03125);
+    QCOMPARE(config.getScaleY(bpm), 0.03125);
     QCOMPARE(config.getOffsetX(bpm), 1.25e-3);
     QCOMPARE(config.getOffsetY(bpm), -7.0);
     int t = -1, r = -1, b = -1, l = -1;
@@ -206,7 +214,7 @@ void TestConfigSettings::bpmRoundTrip()
     // The keys the file holds, under their group.
     QCOMPARE(rawValue(group + "/Orient").toInt(), 1);
     QCOMPARE(rawValue(group + "/Scale_X").toDouble(), 12.5);
-    QCOMPARE(rawValue(group + "/Scale_Y").toDouble(), -0.03125);
+    QCOMPARE(rawValue(group + "/Scale_Y").toDouble(), 0.03125);
     QCOMPARE(rawValue(group + "/Offset_X").toDouble(), 1.25e-3);
     QCOMPARE(rawValue(group + "/Offset_Y").toDouble(), -7.0);
     QCOMPARE(rawValue(group + "/Top").toInt(), 3);
@@ -232,7 +240,7 @@ void TestConfigSettings::limitsRoundTrip()
     QFETCH(QString, group);
 
     ConfigSettings config(m_path);
-    config.saveROCandROI(bpm, 100.0, 50.0, 1e-9, 2.5e-6, 80.0);
+    config.saveROCandROI(bpm, 100.0, 50.0, 1e-9, 2.5e-6, 120.0);
     config.setBeamOffTh(bpm, 3e-10);
 
     // RocX and RocY hold the half-widths, not the percentage.
@@ -240,8 +248,8 @@ void TestConfigSettings::limitsRoundTrip()
     QCOMPARE(rawValue(group + "/RoiY").toDouble(), 50.0);
     QCOMPARE(rawValue(group + "/RoiI0min").toDouble(), 1e-9);
     QCOMPARE(rawValue(group + "/RoiI0max").toDouble(), 2.5e-6);
-    QCOMPARE(rawValue(group + "/RocX").toDouble(), 80.0);
-    QCOMPARE(rawValue(group + "/RocY").toDouble(), 40.0);
+    QCOMPARE(rawValue(group + "/RocX").toDouble(), 120.0);
+    QCOMPARE(rawValue(group + "/RocY").toDouble(), 60.0);
     QCOMPARE(rawValue(group + "/BeamOffTh").toDouble(), 3e-10);
     QCOMPARE(QSettings(m_path, QSettings::IniFormat).childGroups(), QStringList({group}));
 
@@ -251,7 +259,7 @@ void TestConfigSettings::limitsRoundTrip()
     QCOMPARE(y, 50.0);
     QCOMPARE(lo, 1e-9);
     QCOMPARE(hi, 2.5e-6);
-    QCOMPARE(percent, 80.0);
+    QCOMPARE(percent, 120.0);
     config.getBeamOffTh(&th, bpm);
     QCOMPARE(th, 3e-10);
 }
@@ -261,16 +269,16 @@ void TestConfigSettings::rocPercentWithoutRoiX_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<double>("percent");
 
-    QTest::newRow("RoiX 0, RoiY 50, RocY 40: Y gives 80")
-        << QByteArray("[ROCandROI]\nRoiX=0\nRocX=0\nRoiY=50\nRocY=40\n") << 80.0;
+    QTest::newRow("RoiX 0, RoiY 50, RocY 60: Y gives 120")
+        << QByteArray("[ROCandROI]\nRoiX=0\nRocX=0\nRoiY=50\nRocY=60\n") << 120.0;
     QTest::newRow("RoiX 0 with RocX 10, RoiY 0: 0")
         << QByteArray("[ROCandROI]\nRoiX=0\nRocX=10\nRoiY=0\nRocY=5\n") << 0.0;
     QTest::newRow("RoiX missing, RocX present: 0") << QByteArray("[ROCandROI]\nRocX=5\n") << 0.0;
-    QTest::newRow("RoiX missing, RoiY 20, RocY 5: Y gives 25")
-        << QByteArray("[ROCandROI]\nRoiY=20\nRocY=5\n") << 25.0;
+    QTest::newRow("RoiX missing, RoiY 20, RocY 25: Y gives 125")
+        << QByteArray("[ROCandROI]\nRoiY=20\nRocY=25\n") << 125.0;
     QTest::newRow("group missing: 0") << QByteArray("[Beamline]\nDAC_posX=1\n") << 0.0;
-    QTest::newRow("RoiX tiny, RocX huge overflows: Y gives 50")
-        << QByteArray("[ROCandROI]\nRoiX=1e-300\nRocX=1e300\nRoiY=10\nRocY=5\n") << 50.0;
+    QTest::newRow("RoiX tiny, RocX huge overflows: Y gives 150")
+        << QByteArray("[ROCandROI]\nRoiX=1e-300\nRocX=1e300\nRoiY=10\nRocY=15\n") << 150.0;
 }
 
 void TestConfigSettings::rocPercentWithoutRoiX()
@@ -314,14 +322,14 @@ void TestConfigSettings::pidRoundTrip()
     QFETCH(int, channel);
     QFETCH(QString, group);
 
-    using Save = void (ConfigSettings::*)(double, double, double, double, double, double, double, double, double,
+    using Save = bool (ConfigSettings::*)(double, double, double, double, double, double, double, double, double,
                                           double);
     using Load = void (ConfigSettings::*)(double*, double*, double*, double*, double*, double*, double*, double*,
-                                          double*, double*) const;
+                                          double*, double*, QStringList*) const;
     const Save saves[3] = {&ConfigSettings::savePIDX, &ConfigSettings::savePIDY, &ConfigSettings::savePIDI0};
     const Load loads[3] = {&ConfigSettings::loadPIDX, &ConfigSettings::loadPIDY, &ConfigSettings::loadPIDI0};
     const char* const keys[10] = {"Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax", "Ogain", "Offset"};
-    const double v[10] = {1000.0, 0.5, 0.025, -1.5, 1e-3, 10.0, -12.0, 12.0, 0.75, 0.125 * (channel + 1)};
+    const double v[10] = {1000.0, 0.5, 0.025, 1.5, 1e-3, 10.0, -12.0, 12.0, 0.75, 0.125 * (channel + 1)};
 
     ConfigSettings config(m_path);
     (config.*saves[channel])(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]);
@@ -331,7 +339,7 @@ void TestConfigSettings::pidRoundTrip()
     QCOMPARE(QSettings(m_path, QSettings::IniFormat).childGroups(), QStringList({group}));
 
     double r[10];
-    (config.*loads[channel])(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9]);
+    (config.*loads[channel])(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], nullptr);
     for (int i = 0; i < 10; ++i)
         QCOMPARE(r[i], v[i]);
 
@@ -339,7 +347,7 @@ void TestConfigSettings::pidRoundTrip()
     for (int other = 0; other < 3; ++other) {
         if (other == channel)
             continue;
-        (config.*loads[other])(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9]);
+        (config.*loads[other])(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], nullptr);
         for (double value : r)
             QCOMPARE(value, 0.0);
     }
@@ -619,25 +627,25 @@ void TestConfigSettings::fileProblem()
 
 void TestConfigSettings::refusedWriteIsLogged_data()
 {
-    QTest::addColumn<std::function<void(ConfigSettings&)>>("write");
+    QTest::addColumn<std::function<bool(ConfigSettings&)>>("write");
 
-    using W = std::function<void(ConfigSettings&)>;
-    QTest::newRow("setScaleX") << W([](ConfigSettings& c) { c.setScaleX(0, 1.0); });
-    QTest::newRow("setQuadrants") << W([](ConfigSettings& c) { c.setQuadrants(0, 1, 2, 3, 1); });
-    QTest::newRow("saveROCandROI") << W([](ConfigSettings& c) { c.saveROCandROI(1, 100, 50, 0, 1, 80); });
-    QTest::newRow("saveROCenables") << W([](ConfigSettings& c) { c.saveROCenables(true, true, true, 0, 0, 0); });
-    QTest::newRow("savePIDI0") << W([](ConfigSettings& c) { c.savePIDI0(1, 2, 3, 4, 5, 6, 7, 8, 9, 10); });
-    QTest::newRow("setDACmap") << W([](ConfigSettings& c) { c.setDACmap(1, 2, 3); });
-    QTest::newRow("setBPMmap") << W([](ConfigSettings& c) { c.setBPMmap(1, 1, 1); });
+    using W = std::function<bool(ConfigSettings&)>;
+    QTest::newRow("setScaleX") << W([](ConfigSettings& c) { return c.setScaleX(0, 1.0); });
+    QTest::newRow("setQuadrants") << W([](ConfigSettings& c) { return c.setQuadrants(0, 1, 2, 3, 1); });
+    QTest::newRow("saveROCandROI") << W([](ConfigSettings& c) { return c.saveROCandROI(1, 100, 50, 0, 1, 80); });
+    QTest::newRow("saveROCenables") << W([](ConfigSettings& c) { return c.saveROCenables(true, true, true, 0, 0, 0); });
+    QTest::newRow("savePIDI0") << W([](ConfigSettings& c) { return c.savePIDI0(1, 2, 3, 4, 5, 6, 7, 8, 9, 10); });
+    QTest::newRow("setDACmap") << W([](ConfigSettings& c) { return c.setDACmap(1, 2, 3); });
+    QTest::newRow("setBPMmap") << W([](ConfigSettings& c) { return c.setBPMmap(1, 1, 1); });
     QTest::newRow("saveIIR") << W([](ConfigSettings& c) {
         const double a[10] = {}, b[10] = {};
-        c.saveIIR(a, b, a, b, a, b);
+        return c.saveIIR(a, b, a, b, a, b);
     });
 }
 
 void TestConfigSettings::refusedWriteIsLogged()
 {
-    QFETCH(std::function<void(ConfigSettings&)>, write);
+    QFETCH(std::function<bool(ConfigSettings&)>, write);
 
     // A plain file where the folder should be: no file can be made below it,
     // whoever runs the test.
@@ -648,7 +656,8 @@ void TestConfigSettings::refusedWriteIsLogged()
     const QString path = blocker + QStringLiteral("/config.ini");
     ConfigSettings config(path);
 
-    write(config);
+    // The caller learns it, to tell the operator.
+    QVERIFY(!write(config));
 
     QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), 1);
     const QString warning = LogCapture::messagesAt(QsLogging::Warn).at(0);
@@ -658,10 +667,207 @@ void TestConfigSettings::refusedWriteIsLogged()
     // A write that the file system takes logs nothing.
     LogCapture::clear();
     ConfigSettings fine(m_path);
-    write(fine);
+    QVERIFY(write(fine));
     QVERIFY(QFile::exists(m_path));
     QTest::qWait(50);
     QCOMPARE(LogCapture::messagesAt(QsLogging::Warn), QStringList());
+}
+
+void TestConfigSettings::unusableValueReadsAsMissing_data()
+{
+    using Read = std::function<double(const ConfigSettings&, QStringList*)>;
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<Read>("read");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("unread");  // empty: the value was usable (or absent)
+    QTest::addColumn<QString>("named");   // the key the Warn line names
+
+    const Read scaleX = [](const ConfigSettings& c, QStringList* u) { return c.getScaleX(0, u); };
+    const Read scaleY2 = [](const ConfigSettings& c, QStringList* u) { return c.getScaleY(1, u); };
+    const Read offsetX = [](const ConfigSettings& c, QStringList* u) { return c.getOffsetX(0, u); };
+    const Read orient = [](const ConfigSettings& c, QStringList* u) { return double(c.getOrient(0, u)); };
+    const Read top = [](const ConfigSettings& c, QStringList* u) {
+        int t = 9, r = 9, b = 9, l = 9;
+        c.getQuadrants(&t, &r, &b, &l, 0, u);
+        return double(t);
+    };
+    auto limits = [](int field, int bpm) {
+        return Read([field, bpm](const ConfigSettings& c, QStringList* u) {
+            double v[5] = {-1, -1, -1, -1, -1};
+            c.loadROCandROI(&v[0], &v[1], &v[2], &v[3], &v[4], bpm, u);
+            return v[field];
+        });
+    };
+    const Read threshold = [](const ConfigSettings& c, QStringList* u) {
+        double v = -1;
+        c.getBeamOffTh(&v, 0, u);
+        return v;
+    };
+    auto pid = [](int field) {
+        return Read([field](const ConfigSettings& c, QStringList* u) {
+            double v[10];
+            c.loadPIDY(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], &v[6], &v[7], &v[8], &v[9], u);
+            return v[field];
+        });
+    };
+    const Read dacX = [](const ConfigSettings& c, QStringList* u) {
+        int x = 9, y = 9, i0 = 9;
+        c.getDACmap(&x, &y, &i0, u);
+        return double(x);
+    };
+
+    QTest::newRow("Scale_X nan") << QByteArray("[BPM1]\nScale_X=nan\n") << scaleX << 0.0 << "Scale_X" << "BPM1/Scale_X";
+    QTest::newRow("Scale_X inf") << QByteArray("[BPM1]\nScale_X=inf\n") << scaleX << 0.0 << "Scale_X" << "BPM1/Scale_X";
+    QTest::newRow("Scale_X negative, which no field shows")
+        << QByteArray("[BPM1]\nScale_X=-1000\n") << scaleX << 0.0 << "Scale_X" << "BPM1/Scale_X";
+    QTest::newRow("Scale_Y above the field") << QByteArray("[BPM2]\nScale_Y=2e8\n") << scaleY2 << 0.0 << "Scale_Y"
+                                             << "BPM2/Scale_Y";
+    QTest::newRow("Scale_X 0 is a value") << QByteArray("[BPM1]\nScale_X=0\n") << scaleX << 0.0 << "" << "";
+    QTest::newRow("Scale_X at the field's top") << QByteArray("[BPM1]\nScale_X=1e8\n") << scaleX << 1e8 << "" << "";
+    QTest::newRow("Offset_X below the field")
+        << QByteArray("[BPM1]\nOffset_X=-20000\n") << offsetX << 0.0 << "Offset_X" << "BPM1/Offset_X";
+    QTest::newRow("Offset_X text") << QByteArray("[BPM1]\nOffset_X=abc\n") << offsetX << 0.0 << "Offset_X"
+                                   << "BPM1/Offset_X";
+    QTest::newRow("Offset_X with a comma reads as a list")
+        << QByteArray("[BPM1]\nOffset_X=1,5\n") << offsetX << 0.0 << "Offset_X" << "BPM1/Offset_X";
+    QTest::newRow("Orient 7 selects nothing") << QByteArray("[BPM1]\nOrient=7\n") << orient << -1.0 << "Orient"
+                                              << "BPM1/Orient";
+    QTest::newRow("Orient 1.5 selects nothing") << QByteArray("[BPM1]\nOrient=1.5\n") << orient << -1.0
+                                                << "Orient" << "BPM1/Orient";
+    QTest::newRow("Top 4 selects nothing") << QByteArray("[BPM1]\nTop=4\n") << top << -1.0 << "Top" << "BPM1/Top";
+    QTest::newRow("RoiX nan") << QByteArray("[ROCandROI]\nRoiX=nan\n") << limits(0, 0) << 0.0 << "RoiX"
+                              << "ROCandROI/RoiX";
+    QTest::newRow("RoiY above 1000 um") << QByteArray("[ROCandROI2]\nRoiY=1500\n") << limits(1, 1) << 0.0 << "RoiY"
+                                        << "ROCandROI2/RoiY";
+    QTest::newRow("RoiI0max 2 mA, above 1000 uA")
+        << QByteArray("[ROCandROI]\nRoiI0max=2e-3\n") << limits(3, 0) << 0.0 << "RoiI0max" << "ROCandROI/RoiI0max";
+    QTest::newRow("RoiI0min negative")
+        << QByteArray("[ROCandROI]\nRoiI0min=-1e-6\n") << limits(2, 0) << 0.0 << "RoiI0min" << "ROCandROI/RoiI0min";
+    QTest::newRow("RoiI0max 1 mA is the field's top")
+        << QByteArray("[ROCandROI]\nRoiI0max=0.001\n") << limits(3, 0) << 1e-3 << "" << "";
+    QTest::newRow("BeamOffTh inf") << QByteArray("[ROCandROI]\nBeamOffTh=inf\n") << threshold << 0.0 << "BeamOffTh"
+                                   << "ROCandROI/BeamOffTh";
+    QTest::newRow("BeamOffTh negative") << QByteArray("[ROCandROI]\nBeamOffTh=-5e-6\n") << threshold << 0.0
+                                        << "BeamOffTh" << "ROCandROI/BeamOffTh";
+    QTest::newRow("Kp above the field") << QByteArray("[PID_Y]\nKp=1e9\n") << pid(1) << 0.0 << "Kp" << "PID_Y/Kp";
+    QTest::newRow("Omax 100, above 99.99") << QByteArray("[PID_Y]\nOmax=100\n") << pid(7) << 0.0 << "Omax"
+                                           << "PID_Y/Omax";
+    QTest::newRow("Freq 5000") << QByteArray("[PID_Y]\nFreq=5000\n") << pid(0) << 0.0 << "Freq" << "PID_Y/Freq";
+    QTest::newRow("Offset -13") << QByteArray("[PID_Y]\nOffset=-13\n") << pid(9) << 0.0 << "Offset"
+                                << "PID_Y/Offset";
+    QTest::newRow("Ogain at the field's bottom") << QByteArray("[PID_Y]\nOgain=-90\n") << pid(8) << -90.0 << ""
+                                                 << "";
+    QTest::newRow("DAC_posX 7 selects nothing") << QByteArray("[Beamline]\nDAC_posX=7\n") << dacX << -1.0
+                                                << "DAC_posX" << "Beamline/DAC_posX";
+    QTest::newRow("an absent key is its default, not unread") << QByteArray("[BPM1]\nOrient=1\n") << scaleX << 0.0
+                                                              << "" << "";
+}
+
+// Never clamped into the field, which a later save would write back: it reads
+// as missing, says so in the log with the key, and the caller learns which key.
+void TestConfigSettings::unusableValueReadsAsMissing()
+{
+    using Read = std::function<double(const ConfigSettings&, QStringList*)>;
+    QFETCH(QByteArray, file);
+    QFETCH(Read, read);
+    QFETCH(double, value);
+    QFETCH(QString, unread);
+    QFETCH(QString, named);
+
+    QVERIFY(!writeFile(file).isEmpty());
+    const ConfigSettings config(m_path);
+    QStringList unreadKeys;
+    QCOMPARE(read(config, &unreadKeys), value);
+    QCOMPARE(unreadKeys, unread.isEmpty() ? QStringList() : QStringList{unread});
+    // Without a list the value is the same.
+    QCOMPARE(read(config, nullptr), value);
+    QCOMPARE(readFile(), file);
+
+    if (named.isEmpty()) {
+        QTest::qWait(50);
+        QCOMPARE(LogCapture::messagesAt(QsLogging::Warn), QStringList());
+        return;
+    }
+    QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), 2);
+    const QString warning = LogCapture::messagesAt(QsLogging::Warn).at(0);
+    QVERIFY2(warning.contains(named + QStringLiteral(" holds")), qPrintable(warning));
+    QVERIFY2(warning.contains(QStringLiteral("reads as missing")), qPrintable(warning));
+}
+
+void TestConfigSettings::rocPercentOutsideItsField_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<double>("percent");
+    QTest::addColumn<bool>("unread");
+
+    QTest::newRow("80 %, below the ROI itself") << QByteArray("[ROCandROI]\nRoiX=100\nRocX=80\n") << 0.0 << true;
+    QTest::newRow("5000 %") << QByteArray("[ROCandROI]\nRoiX=1\nRocX=50\n") << 0.0 << true;
+    QTest::newRow("RocX nan, Y gives 110") << QByteArray("[ROCandROI]\nRoiX=10\nRocX=nan\nRoiY=10\nRocY=11\n")
+                                           << 110.0 << false;
+    QTest::newRow("X 80 %, Y gives 200") << QByteArray("[ROCandROI]\nRoiX=10\nRocX=8\nRoiY=10\nRocY=20\n")
+                                         << 200.0 << false;
+    QTest::newRow("1000 % is the field's top") << QByteArray("[ROCandROI]\nRoiX=2\nRocX=20\n") << 1000.0 << false;
+    QTest::newRow("nothing stored: missing, not unread") << QByteArray("[ROCandROI]\nRoiX=10\n") << 0.0 << false;
+}
+
+void TestConfigSettings::rocPercentOutsideItsField()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(double, percent);
+    QFETCH(bool, unread);
+
+    QVERIFY(!writeFile(file).isEmpty());
+    double x = -1, y = -1, lo = -1, hi = -1, result = -1;
+    QStringList unreadKeys;
+    ConfigSettings(m_path).loadROCandROI(&x, &y, &lo, &hi, &result, 0, &unreadKeys);
+    QVERIFY(qAbs(result - percent) <= 1e-12 * percent);
+    QCOMPARE(unreadKeys.contains(QStringLiteral("RocX")), unread);
+}
+
+void TestConfigSettings::unreadableFileListsEveryKey()
+{
+    // A folder where the file should be cannot be read, whoever runs the test.
+    QVERIFY(QDir().mkdir(m_path));
+    const ConfigSettings config(m_path);
+    QStringList unread;
+    QCOMPARE(config.getScaleX(0, &unread), 0.0);
+    QCOMPARE(config.getOrient(0, &unread), -1);
+    double p[10];
+    config.loadPIDX(&p[0], &p[1], &p[2], &p[3], &p[4], &p[5], &p[6], &p[7], &p[8], &p[9], &unread);
+    QCOMPARE(unread, QStringList({"Scale_X", "Orient", "Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax",
+                                  "Ogain", "Offset"}));
+
+    // One line per read, naming the file and the keys.
+    QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), 3);
+    const QString pidLine = LogCapture::messagesAt(QsLogging::Warn).at(2);
+    QVERIFY2(pidLine.contains(QDir::toNativeSeparators(m_path)), qPrintable(pidLine));
+    QVERIFY2(pidLine.contains(QStringLiteral("cannot be read")), qPrintable(pidLine));
+    QVERIFY2(pidLine.contains(QStringLiteral("PID_X/Kp")), qPrintable(pidLine));
+}
+
+void TestConfigSettings::numbersWrittenInShortestForm_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QByteArray>("text");
+
+    QTest::newRow("200 uA") << 0.0002 << QByteArray("RoiI0max=0.0002\n");
+    QTest::newRow("10 uA") << 1e-05 << QByteArray("RoiI0max=1e-05\n");
+    QTest::newRow("0.1 + 0.2 keeps its last digit") << 0.1 + 0.2 << QByteArray("RoiI0max=0.30000000000000004\n");
+    QTest::newRow("a whole number") << 1000.0 << QByteArray("RoiI0max=1000\n");
+}
+
+void TestConfigSettings::numbersWrittenInShortestForm()
+{
+    QFETCH(double, value);
+    QFETCH(QByteArray, text);
+
+    ConfigSettings config(m_path);
+    QVERIFY(config.saveROCandROI(0, 10, 10, 0, value, 100));
+    QVERIFY2(readFile().contains(text), readFile().constData());
+    double x, y, lo, hi = -1, percent;
+    // Read back exactly; a value beyond its field's range is still written as given.
+    config.loadROCandROI(&x, &y, &lo, &hi, &percent, 0);
+    QCOMPARE(hi, value <= 1e-3 ? value : 0.0);
 }
 
 QTEST_GUILESS_MAIN(TestConfigSettings)
