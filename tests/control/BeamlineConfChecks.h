@@ -11,13 +11,17 @@
 #include <QSettings>
 #include <QtTest>
 
+#include <optional>
+
 #include "BPM.h"
 #include "ConfigSettings.h"
 #include "SimControl.h"
 #include "WindowBeamlineConf.h"
 #include "support/FormChild.h"
+#include "support/ProgramFixture.h"
 
 namespace BeamlineConfChecks {
+
 
 const QString DEGREES_90 = QStringLiteral("90\u00B0");
 const QString DEGREES_45 = QStringLiteral("45\u00B0");
@@ -63,6 +67,25 @@ inline void writeBpm(ConfigSettings& config, int bpm, int orient, const QList<in
     config.setOffsetX(bpm, offset);
     config.setOffsetY(bpm, offset);
 }
+
+// The base of the test classes: the program as they run it (admin, offsets
+// shown, picoammeters read) and its configuration file.
+class BeamlineConfTest : public QObject
+{
+protected:
+    void startProgram()
+    {
+        m_program.emplace(
+            ProgramFixture::Options().withUpdater().atUserLevel(USER_LEVEL_ADMIN).withSwVersion("1.0.03"));
+    }
+    QSettings stored() const { return QSettings(m_program->config->path(), QSettings::IniFormat); }
+    void writeBpm(int bpm, int orient, const QList<int>& map, double scale, double offset) const
+    {
+        BeamlineConfChecks::writeBpm(*m_program->config, bpm, orient, map, scale, offset);
+    }
+
+    std::optional<ProgramFixture> m_program;
+};
 
 inline QList<int> sentMap(int bpm)
 {

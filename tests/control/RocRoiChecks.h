@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QtTest>
 
+#include <optional>
+
 #include <qcustomplot.h>
 
 #include "ConfigSettings.h"
@@ -17,9 +19,24 @@
 #include "WidgetGraphXY.h"
 #include "WidgetRoc.h"
 #include "WindowROC_ROI.h"
+#include "support/ProgramFixture.h"
 #include "support/ScatterRects.h"
 
 namespace RocRoiChecks {
+
+// The program as these tests run it: admin, both BPMs' limits in the file.
+inline void startProgram(std::optional<ProgramFixture>& program)
+{
+    program.emplace(ProgramFixture::Options()
+                        .withUpdater()
+                        .atUserLevel(USER_LEVEL_ADMIN)
+                        .withSwVersion("1.0.10")
+                        .withPosScale(1000.0));
+    program->config->saveROCandROI(0, 100.0, 50.0, 0.0, 2e-4, 110.0);
+    program->config->saveROCandROI(1, 20.0, 10.0, 1e-6, 1e-3, 150.0);
+    program->config->setBeamOffTh(0, 1e-6);
+    program->config->setBeamOffTh(1, 2e-6);
+}
 
 // What the operator fills into one BPM's form.
 struct Limits

@@ -34,23 +34,14 @@ using namespace PlantConstants;
 
 using namespace BeamlineConfChecks;
 
-class TestWindowBeamlineConf : public QObject
+class TestWindowBeamlineConf : public BeamlineConfTest
 {
     Q_OBJECT
-
-private:
-    QSettings stored() const { return QSettings(m_program->config->path(), QSettings::IniFormat); }
-
-    void writeBpm(int bpm, int orient, const QList<int>& map, double scale, double offset)
-    {
-        BeamlineConfChecks::writeBpm(*m_program->config, bpm, orient, map, scale, offset);
-    }
 
 private slots:
     void init()
     {
-        m_program.emplace(
-            ProgramFixture::Options().withUpdater().atUserLevel(USER_LEVEL_ADMIN).withSwVersion("1.0.03"));
+        startProgram();
         DISPLAY_BUFFER_BYTES = 2000 * 256;
     }
 
@@ -569,9 +560,6 @@ private slots:
                                 .arg(shownX)
                                 .arg(shownY)));
     }
-
-private:
-    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWindowBeamlineConf)

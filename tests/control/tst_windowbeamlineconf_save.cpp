@@ -23,23 +23,14 @@
 
 using namespace BeamlineConfChecks;
 
-class TestWindowBeamlineConfSave : public QObject
+class TestWindowBeamlineConfSave : public BeamlineConfTest
 {
     Q_OBJECT
-
-private:
-    QSettings stored() const { return QSettings(m_program->config->path(), QSettings::IniFormat); }
-
-    void writeBpm(int bpm, int orient, const QList<int>& map, double scale, double offset)
-    {
-        BeamlineConfChecks::writeBpm(*m_program->config, bpm, orient, map, scale, offset);
-    }
 
 private slots:
     void init()
     {
-        m_program.emplace(
-            ProgramFixture::Options().withUpdater().atUserLevel(USER_LEVEL_ADMIN).withSwVersion("1.0.03"));
+        startProgram();
     }
 
     void cleanup() { m_program.reset(); }
@@ -325,9 +316,6 @@ private slots:
         QCOMPARE(file.value("BPM1/Offset_X").toDouble(), function == "setBPMoffset" ? 2.0 : 5.0);
         QCOMPARE(file.value("BPM1/Top").toInt(), function == "setCrossBar" ? 0 : 3);
     }
-
-private:
-    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWindowBeamlineConfSave)

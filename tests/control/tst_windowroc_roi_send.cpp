@@ -28,15 +28,7 @@ class TestWindowROC_ROISend : public QObject
 private slots:
     void init()
     {
-        m_program.emplace(ProgramFixture::Options()
-                              .withUpdater()
-                              .atUserLevel(USER_LEVEL_ADMIN)
-                              .withSwVersion("1.0.10")
-                              .withPosScale(1000.0));
-        m_program->config->saveROCandROI(0, 100.0, 50.0, 0.0, 2e-4, 110.0);
-        m_program->config->saveROCandROI(1, 20.0, 10.0, 1e-6, 1e-3, 150.0);
-        m_program->config->setBeamOffTh(0, 1e-6);
-        m_program->config->setBeamOffTh(1, 2e-6);
+        startProgram(m_program);
     }
 
     void cleanup() { m_program.reset(); }
