@@ -9,6 +9,8 @@
 #include "ConfigSettings.h"
 #include "Globals.h"
 #include "MailboxComm.h"
+#include "Prompts.h"
+#include "UnloadedFields.h"
 #include "ui_bpm.h"
 
 // The pictures sit in a static library; referencing the bundle here keeps the
@@ -29,6 +31,7 @@ constexpr int PICTURE_PIXELS = 44;
 
 // Shown by a channel combo box whose stored channel is none of its items.
 const char* const NO_CHANNEL = "invalid";
+const char* const NO_ORIENTATION = "not set";
 
 // A small drawing of the monitor at the centre of the channel boxes.
 void showPicture(QGraphicsView* view, const QString& resource)
@@ -68,9 +71,20 @@ BPM::BPM(QWidget* parent)
     showPicture(ui->BPM90_image, QStringLiteral(":/beamline/bpm90.svg"));
     showPicture(ui->BPM45_image, QStringLiteral(":/beamline/bpm45.svg"));
 
+    ui->BPMorientation->setPlaceholderText(QString::fromLatin1(NO_ORIENTATION));
     changeBPMorient(ui->BPMorientation->currentText());
     connect(ui->BPMorientation, &QComboBox::currentTextChanged, this, &BPM::changeBPMorient);
+    // The other picture's channels are in force after a change of orientation.
+    connect(ui->BPMorientation, &QComboBox::currentIndexChanged, this, &BPM::checkConfiguration);
     checkConfiguration();
+    ui->readingNote->hide();
+
+    m_unloaded = new UnloadedFields(this);
+    m_unloaded->watch(ui->xGain, tr("X scaling"), QStringLiteral("Scale_X"));
+    m_unloaded->watch(ui->yGain, tr("Y scaling"), QStringLiteral("Scale_Y"));
+    m_unloaded->watch(ui->xOffset, tr("X offset"), QStringLiteral("Offset_X"));
+    m_unloaded->watch(ui->yOffset, tr("Y offset"), QStringLiteral("Offset_Y"));
+    m_unloaded->setNote(ui->loadNote);
     connect(ui->enableHVbutton, &QPushButton::released, this, &BPM::HVenable);
     connect(ui->setHVbutton, &QPushButton::released, this, &BPM::HVsetV);
     for (QComboBox* box : {ui->BPM90_top, ui->BPM90_right, ui->BPM90_bottom, ui->BPM90_left, ui->BPM45_top,
@@ -97,6 +111,17 @@ void BPM::setOrientation(int value)
     else if (value == 0)
         ui->BPMorientation->setCurrentIndex(ORIENTATION_45_INDEX);
     changeBPMorient(ui->BPMorientation->currentText());
+}
+
+void BPM::clearOrientation()
+{
+    ui->BPMorientation->setCurrentIndex(-1);
+    changeBPMorient(ui->BPMorientation->currentText());
+}
+
+bool BPM::orientationChosen() const
+{
+    return ui->BPMorientation->currentIndex() >= 0;
 }
 
 std::array<QComboBox*, 4> BPM::combosInForce() const
@@ -141,8 +166,43 @@ void BPM::setScaling(double x, double y)
 {
     ui->xGain->setValue(x);
     ui->yGain->setValue(y);
-    ui->xOffset->setValue(CONFIG_SETTINGS->getOffsetX(m_index));
-    ui->yOffset->setValue(CONFIG_SETTINGS->getOffsetY(m_index));
+    QStringList unread;
+    ui->xOffset->setValue(CONFIG_SETTINGS->getOffsetX(m_index, &unread));
+    ui->yOffset->setValue(CONFIG_SETTINGS->getOffsetY(m_index, &unread));
+    m_unloaded->markKeys({QStringLiteral("Offset_X"), QStringLiteral("Offset_Y")}, unread);
+}
+
+void BPM::markScalesUnread(const QStringList& unread)
+{
+    m_unloaded->markKeys({QStringLiteral("Scale_X"), QStringLiteral("Scale_Y")}, unread);
+}
+
+bool BPM::offsetsShown() const
+{
+    return !ui->xOffset->isHidden();
+}
+
+bool BPM::offsetsUnloaded() const
+{
+    return m_unloaded->isUnloaded(ui->xOffset) || m_unloaded->isUnloaded(ui->yOffset);
+}
+
+QStringList BPM::unloadedNames() const
+{
+    QStringList names = m_unloaded->unloadedNames();
+    // Hidden offsets are neither typed nor sent while unloaded.
+    if (!offsetsShown()) {
+        names.removeAll(tr("X offset"));
+        names.removeAll(tr("Y offset"));
+    }
+    return names;
+}
+
+BeamlineConfRules::BoxEntries BPM::entries() const
+{
+    BeamlineConfRules::BoxEntries e{orientationChosen(), channelMap(), 0.0, 0.0, unloadedNames()};
+    getScaling(&e.scaleX, &e.scaleY);
+    return e;
 }
 
 void BPM::getOffsets(double* x, double* y) const
@@ -175,6 +235,16 @@ void BPM::updateHVstatus(int status, float voltage, float current)
     ui->voltageReadoutLineEdit->setText(BeamlineConfRules::hvVoltageText(voltage));
     ui->currentReadoutLineEdit->setText(BeamlineConfRules::hvCurrentText(current));
     ui->statusLabel->setText(BeamlineConfRules::hvStatusText(status));
+    ui->readingNote->hide();
+}
+
+void BPM::showHVnoReading(const QString& why)
+{
+    ui->voltageReadoutLineEdit->clear();
+    ui->currentReadoutLineEdit->clear();
+    ui->statusLabel->clear();
+    ui->readingNote->setText(tr("No reading: %1.").arg(why));
+    ui->readingNote->show();
 }
 
 void BPM::changeBPMorient(const QString& str)
@@ -187,12 +257,31 @@ void BPM::changeBPMorient(const QString& str)
 void BPM::HVenable()
 {
     m_hvEnabled = !m_hvEnabled;
-    MAILBOX_COMM->zentrimHVenable(m_hvEnabled ? 1 : 0, m_index);
+    if (MAILBOX_COMM->zentrimHVenable(m_hvEnabled ? 1 : 0, m_index) >= 0)
+        return;
+    // The next press asks for the same again.
+    m_hvEnabled = !m_hvEnabled;
+    Prompts::warning(this, tr("High voltage refused"),
+                     tr("The picoammeter of BPM %1 refused to switch its high voltage %2.")
+                         .arg(m_index + 1)
+                         .arg(m_hvEnabled ? tr("off") : tr("on")));
 }
 
 void BPM::HVsetV()
 {
-    MAILBOX_COMM->zentrimHVSetVoltage(m_index, float(ui->biasVoltageDoubleSpinBox->value()));
+    const double volts = ui->biasVoltageDoubleSpinBox->value();
+    if (!BeamlineConfRules::biasInRange(volts)) {
+        Prompts::warning(this, tr("Bias voltage out of range"),
+                         tr("%1 V is beyond the supply's range of -%2 V to +%2 V.\nNothing was sent.")
+                             .arg(volts, 0, 'f', 2)
+                             .arg(BeamlineConfRules::HV_BIAS_LIMIT_V, 0, 'f', 0));
+        return;
+    }
+    if (MAILBOX_COMM->zentrimHVSetVoltage(m_index, float(volts)) < 0)
+        Prompts::warning(this, tr("High voltage refused"),
+                         tr("The picoammeter of BPM %1 refused the bias voltage %2 V.")
+                             .arg(m_index + 1)
+                             .arg(volts, 0, 'f', 2));
 }
 
 void BPM::checkConfiguration()

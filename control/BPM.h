@@ -13,6 +13,7 @@ class BPM;
 }
 class QComboBox;
 class QGraphicsView;
+class UnloadedFields;
 
 class BPM : public QGroupBox
 {
@@ -29,6 +30,9 @@ public:
     bool isOrientation90() const;
     // 1 selects "90°", 0 "45°"; any other value leaves the choice as it is.
     void setOrientation(int value);
+    // No orientation chosen: one the file did not give must be chosen before a save.
+    void clearOrientation();
+    bool orientationChosen() const;
 
     // The four combo boxes of the picture in force; -1 for one without a selection.
     void getChannelMap(int* top, int* right, int* bottom, int* left) const;
@@ -37,8 +41,16 @@ public:
     BeamlineConfRules::ChannelMap channelMap() const;
 
     void getScaling(double* x, double* y) const;
-    // Also loads the offsets of this box's BPM from the configuration file.
+    // Also loads the offsets of this box's BPM from the configuration file; an
+    // offset the file does not give usably shows as unloaded.
     void setScaling(double x, double y);
+    // After a load of the scale keys: those among `unread` show as unloaded.
+    void markScalesUnread(const QStringList& unread);
+    // The fields that were neither loaded nor typed; the offsets only while shown.
+    QStringList unloadedNames() const;
+    bool offsetsUnloaded() const;
+    bool offsetsShown() const;
+    BeamlineConfRules::BoxEntries entries() const;
     void getOffsets(double* x, double* y) const;
     void setOffsets(double x, double y);
 
@@ -46,11 +58,15 @@ public:
     // Shows the offset rows only for controllers that take offsets.
     void checkFirmwareVersion();
     void updateHVstatus(int status, float voltage, float current);
+    // The status block could not be read: empty readouts and a note, never the last values.
+    void showHVnoReading(const QString& why);
 
 public slots:
     void changeBPMorient(const QString& str);
-    // Flips the high-voltage flag and sends it; the flag is never read back.
+    // Flips the high-voltage flag and sends it; the flag is never read back,
+    // and flips back when the picoammeter refuses.
     void HVenable();
+    // Sends the bias voltage; one beyond the supply's range is refused here.
     void HVsetV();
     void checkConfiguration();
 
@@ -59,6 +75,7 @@ private:
     std::array<QComboBox*, 4> combosInForce() const;
 
     Ui::BPM* ui;
+    UnloadedFields* m_unloaded;
     quint8 m_index = 0;
     bool m_hvEnabled = false;
 };

@@ -25,6 +25,26 @@ bool hasDuplicate(const ChannelMap& map)
     return std::adjacent_find(channels.begin(), channels.end()) != channels.end();
 }
 
+QStringList saveProblems(const BoxEntries& entries)
+{
+    QStringList problems;
+    if (!entries.orientationChosen)
+        problems << QStringLiteral("no orientation is chosen");
+    if (!isComplete(entries.map))
+        problems << QStringLiteral("an electrode has no channel");
+    else if (hasDuplicate(entries.map))
+        problems << QStringLiteral("two electrodes share a channel");
+    const bool xUnloaded = entries.unloaded.contains(QStringLiteral("X scaling"));
+    const bool yUnloaded = entries.unloaded.contains(QStringLiteral("Y scaling"));
+    if (!xUnloaded && !(entries.scaleX > 0.0))
+        problems << QStringLiteral("X scaling is 0");
+    if (!yUnloaded && !(entries.scaleY > 0.0))
+        problems << QStringLiteral("Y scaling is 0");
+    for (const QString& field : entries.unloaded)
+        problems << QStringLiteral("%1 was not read from the configuration file").arg(field);
+    return problems;
+}
+
 bool offsetsAvailable(const QString& swVersion)
 {
     return QString::compare(swVersion, QLatin1String(OFFSETS_SW_VERSION), Qt::CaseSensitive) > 0;

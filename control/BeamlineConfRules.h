@@ -2,6 +2,7 @@
 // The beamline configuration's decisions that need no window: the channel-map
 // check, which controllers take offsets, and the high-voltage readout texts.
 #include <QString>
+#include <QStringList>
 
 namespace BeamlineConfRules {
 
@@ -26,6 +27,25 @@ bool isComplete(const ChannelMap& map);
 bool hasDuplicate(const ChannelMap& map);
 // What the "Invalid BPM configuration" label warns about.
 inline bool isInvalid(const ChannelMap& map) { return hasDuplicate(map) || !isComplete(map); }
+
+// What one BPM box holds when Save is pressed.
+struct BoxEntries
+{
+    bool orientationChosen;
+    ChannelMap map;
+    double scaleX;
+    double scaleY;
+    QStringList unloaded;  // fields neither loaded from the file nor typed since
+};
+
+// Why the box may not be sent or stored, one phrase each; empty when it may.
+// A monitor's four electrodes are four different channels, and a scale of 0
+// would put every position at the centre.
+QStringList saveProblems(const BoxEntries& entries);
+
+// The widest bias range of the picoammeters' high-voltage supplies, volts either way.
+inline constexpr double HV_BIAS_LIMIT_V = 1000.0;
+inline bool biasInRange(double volts) { return volts >= -HV_BIAS_LIMIT_V && volts <= HV_BIAS_LIMIT_V; }
 
 // A plain case-sensitive string comparison, not a numeric one: "1.0.10" and
 // "1.0.3" are after "1.0.02", while "", "1.0.0" and "1.0.02" itself are not.

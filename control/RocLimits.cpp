@@ -26,12 +26,35 @@ ShownCurrent shownCurrent(double amperes, int decimals)
     return {amperes / AMPERES_PER_NANO, QString::fromLatin1(UNIT_NANO)};
 }
 
+namespace {
+// The decimal text with a power of ten: read in one step, the nearest double to what was typed.
+double scaledDecimal(const QString& number, int exponent)
+{
+    bool ok = false;
+    const double value = (number + QStringLiteral("e%1").arg(exponent)).toDouble(&ok);
+    return ok ? value : 0.0;
+}
+}  // namespace
+
+double amperes(double shown, int decimals, const QString& unit)
+{
+    const QString number = QString::number(shown, 'f', decimals);
+    if (unit == QLatin1String(UNIT_MICRO))
+        return scaledDecimal(number, -6);
+    if (unit == QLatin1String(UNIT_NANO))
+        return scaledDecimal(number, -9);
+    return 0.0;
+}
+
 double beamOffThreshold(const QString& shownText)
 {
     QString number = shownText.section(QLatin1Char('u'), 0, 0);
     number.replace(QLatin1Char(','), QLatin1Char('.'));
-    // QString::toDouble reads the C locale and gives 0 for anything it cannot read.
-    return number.trimmed().toDouble() * AMPERES_PER_MICRO;
+    // QString::toDouble reads the C locale; anything it cannot read gives 0.
+    number = number.trimmed();
+    if (number.isEmpty())
+        return 0.0;
+    return scaledDecimal(number, -6);
 }
 
 }  // namespace RocLimits

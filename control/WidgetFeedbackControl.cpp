@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "ConfigSettings.h"
+#include "ConfigWriteReport.h"
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "Prompts.h"
@@ -138,7 +139,7 @@ bool WidgetFeedbackControl::sourcesValid() const
     return true;
 }
 
-int WidgetFeedbackControl::applyDacOutputs()
+int WidgetFeedbackControl::applyDacOutputs(ConfigWriteReport& writes)
 {
     uchar x, y, i0;
     getDacOutputs(&x, &y, &i0);
@@ -150,10 +151,12 @@ int WidgetFeedbackControl::applyDacOutputs()
         return -1;
     }
     if (x != y && y != i0 && x != i0) {
-        CONFIG_SETTINGS->setDACmap(x, y, i0);
+        // Stored only once the controller took it: the file never names what it refused.
         if (MAILBOX_COMM->setPIDoutSel(x, y, i0) < 0) {
             m_refused << QStringLiteral("the output channels");
             showHeldOutputs();
+        } else {
+            writes.note(CONFIG_SETTINGS->setDACmap(x, y, i0));
         }
         return 0;
     }
@@ -188,7 +191,8 @@ void WidgetFeedbackControl::updateButtonPressed()
                          QStringLiteral("Choose a source (BPM1 or BPM2) for each loop"));
         return;
     }
-    if (applyDacOutputs() < 0)
+    ConfigWriteReport writes(*CONFIG_SETTINGS);
+    if (applyDacOutputs(writes) < 0)
         return;
 
     const int bpmX = ui->comboBoxPidSourceX->currentIndex();
@@ -197,11 +201,11 @@ void WidgetFeedbackControl::updateButtonPressed()
     BPM_SEL_X = bpmX;
     BPM_SEL_Y = bpmY;
     BPM_SEL_I0 = bpmI0;
-    const bool sourcesRefused = MAILBOX_COMM->setBPMselector(bpmX, bpmY, bpmI0) < 0;
-    CONFIG_SETTINGS->setBPMmap(bpmX, bpmY, bpmI0);
-    if (sourcesRefused) {
+    if (MAILBOX_COMM->setBPMselector(bpmX, bpmY, bpmI0) < 0) {
         m_refused << QStringLiteral("the sources");
         showHeldSources();
+    } else {
+        writes.note(CONFIG_SETTINGS->setBPMmap(bpmX, bpmY, bpmI0));
     }
     emit BPMselectorChanged();
 
@@ -216,6 +220,7 @@ void WidgetFeedbackControl::updateButtonPressed()
     emit somethingChanged();
     if (!m_refused.isEmpty())
         reportRefusals(m_refused);
+    writes.tell(this);
 }
 
 void WidgetFeedbackControl::showHeldOutputs()
@@ -259,7 +264,8 @@ void WidgetFeedbackControl::reportRefusals(const QStringList& refused)
     const QString what = refused.join(QStringLiteral(", "));
     QLOG_WARN() << QStringLiteral("The controller refused %1; the feedback panel shows what it holds").arg(what);
     Prompts::warning(this, QStringLiteral("Controller refused"),
-                     QStringLiteral("The controller refused %1.\nThe panel shows what the controller holds.")
+                     QStringLiteral("The controller refused %1.\nThe panel shows what the controller holds, and the "
+                                    "configuration file keeps what it held.")
                          .arg(what));
 }
 

@@ -7,6 +7,7 @@
 namespace Ui {
 class WidgetFeedbackControl;
 }
+class ConfigWriteReport;
 class QComboBox;
 class QTimer;
 
@@ -43,7 +44,7 @@ private:
     void setDacOutputs(int x, int y, int i0);
     void setRegulatedAxes(int x, int y, int i0);
     // 0 when the output selection was accepted and sent, -1 when refused.
-    int applyDacOutputs();
+    int applyDacOutputs(ConfigWriteReport& writes);
     bool sourcesValid() const;
     // Amperes per displayed unit of the I0 field.
     double unitFactor() const;
@@ -63,4 +64,5 @@ private:
     bool m_holdI0Field = false;
     // Settings the controller refused during one "Update Configuration".
     QStringList m_refused;
+
 };

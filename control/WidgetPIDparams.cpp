@@ -1,7 +1,15 @@
 #include "WidgetPIDparams.h"
 
+#include <iterator>
+
 #include "Globals.h"
+#include "UnloadedFields.h"
 #include "ui_widgetpidparams.h"
+
+namespace {
+// The configuration keys of the ten fields, in the editor's order.
+const char* const KEYS[] = {"Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax", "Ogain", "Offset"};
+}  // namespace
 
 WidgetPIDparams::WidgetPIDparams(QWidget* parent)
     : QWidget(parent)
@@ -10,6 +18,18 @@ WidgetPIDparams::WidgetPIDparams(QWidget* parent)
     ui->setupUi(this);
     calcRealFreq(ui->curFreqBox->value());
     connect(ui->curFreqBox, &QDoubleSpinBox::valueChanged, this, &WidgetPIDparams::calcRealFreq);
+
+    m_unloaded = new UnloadedFields(this);
+    QDoubleSpinBox* const boxes[] = {ui->curFreqBox, ui->boxKp,   ui->boxKi,    ui->boxKd,
+                                           ui->boxemin,    ui->boxImax, ui->boxOmin,  ui->boxOmax,
+                                           ui->boxOgain,   ui->offsetDoubleSpinBox};
+    const QLabel* const labels[] = {ui->labelFreq, ui->labelKp,   ui->labelKi,   ui->labelKd,    ui->labelemin,
+                                    ui->labelImax, ui->labelOmin, ui->labelOmax, ui->labelOgain, ui->labelOffset};
+    for (size_t i = 0; i < std::size(KEYS); ++i) {
+        const QString name = labels[i]->text().remove(QLatin1Char(':')).trimmed();
+        m_unloaded->watch(boxes[i], name, QString::fromLatin1(KEYS[i]));
+    }
+    m_unloaded->setNote(ui->loadNote);
 }
 
 WidgetPIDparams::~WidgetPIDparams()
@@ -61,4 +81,17 @@ void WidgetPIDparams::setParams(double kp, double ki, double kd, double emin, do
     ui->boxOmax->setValue(omax);
     ui->boxOgain->setValue(ogain);
     ui->offsetDoubleSpinBox->setValue(offset);
+}
+
+void WidgetPIDparams::markUnread(const QStringList& unread)
+{
+    QStringList keys;
+    for (const char* key : KEYS)
+        keys << QString::fromLatin1(key);
+    m_unloaded->markKeys(keys, unread);
+}
+
+QStringList WidgetPIDparams::unloadedNames() const
+{
+    return m_unloaded->unloadedNames();
 }

@@ -1,5 +1,6 @@
 #pragma once
 // The editor of one PID loop's parameters, with the rate the loop really runs at.
+#include <QStringList>
 #include <QWidget>
 
 #include "PidParams.h"
@@ -7,6 +8,7 @@
 namespace Ui {
 class WidgetPIDparams;
 }
+class UnloadedFields;
 
 class WidgetPIDparams : public QWidget
 {
@@ -36,6 +38,11 @@ public:
     void setFreq(double freq);
     void setParams(double kp, double ki, double kd, double emin, double imax, double omin, double omax,
                    double ogain, double offset);
+    // After a load: the fields of the configuration keys among `unread` show a
+    // dash until the operator types a value; the others count as loaded.
+    void markUnread(const QStringList& unread);
+    // The labels of those fields, in the editor's order.
+    QStringList unloadedNames() const;
 
 public slots:
     // Shows the real rate for the requested rate val at the present base rate.
@@ -43,4 +50,5 @@ public slots:
 
 private:
     Ui::WidgetPIDparams* ui;
+    UnloadedFields* m_unloaded;
 };

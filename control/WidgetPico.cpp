@@ -18,6 +18,7 @@ WidgetPico::WidgetPico(QWidget* parent)
     , ui(new Ui::WidgetPico)
 {
     ui->setupUi(this);
+    ui->readingNote->hide();
     connect(ui->saveButton, &QPushButton::released, this, &WidgetPico::sendSettings);
     showCurrents(0.0, 0.0, 0.0, 0.0);
     ui->rangeBox->setItemData(AUTO_ITEM, 0, ITEM_FLAGS_ROLE);
@@ -41,6 +42,15 @@ void WidgetPico::showCurrents(double ch1, double ch2, double ch3, double ch4)
     ui->currentCh2Line->setText(QString::number(ch2, 'e', 5));
     ui->currentCh3Line->setText(QString::number(ch3, 'e', 5));
     ui->currentCh4Line->setText(QString::number(ch4, 'e', 5));
+    ui->readingNote->hide();
+}
+
+void WidgetPico::showNoReading(const QString& why)
+{
+    for (QLineEdit* line : {ui->currentCh1Line, ui->currentCh2Line, ui->currentCh3Line, ui->currentCh4Line})
+        line->clear();
+    ui->readingNote->setText(tr("No reading: %1.").arg(why));
+    ui->readingNote->show();
 }
 
 void WidgetPico::sendSettings()

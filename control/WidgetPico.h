@@ -20,6 +20,8 @@ public:
 
     // Amperes, CH1 to CH4.
     void showCurrents(double ch1, double ch2, double ch3, double ch4);
+    // No reading: empty fields and a note that says why, never the last good values.
+    void showNoReading(const QString& why);
 
 public slots:
     // Sends the chosen range to the picoammeter.

@@ -1,11 +1,13 @@
 #pragma once
 // One BPM's ROI, ROC and beam-off fields in the ROC/ROI dialog; the dialog
-// reads and fills them.
+// reads and fills them. A value the configuration file did not give usably
+// shows as unloaded until the operator types one.
 #include <QWidget>
 
 namespace Ui {
 class WidgetRoc;
 }
+class UnloadedFields;
 
 class WidgetRoc : public QWidget
 {
@@ -16,7 +18,9 @@ public:
     ~WidgetRoc() override;
 
     Ui::WidgetRoc* form() const { return ui; }
+    UnloadedFields* unloaded() const { return m_unloaded; }
 
 private:
     Ui::WidgetRoc* ui;
+    UnloadedFields* m_unloaded;
 };

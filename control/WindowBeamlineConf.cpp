@@ -5,6 +5,7 @@
 
 #include "BPM.h"
 #include "ConfigSettings.h"
+#include "ConfigWriteReport.h"
 #include "GraphFrame.h"
 #include "Globals.h"
 #include "MailboxComm.h"
@@ -61,59 +62,115 @@ void WindowBeamlineConf::loadBPMsettings(int bpm)
 {
     BPM* target = box(bpm);
     const int index = bpm == 0 ? 0 : 1;
-    target->setOrientation(CONFIG_SETTINGS->getOrient(index));
+    QStringList unread;
+    const int orient = CONFIG_SETTINGS->getOrient(index, &unread);
     int top = 0, right = 0, bottom = 0, left = 0;
-    CONFIG_SETTINGS->getQuadrants(&top, &right, &bottom, &left, index);
-    // Into the picture the orientation just chose.
-    target->setChannelMap(top, right, bottom, left);
-    target->setScaling(CONFIG_SETTINGS->getScaleX(index), CONFIG_SETTINGS->getScaleY(index));
+    // A channel the file does not give usably selects nothing.
+    CONFIG_SETTINGS->getQuadrants(&top, &right, &bottom, &left, index, &unread);
+    if (unread.contains(QStringLiteral("Orient"))) {
+        // An orientation the file does not give is not guessed: it must be
+        // chosen, and either picture then shows the stored map.
+        for (int picture : {1, 0}) {
+            target->setOrientation(picture);
+            target->setChannelMap(top, right, bottom, left);
+        }
+        target->clearOrientation();
+    } else {
+        target->setOrientation(orient);
+        // Into the picture the orientation just chose.
+        target->setChannelMap(top, right, bottom, left);
+    }
+    const double x = CONFIG_SETTINGS->getScaleX(index, &unread);
+    const double y = CONFIG_SETTINGS->getScaleY(index, &unread);
+    target->setScaling(x, y);
+    target->markScalesUnread(unread);
+    target->checkConfiguration();
 }
 
-void WindowBeamlineConf::saveBPMsettings(int bpm)
+QString WindowBeamlineConf::problemsOf(const QList<int>& bpms) const
+{
+    QStringList lines;
+    for (int bpm : bpms) {
+        const QStringList problems = BeamlineConfRules::saveProblems(box(bpm)->entries());
+        if (!problems.isEmpty())
+            lines << tr("BPM %1: %2.").arg(bpm + 1).arg(problems.join(QStringLiteral("; ")));
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+bool WindowBeamlineConf::saveBPMsettings(int bpm)
+{
+    return saveBoxes({bpm == 0 ? 0 : 1});
+}
+
+bool WindowBeamlineConf::saveBoxes(const QList<int>& bpms)
+{
+    // Every box is checked before anything goes out.
+    const QString problems = problemsOf(bpms);
+    if (!problems.isEmpty()) {
+        Prompts::warning(this, tr("Invalid BPM configuration"),
+                         tr("Nothing was sent or stored.\n\n%1").arg(problems));
+        return false;
+    }
+    ConfigWriteReport writes(*CONFIG_SETTINGS);
+    QStringList refused;
+    for (int bpm : bpms)
+        sendAndStore(bpm, writes, refused);
+    return writes.tell(this, refused);
+}
+
+void WindowBeamlineConf::sendAndStore(int bpm, ConfigWriteReport& writes, QStringList& refused)
 {
     BPM* source = box(bpm);
-    const int index = bpm == 0 ? 0 : 1;
+    const QString name = tr("BPM %1").arg(bpm + 1);
 
-    // Each value to the file first, then to the controller; no failure stops the sequence.
+    // Each value to the controller first; the file takes only what the controller
+    // took, and the next call goes on whatever the last one gave.
     const int orient = source->isOrientation90() ? 1 : 0;
-    CONFIG_SETTINGS->setOrient(orient, index);
-    MAILBOX_COMM->setBPMorient(uint8_t(orient), uint8_t(index));
+    if (MAILBOX_COMM->setBPMorient(uint8_t(orient), uint8_t(bpm)) < 0)
+        refused << tr("%1 orientation").arg(name);
+    else
+        writes.note(CONFIG_SETTINGS->setOrient(orient, bpm));
 
     double x = 0.0, y = 0.0;
     source->getScaling(&x, &y);
-    CONFIG_SETTINGS->setScaleX(index, x);
-    CONFIG_SETTINGS->setScaleY(index, y);
-    POS_SCALE_X[index] = x;
-    POS_SCALE_Y[index] = y;
-    MAILBOX_COMM->setBPMscale(index, x, y);
-
-    double offsetX = 0.0, offsetY = 0.0;
-    source->getOffsets(&offsetX, &offsetY);
-    CONFIG_SETTINGS->setOffsetX(index, offsetX);
-    CONFIG_SETTINGS->setOffsetY(index, offsetY);
-    MAILBOX_COMM->setBPMoffset(index, offsetX, offsetY);
-
-    int top = 0, right = 0, bottom = 0, left = 0;
-    source->getChannelMap(&top, &right, &bottom, &left);
-    // An electrode without a channel would reach the controller as channel 255
-    // and the file as -1; the map in force there stays instead.
-    if (!BeamlineConfRules::isComplete({top, right, bottom, left})) {
-        Prompts::warning(this, tr("Invalid BPM configuration"),
-                         tr("BPM %1: an electrode has no channel, so its channel map was neither stored nor sent.\n"
-                            "Choose a channel for each electrode and save again.")
-                             .arg(index + 1));
-        return;
+    if (MAILBOX_COMM->setBPMscale(bpm, x, y) < 0) {
+        refused << tr("%1 scaling").arg(name);
+    } else {
+        POS_SCALE_X[bpm] = x;
+        POS_SCALE_Y[bpm] = y;
+        writes.note(CONFIG_SETTINGS->setScaleX(bpm, x));
+        writes.note(CONFIG_SETTINGS->setScaleY(bpm, y));
     }
-    CONFIG_SETTINGS->setQuadrants(top, right, bottom, left, index);
-    MAILBOX_COMM->setCrossBar(uint8_t(top), uint8_t(right), uint8_t(bottom), uint8_t(left), uint8_t(index));
+
+    // Offsets that were not loaded and cannot be typed (their rows hidden) stay as they are.
+    if (!source->offsetsUnloaded()) {
+        double offsetX = 0.0, offsetY = 0.0;
+        source->getOffsets(&offsetX, &offsetY);
+        if (MAILBOX_COMM->setBPMoffset(bpm, offsetX, offsetY) < 0) {
+            refused << tr("%1 offsets").arg(name);
+        } else {
+            writes.note(CONFIG_SETTINGS->setOffsetX(bpm, offsetX));
+            writes.note(CONFIG_SETTINGS->setOffsetY(bpm, offsetY));
+        }
+    }
+
+    const BeamlineConfRules::ChannelMap map = source->channelMap();
+    if (MAILBOX_COMM->setCrossBar(uint8_t(map.top), uint8_t(map.right), uint8_t(map.bottom), uint8_t(map.left),
+                                  uint8_t(bpm)) < 0)
+        refused << tr("%1 channel map").arg(name);
+    else
+        writes.note(CONFIG_SETTINGS->setQuadrants(map.top, map.right, map.bottom, map.left, bpm));
 }
 
-void WindowBeamlineConf::saveAllBPMsettings()
+bool WindowBeamlineConf::saveAllBPMsettings()
 {
-    saveBPMsettings(0);
+    QList<int> bpms{0};
     if (ui->boxBPM2->isVisible())
-        saveBPMsettings(1);
+        bpms << 1;
+    const bool saved = saveBoxes(bpms);
     emit BPMscaleChanged();
+    return saved;
 }
 
 void WindowBeamlineConf::updateBPMhvStatus(int status, int bpm, float voltage, float current)
@@ -147,19 +204,31 @@ void WindowBeamlineConf::sendSettings(QAbstractButton* button)
     // The button box's own roles close the dialog afterwards.
     const QString text = button->text();
     if (text == QLatin1String("&Save") || text == QLatin1String("Save"))
-        saveAllBPMsettings();
+        m_keepOpen = !saveAllBPMsettings();
+}
+
+void WindowBeamlineConf::accept()
+{
+    if (m_keepOpen) {
+        m_keepOpen = false;
+        return;
+    }
+    QDialog::accept();
 }
 
 void WindowBeamlineConf::refreshFields()
 {
     if (!UPDATER)
         return;
-    using BeamlineConfRules::HV_STATE_BITS;
-    const ZentrimStatus& first = UPDATER->zentrimStatus(0);
-    updateBPMhvStatus(first.hvStatus() & HV_STATE_BITS, 0, first.hvVoltage(), first.hvCurrent());
     // BPM 2's readout stands still while its box is not on screen.
-    if (ui->boxBPM2->isVisible()) {
-        const ZentrimStatus& second = UPDATER->zentrimStatus(1);
-        updateBPMhvStatus(second.hvStatus() & HV_STATE_BITS, 1, second.hvVoltage(), second.hvCurrent());
+    for (int bpm = 0; bpm < (ui->boxBPM2->isVisible() ? 2 : 1); ++bpm) {
+        const QString problem = UPDATER->statusProblem(bpm);
+        if (!problem.isEmpty()) {
+            box(bpm)->showHVnoReading(problem);
+            continue;
+        }
+        const ZentrimStatus& status = UPDATER->zentrimStatus(bpm);
+        updateBPMhvStatus(status.hvStatus() & BeamlineConfRules::HV_STATE_BITS, bpm, status.hvVoltage(),
+                          status.hvCurrent());
     }
 }

@@ -3,11 +3,13 @@
 // configuration file, the controller and the position scale factors, and the
 // picoammeters' bias high voltage with its readout.
 #include <QDialog>
+#include <QStringList>
 
 namespace Ui {
 class WindowBeamlineConf;
 }
 class BPM;
+class ConfigWriteReport;
 class QAbstractButton;
 class QTimer;
 
@@ -26,9 +28,12 @@ public:
     void loadAllBPMsettings();
     // Any non-zero bpm is BPM 2.
     void loadBPMsettings(int bpm);
-    void saveBPMsettings(int bpm);
-    // BPM 1, and BPM 2 while its box is on screen.
-    void saveAllBPMsettings();
+    // Each value goes to the controller, and to the file once the controller
+    // took it. A box that cannot be saved (see BeamlineConfRules::saveProblems)
+    // sends and stores nothing; false then, or when anything was refused.
+    bool saveBPMsettings(int bpm);
+    // BPM 1, and BPM 2 while its box is on screen; both are checked first.
+    bool saveAllBPMsettings();
     // bpm 0 or 1; other values do nothing.
     void updateBPMhvStatus(int status, int bpm, float voltage, float current);
 
@@ -42,9 +47,18 @@ public slots:
     void sendSettings(QAbstractButton* button);
     void refreshFields();
 
+protected:
+    // A Save that was refused keeps the dialog open, with what was typed.
+    void accept() override;
+
 private:
     BPM* box(int bpm) const;
+    // Why the boxes of these BPMs cannot be saved; empty when they can.
+    QString problemsOf(const QList<int>& bpms) const;
+    bool saveBoxes(const QList<int>& bpms);
+    void sendAndStore(int bpm, ConfigWriteReport& writes, QStringList& refused);
 
     Ui::WindowBeamlineConf* ui;
     QTimer* m_timer;
+    bool m_keepOpen = false;
 };

@@ -14,6 +14,11 @@ void showStatusCurrents(WidgetPico* widget, int device)
 {
     if (!UPDATER)
         return;
+    const QString problem = UPDATER->statusProblem(device);
+    if (!problem.isEmpty()) {
+        widget->showNoReading(problem);
+        return;
+    }
     const ZentrimStatus& status = UPDATER->zentrimStatus(device);
     widget->showCurrents(status.channelCurrent(0), status.channelCurrent(1), status.channelCurrent(2),
                          status.channelCurrent(3));

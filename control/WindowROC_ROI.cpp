@@ -7,10 +7,13 @@
 #include <QDoubleSpinBox>
 
 #include "ConfigSettings.h"
+#include "ConfigWriteReport.h"
 #include "Globals.h"
 #include "GraphFrame.h"
 #include "MailboxComm.h"
+#include "Prompts.h"
 #include "RocLimits.h"
+#include "UnloadedFields.h"
 #include "WidgetGraphXY.h"
 #include "WidgetRoc.h"
 #include "ui_widgetroc.h"
@@ -44,7 +47,7 @@ void showCurrent(QDoubleSpinBox* field, QComboBox* unit, double amperes)
 
 double currentOf(const QDoubleSpinBox* field, const QComboBox* unit)
 {
-    return field->value() * RocLimits::unitFactor(unit->currentText());
+    return RocLimits::amperes(field->value(), field->decimals(), unit->currentText());
 }
 
 constexpr int LIMITS_PER_BPM = 3;  // ROC X, ROC Y, beam off
@@ -61,6 +64,7 @@ WindowROC_ROI::WindowROC_ROI(QWidget* parent)
 
     ui->rocWidget0->form()->bpmLabel->setText(tr("BPM 1"));
     ui->rocWidget1->form()->bpmLabel->setText(tr("BPM 2"));
+    showWhatIsSent();
 
     // Read from the controller only here; a failed read leaves them unticked.
     uchar enables[6] = {};
@@ -117,18 +121,23 @@ void WindowROC_ROI::loadROCsettings()
 
 void WindowROC_ROI::loadForm(int bpm)
 {
-    double roiX = 0.0, roiY = 0.0, i0min = 0.0, i0max = 0.0, rocPercent = 0.0;
-    CONFIG_SETTINGS->loadROCandROI(&roiX, &roiY, &i0min, &i0max, &rocPercent, bpm);
-    const Ui::WidgetRoc* f = formOf(bpm)->form();
+    double roiX = 0.0, roiY = 0.0, i0min = 0.0, i0max = 0.0, rocPercent = 0.0, threshold = 0.0;
+    QStringList unread;
+    CONFIG_SETTINGS->loadROCandROI(&roiX, &roiY, &i0min, &i0max, &rocPercent, bpm, &unread);
+    CONFIG_SETTINGS->getBeamOffTh(&threshold, bpm, &unread);
+    WidgetRoc* form = formOf(bpm);
+    const Ui::WidgetRoc* f = form->form();
     f->roiXDoubleSpinBox->setValue(roiX);
     f->roiYDoubleSpinBox->setValue(roiY);
     showCurrent(f->roiI0maxBox, f->roiI0maxUnit, i0max);
     showCurrent(f->roiI0minBox, f->roiI0minUnit, i0min);
     f->rocFactorBox->setValue(rocPercent);
-
-    double threshold = 0.0;
-    CONFIG_SETTINGS->getBeamOffTh(&threshold, bpm);
     f->beamOffTh->setValue(threshold / RocLimits::AMPERES_PER_MICRO);
+    // What the file did not give usably shows a dash, not the field's clamp of it.
+    form->unloaded()->markKeys({QStringLiteral("RoiX"), QStringLiteral("RoiY"), QStringLiteral("RocX"),
+                                QStringLiteral("RoiI0min"), QStringLiteral("RoiI0max"),
+                                QStringLiteral("BeamOffTh")},
+                               unread);
 }
 
 void WindowROC_ROI::nrZentrimChanged(int nrZentrims)
@@ -137,6 +146,19 @@ void WindowROC_ROI::nrZentrimChanged(int nrZentrims)
     ui->rocWidget0->setVisible(present.bpm1);
     ui->rocWidget1->setVisible(present.bpm2);
     m_nrZentrims = nrZentrims;
+    showWhatIsSent();
+}
+
+void WindowROC_ROI::showWhatIsSent()
+{
+    // BPM 2's limits go out only with a device on SFP port 1: its form says so
+    // instead of taking edits that Apply would drop.
+    const bool bpm2Sent = m_nrZentrims > 1;
+    ui->rocWidget1->setEnabled(bpm2Sent);
+    ui->bpm2Note->setText(bpm2Sent ? QString()
+                                   : tr("BPM 2's limits cannot be sent: the controller has no acquisition device "
+                                        "on SFP port 1."));
+    ui->bpm2Note->setVisible(!bpm2Sent && !ui->rocWidget1->isHidden());
 }
 
 void WindowROC_ROI::checkUserLevel()
@@ -159,48 +181,124 @@ void WindowROC_ROI::checkUserLevel()
 
 void WindowROC_ROI::sendROCconf(QAbstractButton* button)
 {
+    m_keepOpen = false;
     if (!button || !isSendButtonText(button->text()) || USER_LEVEL != USER_LEVEL_ADMIN)
         return;
-    sendROCsettings(0);
+    QList<int> bpms{0};
     if (m_nrZentrims > 1)
-        sendROCsettings(1);
-    sendROCenables();
+        bpms << 1;
+    // Every form is checked before anything goes out.
+    if (!refuseProblems(bpms)) {
+        m_keepOpen = true;
+        return;
+    }
+    ConfigWriteReport writes(*CONFIG_SETTINGS);
+    QStringList refused;
+    for (int bpm : bpms)
+        sendLimits(bpm, writes, refused);
+    sendEnables(writes, refused);
+    m_keepOpen = !writes.tell(this, refused);
 }
 
-void WindowROC_ROI::sendROCsettings(int bpm)
+void WindowROC_ROI::accept()
+{
+    if (m_keepOpen) {
+        m_keepOpen = false;
+        return;
+    }
+    QDialog::accept();
+}
+
+QStringList WindowROC_ROI::problemsOf(int bpm) const
+{
+    const WidgetRoc* form = formOf(bpm);
+    const Ui::WidgetRoc* f = form->form();
+    QStringList problems;
+    for (const QString& field : form->unloaded()->unloadedNames())
+        problems << tr("%1 was not read from the configuration file").arg(field);
+    // A zero half-width with its check on puts the beam out of the ROC at once.
+    if (f->enableROCXCheckCheckBox->isChecked() && f->roiXDoubleSpinBox->value() <= 0.0)
+        problems << tr("the ROC X check is on with a roiX of 0");
+    if (f->enableROCYCheckCheckBox->isChecked() && f->roiYDoubleSpinBox->value() <= 0.0)
+        problems << tr("the ROC Y check is on with a roiY of 0");
+    return problems;
+}
+
+bool WindowROC_ROI::refuseProblems(const QList<int>& bpms)
+{
+    QStringList lines;
+    for (int bpm : bpms) {
+        const QStringList problems = problemsOf(bpm);
+        if (!problems.isEmpty())
+            lines << tr("BPM %1: %2.").arg(bpm + 1).arg(problems.join(QStringLiteral("; ")));
+    }
+    if (lines.isEmpty())
+        return true;
+    Prompts::warning(this, tr("ROC/ROI not sent"),
+                     tr("Nothing was sent or stored.\n\n%1").arg(lines.join(QLatin1Char('\n'))));
+    return false;
+}
+
+bool WindowROC_ROI::sendROCsettings(int bpm)
 {
     const int index = bpm == 0 ? 0 : 1;
+    if (!refuseProblems({index}))
+        return false;
+    ConfigWriteReport writes(*CONFIG_SETTINGS);
+    QStringList refused;
+    sendLimits(index, writes, refused);
+    return writes.tell(this, refused);
+}
+
+bool WindowROC_ROI::sendROCenables()
+{
+    ConfigWriteReport writes(*CONFIG_SETTINGS);
+    QStringList refused;
+    sendEnables(writes, refused);
+    return writes.tell(this, refused);
+}
+
+void WindowROC_ROI::sendLimits(int index, ConfigWriteReport& writes, QStringList& refused)
+{
     const Ui::WidgetRoc* f = formOf(index)->form();
     const double roiX = f->roiXDoubleSpinBox->value();
     const double roiY = f->roiYDoubleSpinBox->value();
     const double rocPercent = f->rocFactorBox->value();
     const double i0min = currentOf(f->roiI0minBox, f->roiI0minUnit);
     const double i0max = currentOf(f->roiI0maxBox, f->roiI0maxUnit);
-
-    // Without its scatter the limits still go out and are stored; only the drawing is skipped.
-    if (WidgetGraphXY* scatter = m_graphXY[index]) {
-        scatter->setRoiRects(roiX, roiY, rocPercent / 100.0);
-        scatter->replot();
-    }
+    const QString name = tr("BPM %1").arg(index + 1);
 
     const int first = LIMITS_PER_BPM * index;
-    MAILBOX_COMM->setROClimits(first, 0.0, RocLimits::rocHalfWidth(roiX, rocPercent));
-    MAILBOX_COMM->setROClimits(first + 1, 0.0, RocLimits::rocHalfWidth(roiY, rocPercent));
-    CONFIG_SETTINGS->saveROCandROI(index, roiX, roiY, i0min, i0max, rocPercent);
+    const bool xTaken = MAILBOX_COMM->setROClimits(first, 0.0, RocLimits::rocHalfWidth(roiX, rocPercent)) >= 0;
+    const bool yTaken = MAILBOX_COMM->setROClimits(first + 1, 0.0, RocLimits::rocHalfWidth(roiY, rocPercent)) >= 0;
+    if (xTaken && yTaken) {
+        // Without its scatter the limits still go out and are stored; only the drawing is skipped.
+        if (WidgetGraphXY* scatter = m_graphXY[index]) {
+            scatter->setRoiRects(roiX, roiY, rocPercent / 100.0);
+            scatter->replot();
+        }
+        writes.note(CONFIG_SETTINGS->saveROCandROI(index, roiX, roiY, i0min, i0max, rocPercent));
+    } else {
+        refused << tr("%1 ROC limits").arg(name);
+    }
 
     // From the text the field shows, so that it reads the same in every locale.
     const double threshold = RocLimits::beamOffThreshold(f->beamOffTh->text());
-    MAILBOX_COMM->setROClimits(first + 2, 0.0, threshold);
-    CONFIG_SETTINGS->setBeamOffTh(index, threshold);
+    if (MAILBOX_COMM->setROClimits(first + 2, 0.0, threshold) < 0)
+        refused << tr("%1 beam-off threshold").arg(name);
+    else
+        writes.note(CONFIG_SETTINGS->setBeamOffTh(index, threshold));
 }
 
-void WindowROC_ROI::sendROCenables()
+void WindowROC_ROI::sendEnables(ConfigWriteReport& writes, QStringList& refused)
 {
     const Ui::WidgetRoc* a = ui->rocWidget0->form();
     const Ui::WidgetRoc* b = ui->rocWidget1->form();
     const bool flags[6] = {a->enableROCXCheckCheckBox->isChecked(), a->enableROCYCheckCheckBox->isChecked(),
                            a->enableBeamOffCheckCheckBox->isChecked(), b->enableROCXCheckCheckBox->isChecked(),
                            b->enableROCYCheckCheckBox->isChecked(), b->enableBeamOffCheckCheckBox->isChecked()};
-    MAILBOX_COMM->setROCenable(flags[0], flags[1], flags[2], flags[3], flags[4], flags[5]);
-    CONFIG_SETTINGS->saveROCenables(flags[0], flags[1], flags[2], flags[3], flags[4], flags[5]);
+    if (MAILBOX_COMM->setROCenable(flags[0], flags[1], flags[2], flags[3], flags[4], flags[5]) < 0)
+        refused << tr("the ROC and beam-off checks");
+    else
+        writes.note(CONFIG_SETTINGS->saveROCenables(flags[0], flags[1], flags[2], flags[3], flags[4], flags[5]));
 }

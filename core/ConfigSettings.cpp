@@ -11,7 +11,9 @@
 #include <QSettings>
 #include <QTemporaryFile>
 
+#include <climits>
 #include <cmath>
+#include <limits>
 
 #include "QsLog.h"
 
@@ -48,16 +50,67 @@ template <typename T> void assign(T* target, T value)
         *target = value;
 }
 
-// Percentage of one axis, when that axis gives a number.
-bool axisPercent(double roi, double roc, double* percent)
+constexpr double ANY = std::numeric_limits<double>::max();
+
+// The range each stored number's field in the program can show; a stored value
+// outside it reads as missing rather than clamped into the field.
+struct KeyRange
 {
-    if (roi == 0.0)
-        return false;
-    const double p = roc / roi * 100.0;
-    if (!std::isfinite(p))
-        return false;
-    *percent = p;
-    return true;
+    const char* name;
+    double min;
+    double max;
+};
+const KeyRange KEY_RANGES[] = {
+    {"Orient", 0, 1},
+    {"Top", 0, 3},
+    {"Right", 0, 3},
+    {"Bottom", 0, 3},
+    {"Left", 0, 3},
+    {"Scale_X", 0, 1e8},
+    {"Scale_Y", 0, 1e8},
+    {"Offset_X", -1e4, 1e8},
+    {"Offset_Y", -1e4, 1e8},
+    {"RoiX", 0, 1000},
+    {"RoiY", 0, 1000},
+    {"RoiI0min", 0, 1e-3},  // amperes: up to 1000 uA
+    {"RoiI0max", 0, 1e-3},
+    {"RocX", 0, 1e4},  // half-widths: up to 1000 % of a 1000 um ROI
+    {"RocY", 0, 1e4},
+    {"BeamOffTh", 0, 10},  // amperes: up to 1e7 uA
+    {"Freq", 1, 1000},
+    {"Kp", 0, 1e7},
+    {"Ki", 0, 1e8},
+    {"Kd", 0, 1e7},
+    {"emin", 0, 1000},
+    {"Imax", 0, 1e5},
+    {"Omin", -99, 99.99},
+    {"Omax", -99, 99.99},
+    {"Ogain", -90, 1e5},
+    {"Offset", -12, 12},
+    {"enable", INT_MIN, INT_MAX},
+    {"DAC_posX", 0, 3},
+    {"DAC_posY", 0, 3},
+    {"DAC_I0", 0, 3},
+    {"BPM_posX", 0, 1},
+    {"BPM_posY", 0, 1},
+    {"BPM_I0", 0, 1},
+    {"val", -ANY, ANY},  // IIR coefficients
+};
+
+const KeyRange* rangeOf(const QString& name)
+{
+    for (const KeyRange& r : KEY_RANGES)
+        if (name == QLatin1String(r.name))
+            return &r;
+    return nullptr;
+}
+
+QString rawText(const QVariant& raw)
+{
+    // A value with a comma reads as a list.
+    if (raw.typeId() == QMetaType::QStringList)
+        return raw.toStringList().join(QLatin1Char(','));
+    return raw.toString();
 }
 
 // Content of each file this process last found parsable or has copied away,
@@ -119,22 +172,149 @@ struct WriteSession
         : settings(path, QSettings::IniFormat)
     {
     }
-    ~WriteSession()
+    bool finish()
     {
         settings.sync();
         if (settings.status() != QSettings::AccessError)
-            return;
+            return true;
         const QString path = QDir::toNativeSeparators(QFileInfo(settings.fileName()).absoluteFilePath());
         QLOG_WARN() << "Configuration file" << path << "could not be written; the change is lost";
+        return false;
     }
     QSettings settings;
 };
 
+void putNumber(QSettings& settings, const QString& name, double value)
+{
+    settings.setValue(name, ConfigSettings::numberText(value));
+}
+
 }  // namespace
+
+// Every read of a number goes through here.
+class ConfigSettings::Reader
+{
+public:
+    enum class Found { Absent, Usable, Unusable };
+
+    Reader(const QString& path, QStringList* unread)
+        : m_settings(path, QSettings::IniFormat)
+        , m_path(path)
+        , m_unread(unread)
+    {
+        QFile file(path);
+        m_unreadable = file.exists() && !file.open(QIODevice::ReadOnly);
+    }
+
+    ~Reader()
+    {
+        if (m_unreadable && !m_unreadKeys.isEmpty())
+            QLOG_WARN() << QStringLiteral("Configuration keys %1 read as missing: the file %2 cannot be read")
+                               .arg(m_unreadKeys.join(QStringLiteral(", ")),
+                                    QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath()));
+    }
+
+    QSettings& settings() { return m_settings; }
+
+    // `key` below the settings' current group; its last part names the range.
+    // `listed`: an unusable value goes to the caller's list of unread keys.
+    Found read(const QString& key, bool integral, double* value, bool listed = true)
+    {
+        const QString name = key.section(QLatin1Char('/'), -1);
+        const QString prefix = m_settings.group();
+        const QString full = prefix.isEmpty() ? key : prefix + QLatin1Char('/') + key;
+        if (m_unreadable) {
+            m_unreadKeys << full;
+            list(name, listed);
+            return Found::Unusable;
+        }
+        const QVariant raw = m_settings.value(key);
+        if (!raw.isValid())
+            return Found::Absent;
+        const QString text = rawText(raw).trimmed();
+        bool ok = false;
+        const double number = integral ? double(text.toInt(&ok)) : text.toDouble(&ok);
+        const KeyRange* range = rangeOf(name);
+        const double min = range ? range->min : -ANY;
+        const double max = range ? range->max : ANY;
+        if (ok && std::isfinite(number) && number >= min && number <= max) {
+            *value = number;
+            return Found::Usable;
+        }
+        const QString wanted = range && range->max < ANY
+                                   ? QStringLiteral("a number from %1 to %2").arg(numberText(min), numberText(max))
+                                   : QStringLiteral("a finite number");
+        QLOG_WARN() << QStringLiteral("Configuration key %1 holds \"%2\", not %3; it reads as missing")
+                           .arg(full, text, wanted);
+        list(name, listed);
+        return Found::Unusable;
+    }
+
+    double number(const QString& key, double fallback)
+    {
+        double value = fallback;
+        return read(key, false, &value) == Found::Usable ? value : fallback;
+    }
+
+    // A stored choice (a channel, a BPM, an orientation) that cannot be used
+    // selects nothing: -1.
+    int choice(const QString& key, int fallback)
+    {
+        double value = fallback;
+        switch (read(key, true, &value)) {
+        case Found::Usable:
+            return int(value);
+        case Found::Absent:
+            return fallback;
+        case Found::Unusable:
+            break;
+        }
+        return -1;
+    }
+
+    int integer(const QString& key, int fallback)
+    {
+        double value = fallback;
+        return read(key, true, &value) == Found::Usable ? int(value) : fallback;
+    }
+
+    void list(const QString& name, bool listed = true)
+    {
+        if (listed && m_unread && !m_unread->contains(name))
+            m_unread->append(name);
+    }
+
+private:
+    QSettings m_settings;
+    QString m_path;
+    QStringList* m_unread;
+    bool m_unreadable = false;
+    QStringList m_unreadKeys;
+};
 
 ConfigSettings::ConfigSettings(const QString& path)
     : m_path(path)
 {
+}
+
+QString ConfigSettings::numberText(double value)
+{
+    // The fewest digits that read back as this number; plain decimals from 1e-4
+    // on, as printf's %g writes them (0.0002, 100000000), exponents below.
+    const double magnitude = std::fabs(value);
+    if (std::isfinite(value) && (magnitude == 0.0 || (magnitude >= 1e-4 && magnitude < 1e15)))
+        return QString::number(value, 'f', QLocale::FloatingPointShortest);
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
+}
+
+bool ConfigSettings::keyRange(const QString& name, double* min, double* max)
+{
+    const KeyRange* range = rangeOf(name);
+    if (!range)
+        return false;
+    assign(min, range->min);
+    assign(max, range->max);
+    return true;
 }
 
 QString ConfigSettings::fileProblem() const
@@ -180,129 +360,95 @@ bool ConfigSettings::mayWrite() const
     return true;
 }
 
-// ---- BPMn ----
-
-void ConfigSettings::setOrient(int value, int bpm)
+bool ConfigSettings::write(const std::function<void(QSettings&)>& fill)
 {
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return;
     if (!mayWrite())
-        return;
+        return false;
     WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(key(group, "Orient"), value);
+    fill(session.settings);
+    return session.finish();
 }
 
-int ConfigSettings::getOrient(int bpm) const
+// ---- BPMn ----
+
+bool ConfigSettings::writeBpmNumber(int bpm, const char* name, double value)
+{
+    const QString group = bpmGroup(bpm);
+    return !group.isEmpty() && write([&](QSettings& s) { putNumber(s, key(group, name), value); });
+}
+
+double ConfigSettings::readBpmNumber(int bpm, const char* name, QStringList* unread) const
+{
+    const QString group = bpmGroup(bpm);
+    return group.isEmpty() ? 0.0 : Reader(m_path, unread).number(key(group, name), 0.0);
+}
+
+bool ConfigSettings::setOrient(int value, int bpm)
+{
+    const QString group = bpmGroup(bpm);
+    return !group.isEmpty() && write([&](QSettings& s) { s.setValue(key(group, "Orient"), value); });
+}
+
+int ConfigSettings::getOrient(int bpm, QStringList* unread) const
 {
     const QString group = bpmGroup(bpm);
     if (group.isEmpty())
         return 0;
-    QSettings settings(m_path, QSettings::IniFormat);
-    return settings.value(key(group, "Orient"), 0).toInt();
+    return Reader(m_path, unread).choice(key(group, "Orient"), 0);
 }
 
-void ConfigSettings::setScaleX(int bpm, double value)
+bool ConfigSettings::setScaleX(int bpm, double value)
+{
+    return writeBpmNumber(bpm, "Scale_X", value);
+}
+
+bool ConfigSettings::setScaleY(int bpm, double value)
+{
+    return writeBpmNumber(bpm, "Scale_Y", value);
+}
+
+double ConfigSettings::getScaleX(int bpm, QStringList* unread) const
+{
+    return readBpmNumber(bpm, "Scale_X", unread);
+}
+
+double ConfigSettings::getScaleY(int bpm, QStringList* unread) const
+{
+    return readBpmNumber(bpm, "Scale_Y", unread);
+}
+
+bool ConfigSettings::setOffsetX(int bpm, double value)
+{
+    return writeBpmNumber(bpm, "Offset_X", value);
+}
+
+bool ConfigSettings::setOffsetY(int bpm, double value)
+{
+    return writeBpmNumber(bpm, "Offset_Y", value);
+}
+
+double ConfigSettings::getOffsetX(int bpm, QStringList* unread) const
+{
+    return readBpmNumber(bpm, "Offset_X", unread);
+}
+
+double ConfigSettings::getOffsetY(int bpm, QStringList* unread) const
+{
+    return readBpmNumber(bpm, "Offset_Y", unread);
+}
+
+bool ConfigSettings::setQuadrants(int top, int right, int bottom, int left, int bpm)
 {
     const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return;
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(key(group, "Scale_X"), value);
+    return !group.isEmpty() && write([&](QSettings& s) {
+        s.setValue(key(group, "Top"), top);
+        s.setValue(key(group, "Right"), right);
+        s.setValue(key(group, "Bottom"), bottom);
+        s.setValue(key(group, "Left"), left);
+    });
 }
 
-void ConfigSettings::setScaleY(int bpm, double value)
-{
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return;
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(key(group, "Scale_Y"), value);
-}
-
-double ConfigSettings::getScaleX(int bpm) const
-{
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return 0.0;
-    QSettings settings(m_path, QSettings::IniFormat);
-    return settings.value(key(group, "Scale_X"), 0.0).toDouble();
-}
-
-double ConfigSettings::getScaleY(int bpm) const
-{
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return 0.0;
-    QSettings settings(m_path, QSettings::IniFormat);
-    return settings.value(key(group, "Scale_Y"), 0.0).toDouble();
-}
-
-void ConfigSettings::setOffsetX(int bpm, double value)
-{
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return;
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(key(group, "Offset_X"), value);
-}
-
-void ConfigSettings::setOffsetY(int bpm, double value)
-{
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return;
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(key(group, "Offset_Y"), value);
-}
-
-double ConfigSettings::getOffsetX(int bpm) const
-{
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return 0.0;
-    QSettings settings(m_path, QSettings::IniFormat);
-    return settings.value(key(group, "Offset_X"), 0.0).toDouble();
-}
-
-double ConfigSettings::getOffsetY(int bpm) const
-{
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return 0.0;
-    QSettings settings(m_path, QSettings::IniFormat);
-    return settings.value(key(group, "Offset_Y"), 0.0).toDouble();
-}
-
-void ConfigSettings::setQuadrants(int top, int right, int bottom, int left, int bpm)
-{
-    const QString group = bpmGroup(bpm);
-    if (group.isEmpty())
-        return;
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(key(group, "Top"), top);
-    settings.setValue(key(group, "Right"), right);
-    settings.setValue(key(group, "Bottom"), bottom);
-    settings.setValue(key(group, "Left"), left);
-}
-
-void ConfigSettings::getQuadrants(int* top, int* right, int* bottom, int* left, int bpm) const
+void ConfigSettings::getQuadrants(int* top, int* right, int* bottom, int* left, int bpm, QStringList* unread) const
 {
     const QString group = bpmGroup(bpm);
     if (group.isEmpty()) {
@@ -312,35 +458,31 @@ void ConfigSettings::getQuadrants(int* top, int* right, int* bottom, int* left, 
         assign(left, 0);
         return;
     }
-    QSettings settings(m_path, QSettings::IniFormat);
-    assign(top, settings.value(key(group, "Top"), 0).toInt());
-    assign(right, settings.value(key(group, "Right"), 0).toInt());
-    assign(bottom, settings.value(key(group, "Bottom"), 0).toInt());
-    assign(left, settings.value(key(group, "Left"), 0).toInt());
+    Reader reader(m_path, unread);
+    assign(top, reader.choice(key(group, "Top"), 0));
+    assign(right, reader.choice(key(group, "Right"), 0));
+    assign(bottom, reader.choice(key(group, "Bottom"), 0));
+    assign(left, reader.choice(key(group, "Left"), 0));
 }
 
 // ---- ROCandROI[2] ----
 
-void ConfigSettings::saveROCandROI(int bpm, double roiX, double roiY, double roiI0min, double roiI0max,
+bool ConfigSettings::saveROCandROI(int bpm, double roiX, double roiY, double roiI0min, double roiI0max,
                                    double rocPercent)
 {
     const QString group = limitsGroup(bpm);
-    if (group.isEmpty())
-        return;
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(key(group, "RoiX"), roiX);
-    settings.setValue(key(group, "RoiY"), roiY);
-    settings.setValue(key(group, "RoiI0min"), roiI0min);
-    settings.setValue(key(group, "RoiI0max"), roiI0max);
-    settings.setValue(key(group, "RocX"), roiX * rocPercent / 100.0);
-    settings.setValue(key(group, "RocY"), roiY * rocPercent / 100.0);
+    return !group.isEmpty() && write([&](QSettings& s) {
+        putNumber(s, key(group, "RoiX"), roiX);
+        putNumber(s, key(group, "RoiY"), roiY);
+        putNumber(s, key(group, "RoiI0min"), roiI0min);
+        putNumber(s, key(group, "RoiI0max"), roiI0max);
+        putNumber(s, key(group, "RocX"), roiX * rocPercent / 100.0);
+        putNumber(s, key(group, "RocY"), roiY * rocPercent / 100.0);
+    });
 }
 
 void ConfigSettings::loadROCandROI(double* roiX, double* roiY, double* roiI0min, double* roiI0max,
-                                   double* rocPercent, int bpm) const
+                                   double* rocPercent, int bpm, QStringList* unread) const
 {
     const QString group = limitsGroup(bpm);
     if (group.isEmpty()) {
@@ -351,60 +493,69 @@ void ConfigSettings::loadROCandROI(double* roiX, double* roiY, double* roiI0min,
         assign(rocPercent, 0.0);
         return;
     }
-    QSettings settings(m_path, QSettings::IniFormat);
-    const double x = settings.value(key(group, "RoiX"), 0.0).toDouble();
-    const double y = settings.value(key(group, "RoiY"), 0.0).toDouble();
+    Reader reader(m_path, unread);
+    const double x = reader.number(key(group, "RoiX"), 0.0);
+    const double y = reader.number(key(group, "RoiY"), 0.0);
     assign(roiX, x);
     assign(roiY, y);
-    assign(roiI0min, settings.value(key(group, "RoiI0min"), 0.0).toDouble());
-    assign(roiI0max, settings.value(key(group, "RoiI0max"), 0.0).toDouble());
+    assign(roiI0min, reader.number(key(group, "RoiI0min"), 0.0));
+    assign(roiI0max, reader.number(key(group, "RoiI0max"), 0.0));
 
     // Both ROC half-widths were written with one percentage: without a usable
-    // X axis the Y axis gives it back, and without either it is 0.
+    // X axis the Y axis gives it back. Without either it is missing (0); one
+    // that is stored but gives no percentage the ROC field can show is unread.
+    bool spoilt = false;
+    auto percentOf = [&](double roi, const char* name, double* percent) {
+        double roc = 0.0;
+        const Reader::Found found = reader.read(key(group, name), false, &roc, false);
+        spoilt = spoilt || found == Reader::Found::Unusable;
+        if (found != Reader::Found::Usable || roi <= 0.0)
+            return false;
+        const double p = roc / roi * 100.0;
+        if (std::isfinite(p) && p >= ROC_PERCENT_MIN && p <= ROC_PERCENT_MAX) {
+            *percent = p;
+            return true;
+        }
+        QLOG_WARN() << QStringLiteral("Configuration key %1/%2 gives an ROC of %3 % of the ROI, not %4 to %5 %; "
+                                      "it reads as missing")
+                           .arg(group, QLatin1String(name), numberText(p), numberText(ROC_PERCENT_MIN),
+                                numberText(ROC_PERCENT_MAX));
+        spoilt = true;
+        return false;
+    };
     double percent = 0.0;
-    if (!axisPercent(x, settings.value(key(group, "RocX"), 0.0).toDouble(), &percent))
-        if (!axisPercent(y, settings.value(key(group, "RocY"), 0.0).toDouble(), &percent))
-            percent = 0.0;
+    if (!percentOf(x, "RocX", &percent) && !percentOf(y, "RocY", &percent)) {
+        percent = 0.0;
+        if (spoilt)
+            reader.list(QStringLiteral("RocX"));
+    }
     assign(rocPercent, percent);
 }
 
-void ConfigSettings::saveROCenables(bool rocX1, bool rocY1, bool beamOff1, bool rocX2, bool rocY2, bool beamOff2)
+bool ConfigSettings::saveROCenables(bool rocX1, bool rocY1, bool beamOff1, bool rocX2, bool rocY2, bool beamOff2)
 {
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
     const QString first = limitsGroup(0);
     const QString second = limitsGroup(1);
-    settings.setValue(key(first, "RocXenable"), rocX1);
-    settings.setValue(key(first, "RocYenable"), rocY1);
-    settings.setValue(key(first, "BeamOffEnable"), beamOff1);
-    settings.setValue(key(second, "RocXenable"), rocX2);
-    settings.setValue(key(second, "RocYenable"), rocY2);
-    settings.setValue(key(second, "BeamOffEnable"), beamOff2);
+    return write([&](QSettings& s) {
+        s.setValue(key(first, "RocXenable"), rocX1);
+        s.setValue(key(first, "RocYenable"), rocY1);
+        s.setValue(key(first, "BeamOffEnable"), beamOff1);
+        s.setValue(key(second, "RocXenable"), rocX2);
+        s.setValue(key(second, "RocYenable"), rocY2);
+        s.setValue(key(second, "BeamOffEnable"), beamOff2);
+    });
 }
 
-void ConfigSettings::setBeamOffTh(int bpm, double value)
+bool ConfigSettings::setBeamOffTh(int bpm, double value)
 {
     const QString group = limitsGroup(bpm);
-    if (group.isEmpty())
-        return;
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(key(group, "BeamOffTh"), value);
+    return !group.isEmpty() && write([&](QSettings& s) { putNumber(s, key(group, "BeamOffTh"), value); });
 }
 
-void ConfigSettings::getBeamOffTh(double* value, int bpm) const
+void ConfigSettings::getBeamOffTh(double* value, int bpm, QStringList* unread) const
 {
     const QString group = limitsGroup(bpm);
-    if (group.isEmpty()) {
-        assign(value, 0.0);
-        return;
-    }
-    QSettings settings(m_path, QSettings::IniFormat);
-    assign(value, settings.value(key(group, "BeamOffTh"), 0.0).toDouble());
+    assign(value, group.isEmpty() ? 0.0 : Reader(m_path, unread).number(key(group, "BeamOffTh"), 0.0));
 }
 
 // ---- PID_X, PID_Y, PID_I0 ----
@@ -414,118 +565,117 @@ namespace {
 void writePid(QSettings& settings, const QString& group, const double (&values)[10])
 {
     for (int i = 0; i < 10; ++i)
-        settings.setValue(key(group, PID_KEYS[i]), values[i]);
-}
-
-void readPid(QSettings& settings, const QString& group, double* const (&targets)[10])
-{
-    for (int i = 0; i < 10; ++i) {
-        // A hand-edited "nan" or "inf" would reach the controller as a gain or
-        // a limit; it reads as a missing key.
-        const double value = settings.value(key(group, PID_KEYS[i]), 0.0).toDouble();
-        assign(targets[i], std::isfinite(value) ? value : 0.0);
-    }
+        putNumber(settings, key(group, PID_KEYS[i]), values[i]);
 }
 
 }  // namespace
 
-void ConfigSettings::savePIDX(double freq, double kp, double ki, double kd, double emin, double imax, double omin,
+bool ConfigSettings::savePIDX(double freq, double kp, double ki, double kd, double emin, double imax, double omin,
                               double omax, double ogain, double offset)
 {
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    writePid(settings, QStringLiteral("PID_X"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    return write([&](QSettings& s) {
+        writePid(s, QStringLiteral("PID_X"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    });
 }
 
-void ConfigSettings::savePIDY(double freq, double kp, double ki, double kd, double emin, double imax, double omin,
+bool ConfigSettings::savePIDY(double freq, double kp, double ki, double kd, double emin, double imax, double omin,
                               double omax, double ogain, double offset)
 {
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    writePid(settings, QStringLiteral("PID_Y"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    return write([&](QSettings& s) {
+        writePid(s, QStringLiteral("PID_Y"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    });
 }
 
-void ConfigSettings::savePIDI0(double freq, double kp, double ki, double kd, double emin, double imax, double omin,
+bool ConfigSettings::savePIDI0(double freq, double kp, double ki, double kd, double emin, double imax, double omin,
                                double omax, double ogain, double offset)
 {
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    writePid(settings, QStringLiteral("PID_I0"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    return write([&](QSettings& s) {
+        writePid(s, QStringLiteral("PID_I0"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    });
 }
 
-void ConfigSettings::loadPIDX(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax,
-                              double* omin, double* omax, double* ogain, double* offset) const
+namespace {
+// A gain or a limit that cannot be used reaches no editor and no controller.
+template <typename R> void readPid(R&& reader, const QString& group, double* const (&targets)[10])
 {
-    QSettings settings(m_path, QSettings::IniFormat);
-    readPid(settings, QStringLiteral("PID_X"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    for (int i = 0; i < 10; ++i)
+        assign(targets[i], reader.number(key(group, PID_KEYS[i]), 0.0));
+}
+}  // namespace
+
+void ConfigSettings::loadPIDX(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax,
+                              double* omin, double* omax, double* ogain, double* offset, QStringList* unread) const
+{
+    readPid(Reader(m_path, unread), QStringLiteral("PID_X"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
 void ConfigSettings::loadPIDY(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax,
-                              double* omin, double* omax, double* ogain, double* offset) const
+                              double* omin, double* omax, double* ogain, double* offset, QStringList* unread) const
 {
-    QSettings settings(m_path, QSettings::IniFormat);
-    readPid(settings, QStringLiteral("PID_Y"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    readPid(Reader(m_path, unread), QStringLiteral("PID_Y"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
 void ConfigSettings::loadPIDI0(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax,
-                               double* omin, double* omax, double* ogain, double* offset) const
+                               double* omin, double* omax, double* ogain, double* offset, QStringList* unread) const
 {
-    QSettings settings(m_path, QSettings::IniFormat);
-    readPid(settings, QStringLiteral("PID_I0"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    readPid(Reader(m_path, unread), QStringLiteral("PID_I0"),
+            {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
-void ConfigSettings::getPIDenable(int* x, int* y, int* i0) const
+void ConfigSettings::getPIDenable(int* x, int* y, int* i0, QStringList* unread) const
 {
-    QSettings settings(m_path, QSettings::IniFormat);
-    assign(x, settings.value(QStringLiteral("PID_X/enable"), 0).toInt());
-    assign(y, settings.value(QStringLiteral("PID_Y/enable"), 0).toInt());
-    assign(i0, settings.value(QStringLiteral("PID_I0/enable"), 0).toInt());
+    Reader reader(m_path, unread);
+    assign(x, reader.integer(QStringLiteral("PID_X/enable"), 0));
+    assign(y, reader.integer(QStringLiteral("PID_Y/enable"), 0));
+    assign(i0, reader.integer(QStringLiteral("PID_I0/enable"), 0));
 }
 
 // ---- Beamline ----
 
-void ConfigSettings::setDACmap(int posX, int posY, int i0)
+namespace {
+// The Beamline group's two maps: per loop X, Y, I0 an output channel and a BPM.
+const char* const DAC_KEYS[3] = {"Beamline/DAC_posX", "Beamline/DAC_posY", "Beamline/DAC_I0"};
+constexpr int DAC_DEFAULTS[3] = {0, 1, 2};
+const char* const BPM_KEYS[3] = {"Beamline/BPM_posX", "Beamline/BPM_posY", "Beamline/BPM_I0"};
+constexpr int BPM_DEFAULTS[3] = {0, 0, 0};
+}  // namespace
+
+bool ConfigSettings::writeLoops(const char* const (&keys)[3], int x, int y, int i0)
 {
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(QStringLiteral("Beamline/DAC_posX"), posX);
-    settings.setValue(QStringLiteral("Beamline/DAC_posY"), posY);
-    settings.setValue(QStringLiteral("Beamline/DAC_I0"), i0);
+    return write([&](QSettings& s) {
+        const int values[3] = {x, y, i0};
+        for (int loop = 0; loop < 3; ++loop)
+            s.setValue(QLatin1String(keys[loop]), values[loop]);
+    });
 }
 
-void ConfigSettings::getDACmap(int* posX, int* posY, int* i0) const
+void ConfigSettings::readLoops(const char* const (&keys)[3], const int (&defaults)[3], int* x, int* y, int* i0,
+                               QStringList* unread) const
 {
-    QSettings settings(m_path, QSettings::IniFormat);
-    assign(posX, settings.value(QStringLiteral("Beamline/DAC_posX"), 0).toInt());
-    assign(posY, settings.value(QStringLiteral("Beamline/DAC_posY"), 1).toInt());
-    assign(i0, settings.value(QStringLiteral("Beamline/DAC_I0"), 2).toInt());
+    Reader reader(m_path, unread);
+    int* const targets[3] = {x, y, i0};
+    for (int loop = 0; loop < 3; ++loop)
+        assign(targets[loop], reader.choice(QLatin1String(keys[loop]), defaults[loop]));
 }
 
-void ConfigSettings::setBPMmap(int posX, int posY, int i0)
+bool ConfigSettings::setDACmap(int posX, int posY, int i0)
 {
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.setValue(QStringLiteral("Beamline/BPM_posX"), posX);
-    settings.setValue(QStringLiteral("Beamline/BPM_posY"), posY);
-    settings.setValue(QStringLiteral("Beamline/BPM_I0"), i0);
+    return writeLoops(DAC_KEYS, posX, posY, i0);
 }
 
-void ConfigSettings::getBPMmap(int* posX, int* posY, int* i0) const
+void ConfigSettings::getDACmap(int* posX, int* posY, int* i0, QStringList* unread) const
 {
-    QSettings settings(m_path, QSettings::IniFormat);
-    assign(posX, settings.value(QStringLiteral("Beamline/BPM_posX"), 0).toInt());
-    assign(posY, settings.value(QStringLiteral("Beamline/BPM_posY"), 0).toInt());
-    assign(i0, settings.value(QStringLiteral("Beamline/BPM_I0"), 0).toInt());
+    readLoops(DAC_KEYS, DAC_DEFAULTS, posX, posY, i0, unread);
+}
+
+bool ConfigSettings::setBPMmap(int posX, int posY, int i0)
+{
+    return writeLoops(BPM_KEYS, posX, posY, i0);
+}
+
+void ConfigSettings::getBPMmap(int* posX, int* posY, int* i0, QStringList* unread) const
+{
+    readLoops(BPM_KEYS, BPM_DEFAULTS, posX, posY, i0, unread);
 }
 
 // ---- IIR_X, IIR_Y, IIR_I0 ----
@@ -538,70 +688,67 @@ void ConfigSettings::writeIIRgroup(QSettings& settings, const QString& group, co
     settings.beginReadArray(QStringLiteral("a"));
     for (int i = 0; i < IIR_COEFFICIENTS; ++i) {
         settings.setArrayIndex(i);
-        settings.setValue(QStringLiteral("val"), a[i]);
+        putNumber(settings, QStringLiteral("val"), a[i]);
     }
     settings.endArray();
     settings.beginReadArray(QStringLiteral("b"));
     for (int i = 0; i < IIR_COEFFICIENTS; ++i) {
         settings.setArrayIndex(i);
-        settings.setValue(QStringLiteral("val"), b[i]);
+        putNumber(settings, QStringLiteral("val"), b[i]);
     }
     settings.endArray();
     settings.endGroup();
 }
 
-void ConfigSettings::readIIRgroup(QSettings& settings, const QString& group, double a[IIR_COEFFICIENTS],
+void ConfigSettings::readIIRgroup(Reader& reader, const QString& group, double a[IIR_COEFFICIENTS],
                                   double b[IIR_COEFFICIENTS])
 {
     // Ten entries whatever the file holds: there is no size key to trust.
+    QSettings& settings = reader.settings();
     settings.beginGroup(group);
     settings.beginReadArray(QStringLiteral("a"));
     for (int i = 0; i < IIR_COEFFICIENTS; ++i) {
         settings.setArrayIndex(i);
-        a[i] = settings.value(QStringLiteral("val"), 0.0).toDouble();
+        a[i] = reader.number(QStringLiteral("val"), 0.0);
     }
     settings.endArray();
     settings.beginReadArray(QStringLiteral("b"));
     for (int i = 0; i < IIR_COEFFICIENTS; ++i) {
         settings.setArrayIndex(i);
-        b[i] = settings.value(QStringLiteral("val"), 0.0).toDouble();
+        b[i] = reader.number(QStringLiteral("val"), 0.0);
     }
     settings.endArray();
     settings.endGroup();
 }
 
-void ConfigSettings::saveIIR(const double aX[IIR_COEFFICIENTS], const double bX[IIR_COEFFICIENTS],
+bool ConfigSettings::saveIIR(const double aX[IIR_COEFFICIENTS], const double bX[IIR_COEFFICIENTS],
                              const double aY[IIR_COEFFICIENTS], const double bY[IIR_COEFFICIENTS],
                              const double aI0[IIR_COEFFICIENTS], const double bI0[IIR_COEFFICIENTS])
 {
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    writeIIRgroup(settings, QStringLiteral("IIR_X"), aX, bX);
-    writeIIRgroup(settings, QStringLiteral("IIR_Y"), aY, bY);
-    writeIIRgroup(settings, QStringLiteral("IIR_I0"), aI0, bI0);
+    return write([&](QSettings& s) {
+        writeIIRgroup(s, QStringLiteral("IIR_X"), aX, bX);
+        writeIIRgroup(s, QStringLiteral("IIR_Y"), aY, bY);
+        writeIIRgroup(s, QStringLiteral("IIR_I0"), aI0, bI0);
+    });
 }
 
 void ConfigSettings::loadIIR(double aX[IIR_COEFFICIENTS], double bX[IIR_COEFFICIENTS], double aY[IIR_COEFFICIENTS],
                              double bY[IIR_COEFFICIENTS], double aI0[IIR_COEFFICIENTS],
                              double bI0[IIR_COEFFICIENTS]) const
 {
-    QSettings settings(m_path, QSettings::IniFormat);
-    readIIRgroup(settings, QStringLiteral("IIR_X"), aX, bX);
-    readIIRgroup(settings, QStringLiteral("IIR_Y"), aY, bY);
-    readIIRgroup(settings, QStringLiteral("IIR_I0"), aI0, bI0);
+    Reader reader(m_path, nullptr);
+    readIIRgroup(reader, QStringLiteral("IIR_X"), aX, bX);
+    readIIRgroup(reader, QStringLiteral("IIR_Y"), aY, bY);
+    readIIRgroup(reader, QStringLiteral("IIR_I0"), aI0, bI0);
 }
 
-void ConfigSettings::removeIIR()
+bool ConfigSettings::removeIIR()
 {
-    if (!mayWrite())
-        return;
-    WriteSession session(m_path);
-    QSettings& settings = session.settings;
-    settings.remove(QStringLiteral("IIR_X"));
-    settings.remove(QStringLiteral("IIR_Y"));
-    settings.remove(QStringLiteral("IIR_I0"));
+    return write([](QSettings& s) {
+        s.remove(QStringLiteral("IIR_X"));
+        s.remove(QStringLiteral("IIR_Y"));
+        s.remove(QStringLiteral("IIR_I0"));
+    });
 }
 
 bool ConfigSettings::hasIIR() const

@@ -1,7 +1,20 @@
 #pragma once
 // The configuration file: beamline, limit and PID settings kept between runs.
 // Every accessor opens the file anew and drops it on return; nothing is cached.
+//
+// Reading: every number goes through one helper. A key that is absent gives its
+// default. A stored value that is no number, not finite, or outside the range
+// its field in the program can show, and every key of a file that cannot be
+// read, is logged at Warn level with the key, gives the default too (-1 for a
+// choice such as a channel, so that no item is selected), and its key name goes
+// to `unread` when the caller passes that list: it is never clamped into range.
+//
+// Writing: every setter returns false when the file did not take the change.
+// Numbers are written in their shortest round-trip form.
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 class QSettings;
 
@@ -10,6 +23,9 @@ class ConfigSettings
 public:
     static constexpr const char* DEFAULT_PATH = "/opt/Tarquel/VORN/config.ini";
     static constexpr int IIR_COEFFICIENTS = 10;
+    // The ROC field's percentages of the ROI.
+    static constexpr double ROC_PERCENT_MIN = 100.0;
+    static constexpr double ROC_PERCENT_MAX = 1000.0;
 
     explicit ConfigSettings(const QString& path = QString::fromLatin1(DEFAULT_PATH));
 
@@ -19,64 +35,85 @@ public:
     // "cannot be parsed"), or empty when it can be used.
     QString fileProblem() const;
 
+    // The range a stored number of this key (its name without the group, e.g.
+    // "Scale_X") must lie in; false for a key the store has no range for.
+    static bool keyRange(const QString& name, double* min, double* max);
+
     // BPMn groups; bpm 0 is "BPM1", 1 is "BPM2". Another bpm writes nothing
     // and reads the defaults.
-    void setOrient(int value, int bpm);
-    int getOrient(int bpm) const;
-    void setScaleX(int bpm, double value);
-    void setScaleY(int bpm, double value);
-    double getScaleX(int bpm) const;
-    double getScaleY(int bpm) const;
-    void setOffsetX(int bpm, double value);
-    void setOffsetY(int bpm, double value);
-    double getOffsetX(int bpm) const;
-    double getOffsetY(int bpm) const;
-    void setQuadrants(int top, int right, int bottom, int left, int bpm);
-    void getQuadrants(int* top, int* right, int* bottom, int* left, int bpm) const;
+    bool setOrient(int value, int bpm);
+    int getOrient(int bpm, QStringList* unread = nullptr) const;
+    bool setScaleX(int bpm, double value);
+    bool setScaleY(int bpm, double value);
+    double getScaleX(int bpm, QStringList* unread = nullptr) const;
+    double getScaleY(int bpm, QStringList* unread = nullptr) const;
+    bool setOffsetX(int bpm, double value);
+    bool setOffsetY(int bpm, double value);
+    double getOffsetX(int bpm, QStringList* unread = nullptr) const;
+    double getOffsetY(int bpm, QStringList* unread = nullptr) const;
+    bool setQuadrants(int top, int right, int bottom, int left, int bpm);
+    void getQuadrants(int* top, int* right, int* bottom, int* left, int bpm, QStringList* unread = nullptr) const;
 
-    // ROCandROI (bpm 0) and ROCandROI2 (bpm 1)
-    void saveROCandROI(int bpm, double roiX, double roiY, double roiI0min, double roiI0max, double rocPercent);
-    void loadROCandROI(double* roiX, double* roiY, double* roiI0min, double* roiI0max, double* rocPercent,
-                       int bpm) const;
-    void saveROCenables(bool rocX1, bool rocY1, bool beamOff1, bool rocX2, bool rocY2, bool beamOff2);
-    void setBeamOffTh(int bpm, double value);
-    void getBeamOffTh(double* value, int bpm) const;
+    // ROCandROI (bpm 0) and ROCandROI2 (bpm 1). The percentage comes from RocX
+    // over RoiX, or RocY over RoiY; one outside the ROC field's range lists "RocX".
+    bool saveROCandROI(int bpm, double roiX, double roiY, double roiI0min, double roiI0max, double rocPercent);
+    void loadROCandROI(double* roiX, double* roiY, double* roiI0min, double* roiI0max, double* rocPercent, int bpm,
+                       QStringList* unread = nullptr) const;
+    bool saveROCenables(bool rocX1, bool rocY1, bool beamOff1, bool rocX2, bool rocY2, bool beamOff2);
+    bool setBeamOffTh(int bpm, double value);
+    void getBeamOffTh(double* value, int bpm, QStringList* unread = nullptr) const;
 
-    // PID_X, PID_Y, PID_I0; a stored value that is not a finite number reads as missing (0)
-    void savePIDX(double freq, double kp, double ki, double kd, double emin, double imax, double omin, double omax,
+    // PID_X, PID_Y, PID_I0
+    bool savePIDX(double freq, double kp, double ki, double kd, double emin, double imax, double omin, double omax,
                   double ogain, double offset);
-    void savePIDY(double freq, double kp, double ki, double kd, double emin, double imax, double omin, double omax,
+    bool savePIDY(double freq, double kp, double ki, double kd, double emin, double imax, double omin, double omax,
                   double ogain, double offset);
-    void savePIDI0(double freq, double kp, double ki, double kd, double emin, double imax, double omin, double omax,
+    bool savePIDI0(double freq, double kp, double ki, double kd, double emin, double imax, double omin, double omax,
                    double ogain, double offset);
     void loadPIDX(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax, double* omin,
-                  double* omax, double* ogain, double* offset) const;
+                  double* omax, double* ogain, double* offset, QStringList* unread = nullptr) const;
     void loadPIDY(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax, double* omin,
-                  double* omax, double* ogain, double* offset) const;
+                  double* omax, double* ogain, double* offset, QStringList* unread = nullptr) const;
     void loadPIDI0(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax, double* omin,
-                   double* omax, double* ogain, double* offset) const;
-    void getPIDenable(int* x, int* y, int* i0) const;
+                   double* omax, double* ogain, double* offset, QStringList* unread = nullptr) const;
+    void getPIDenable(int* x, int* y, int* i0, QStringList* unread = nullptr) const;
 
     // Beamline
-    void setDACmap(int posX, int posY, int i0);
-    void getDACmap(int* posX, int* posY, int* i0) const;
-    void setBPMmap(int posX, int posY, int i0);
-    void getBPMmap(int* posX, int* posY, int* i0) const;
+    bool setDACmap(int posX, int posY, int i0);
+    void getDACmap(int* posX, int* posY, int* i0, QStringList* unread = nullptr) const;
+    bool setBPMmap(int posX, int posY, int i0);
+    void getBPMmap(int* posX, int* posY, int* i0, QStringList* unread = nullptr) const;
 
     // IIR_X, IIR_Y, IIR_I0: arrays "a" and "b" of ten coefficients each
-    void saveIIR(const double aX[IIR_COEFFICIENTS], const double bX[IIR_COEFFICIENTS],
+    bool saveIIR(const double aX[IIR_COEFFICIENTS], const double bX[IIR_COEFFICIENTS],
                  const double aY[IIR_COEFFICIENTS], const double bY[IIR_COEFFICIENTS],
                  const double aI0[IIR_COEFFICIENTS], const double bI0[IIR_COEFFICIENTS]);
     void loadIIR(double aX[IIR_COEFFICIENTS], double bX[IIR_COEFFICIENTS], double aY[IIR_COEFFICIENTS],
                  double bY[IIR_COEFFICIENTS], double aI0[IIR_COEFFICIENTS], double bI0[IIR_COEFFICIENTS]) const;
-    void removeIIR();
+    bool removeIIR();
     bool hasIIR() const;
 
+    // The shortest text that reads back as exactly this number ("0.0002").
+    static QString numberText(double value);
+
 private:
+    class Reader;
+
+    // The shapes that many keys share.
+    bool writeBpmNumber(int bpm, const char* name, double value);
+    double readBpmNumber(int bpm, const char* name, QStringList* unread) const;
+    // One value per loop (X, Y, I0) under three keys.
+    bool writeLoops(const char* const (&keys)[3], int x, int y, int i0);
+    void readLoops(const char* const (&keys)[3], const int (&defaults)[3], int* x, int* y, int* i0,
+                   QStringList* unread) const;
+
     static void writeIIRgroup(QSettings& settings, const QString& group, const double a[IIR_COEFFICIENTS],
                               const double b[IIR_COEFFICIENTS]);
-    static void readIIRgroup(QSettings& settings, const QString& group, double a[IIR_COEFFICIENTS],
+    static void readIIRgroup(Reader& reader, const QString& group, double a[IIR_COEFFICIENTS],
                              double b[IIR_COEFFICIENTS]);
+
+    // One write session: `fill` sets the keys; false when the file did not take them.
+    bool write(const std::function<void(QSettings&)>& fill);
 
     // Before a write: a file QSettings cannot parse would lose its unparsed
     // lines, so a copy is kept first; false when no copy could be made.

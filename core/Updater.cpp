@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -22,6 +23,8 @@ Updater::Updater(QObject* parent)
     : QObject(parent)
 {
     std::memset(m_status, 0, sizeof m_status);
+    for (QString& problem : m_statusProblem)
+        problem = QStringLiteral("not read yet");
     for (int b = 0; b < 2; ++b) {
         m_scatter[b] = freshContainer();
         m_spectrum[b] = freshContainer();
@@ -83,12 +86,20 @@ void Updater::setGraphData(unsigned kind, int index, GraphData data)
 void Updater::updateZentrims()
 {
     for (int b = 0; b < 2; ++b) {
+        const QString device = QString::fromLatin1(ZENTRIM_DEVICES[b]);
         const int fd = DeviceIo::open(ZENTRIM_DEVICES[b], O_RDONLY);
         m_present[b] = fd >= 0;
-        if (fd >= 0) {
-            DeviceIo::ioctl(fd, IOCTL_ZENTRIM_STATUS, &m_status[b]);
-            DeviceIo::close(fd);
+        if (fd < 0) {
+            m_statusProblem[b] =
+                QStringLiteral("%1 cannot be opened: %2").arg(device, QString::fromLocal8Bit(std::strerror(errno)));
+            continue;
         }
+        if (DeviceIo::ioctl(fd, IOCTL_ZENTRIM_STATUS, &m_status[b]) < 0)
+            m_statusProblem[b] = QStringLiteral("%1 gave no status: %2")
+                                     .arg(device, QString::fromLocal8Bit(std::strerror(errno)));
+        else
+            m_statusProblem[b].clear();
+        DeviceIo::close(fd);
     }
 }
 

@@ -39,6 +39,9 @@ public:
     void setGraphData(unsigned kind, int index, GraphData data);
 
     const ZentrimStatus& zentrimStatus(int device) const { return m_status[device]; }
+    // Why the last read of the device's status block failed, empty when it
+    // arrived: a block that failed holds the last good values, which are no reading.
+    QString statusProblem(int device) const { return m_statusProblem[device]; }
     bool isPresent(int device) const { return m_present[device]; }
     bool paused() const { return m_paused; }
     void setPaused(bool paused) { m_paused = paused; }
@@ -66,6 +69,7 @@ private:
     void reportShortRead();
 
     ZentrimStatus m_status[2];
+    QString m_statusProblem[2];
     bool m_paused = false;
     GraphData m_scatter[2];
     GraphData m_spectrum[2];

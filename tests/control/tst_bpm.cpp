@@ -185,16 +185,22 @@ private slots:
         QVERIFY(!invalidShown(box));
     }
 
-    void orientationAloneDoesNotRecheck()
+    void orientationChangeRechecksTheMap()
     {
         BPM box;
         box.setChannelMap(0, 1, 2, 3);
         QVERIFY(!invalidShown(box));
-        // The 45° picture still holds "Ch 1" four times, but nobody looks until a channel changes.
+        // The 45° picture holds "Ch 1" four times: in force now, so it is shown at once.
         box.setOrientation(0);
-        QVERIFY(!invalidShown(box));
-        combo(box, "BPM45_top")->setCurrentIndex(3);
         QVERIFY(invalidShown(box));
+        box.setChannelMap(3, 2, 1, 0);
+        QVERIFY(!invalidShown(box));
+        box.setOrientation(1);
+        QVERIFY(!invalidShown(box));
+        // No orientation chosen: the 45° picture shows, and is checked.
+        box.clearOrientation();
+        QVERIFY(!box.orientationChosen());
+        QVERIFY(!invalidShown(box));
     }
 
     void offsetRowsByVersion_data()

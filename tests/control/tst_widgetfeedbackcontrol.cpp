@@ -3,6 +3,7 @@
 // it stores, and how the I0 field and the decade slider's handle follow each other.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QHBoxLayout>
@@ -24,6 +25,7 @@
 #include "support/FormChild.h"
 #include "support/LogCapture.h"
 #include "support/ProgramFixture.h"
+#include "support/TestFiles.h"
 
 namespace {
 using FormChild::child;
@@ -514,9 +516,13 @@ private slots:
         QCOMPARE(axesOfCode(int(sent.pidConf)), ticks);
         QCOMPARE(sentBpmSel(), sources);
         QCOMPARE(sentOutSel(), outputs);
-        // The configuration store still gets the request.
-        QCOMPARE(stored("Beamline/DAC_posX").toInt(), 1);
-        QCOMPARE(stored("Beamline/BPM_posY").toInt(), 1);
+        // The file takes only what the controller took.
+        QCOMPARE(stored("Beamline/DAC_posX").isValid(), function != "setPIDoutSel");
+        QCOMPARE(stored("Beamline/BPM_posY").isValid(), function != "setBPMselector");
+        if (function != "setPIDoutSel")
+            QCOMPARE(stored("Beamline/DAC_posX").toInt(), 1);
+        if (function != "setBPMselector")
+            QCOMPARE(stored("Beamline/BPM_posY").toInt(), 1);
         QCOMPARE(changed.count(), 2);
 
         const QString warning = QStringLiteral("The controller refused %1; the feedback panel shows what it holds ").arg(what);
@@ -536,6 +542,49 @@ private slots:
         QCOMPARE(sentBpmSel(), (QList<int>{0, 1, 0}));
         QCOMPARE(sentOutSel(), (QList<int>{1, 2, 3}));
         QCOMPARE(Prompts::shown().size(), 1);
+    }
+
+    // A wiring the controller refused never reaches the file, so the next start
+    // does not show it either.
+    void refusedWiringLeavesTheFileAsItWas()
+    {
+        store({{"Beamline/DAC_posX", 0}, {"Beamline/DAC_posY", 1}, {"Beamline/DAC_I0", 2},
+               {"Beamline/BPM_posX", 0}, {"Beamline/BPM_posY", 0}, {"Beamline/BPM_I0", 0}});
+        const QByteArray before = TestFiles::contents(m_program->config->path());
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        form.setOutputs(3, 2, 1);
+        form.setSources(1, 1, 0);
+        SimControl::failCall("setPIDoutSel");
+        SimControl::failCall("setBPMselector");
+
+        click(form.updateConfiguration);
+
+        QCOMPARE(TestFiles::contents(m_program->config->path()), before);
+        QCOMPARE(sentOutSel(), (QList<int>{0, 1, 2}));
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().first().title, QString("Controller refused"));
+
+        // A panel made anew, as at the next start, shows what the controller holds.
+        WidgetFeedbackControl next;
+        QCOMPARE(Form(next).outputs(), (QList<int>{0, 1, 2}));
+    }
+
+    void failedConfigurationWriteIsTold()
+    {
+        // A folder where the file should be: it can be neither read nor written.
+        QVERIFY(QDir().mkdir(m_program->config->path()));
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        form.setOutputs(3, 2, 1);
+        click(form.updateConfiguration);
+
+        // The controller took it; the operator learns it lasts only until a restart.
+        QCOMPARE(sentOutSel(), (QList<int>{3, 2, 1}));
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().first().title, QString("Settings not stored"));
+        QVERIFY(Prompts::shown().first().text.contains("until the program restarts"));
     }
 
     // ---- confChanged -------------------------------------------------------------------------

@@ -1,6 +1,9 @@
 // The PID panel against the simulated controller: what it loads, how it follows
 // the user level, and what "Update" sends to the controller and to the file,
 // including a loop that really runs on what was sent.
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -12,19 +15,28 @@
 #include <optional>
 
 #include "Globals.h"
-#include "support/LogCapture.h"
+#include "PidTransfer.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "VornLibrary.h"
 #include "WidgetPIDparams.h"
 #include "WidgetPidCtrl.h"
+#include "support/LogCapture.h"
 #include "support/ProgramFixture.h"
+#include "support/TestFiles.h"
+#include "support/WidgetClicks.h"
 
 namespace {
 
 const QStringList GROUPS{"PID_X", "PID_Y", "PID_I0"};
 const QStringList KEYS{"Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax", "Ogain", "Offset"};
 const char* const EDITORS[3] = {"posXwidget", "posYwidget", "posI0widget"};
+// Loops Y and I0 that can be sent, for files that test loop X.
+const QString VALID_Y_AND_I0 = QStringLiteral(
+    "[PID_Y]\nFreq=100\nKp=0\nKi=0.1\nKd=0\nemin=0\nImax=10\nOmin=-12\nOmax=12\nOgain=-1\nOffset=0\n"
+    "[PID_I0]\nFreq=100\nKp=0\nKi=0\nKd=0\nemin=0\nImax=0\nOmin=-1\nOmax=1\nOgain=0\nOffset=0\n");
+// The editors' labels, without their colons, in the order of KEYS.
+const QStringList LABELS{"Freq", "Kp", "Ki", "Kd", "e min", "I max", "O min", "O max", "O gain", "Offset"};
 
 WidgetPIDparams* editor(const WidgetPidCtrl& panel, int channel)
 {
@@ -205,9 +217,11 @@ private slots:
                  QString("Loading PID parameters to FPGA and config_bivorn.ini"));
     }
 
-    // The hardware absent: seven failures logged in call order, thirty keys written anyway.
-    void failedCallsAreLoggedAndTheFileStillWritten()
+    // The hardware absent: seven failures logged in call order, the operator
+    // told, and the file left byte for byte as it was.
+    void refusedCallsAreToldAndNothingStored()
     {
+        const QByteArray before = storeLoops({loopValues(2), loopValues(0), loopValues(1)});
         WidgetPidCtrl panel;
         for (int channel = 0; channel < 3; ++channel)
             fill(panel, channel, loopValues(channel));
@@ -220,8 +234,44 @@ private slots:
                                    "setPIDparams() failed"};
         QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), expected.size());
         QCOMPARE(trimmed(LogCapture::messagesAt(QsLogging::Warn)), expected);
-        checkFileHolds({loopValues(0), loopValues(1), loopValues(2)});
-        QVERIFY(Prompts::shown().isEmpty());
+        QCOMPARE(TestFiles::contents(path()), before);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown()[0].title, QString("Controller refused"));
+        QVERIFY(Prompts::shown()[0].text.contains("PID X, PID Y, PID I0"));
+    }
+
+    // One refused call keeps only the loops it carries out of the file.
+    void aRefusedOffsetKeepsEveryLoopOutOfTheFile()
+    {
+        const QByteArray before = storeLoops({loopValues(2), loopValues(0), loopValues(1)});
+        WidgetPidCtrl panel;
+        for (int channel = 0; channel < 3; ++channel)
+            fill(panel, channel, loopValues(channel));
+        SimControl::failCall("setOffset");
+        pressUpdate(panel);
+
+        // The parameters went out; no loop's group holds what the controller partly refused.
+        for (int channel = 0; channel < 3; ++channel)
+            QCOMPARE(sentToLoop(channel), asList(loopValues(channel)).mid(1, 8));
+        QCOMPARE(TestFiles::contents(path()), before);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QVERIFY(Prompts::shown()[0].text.contains("the offsets"));
+    }
+
+    void failedConfigurationWriteIsTold()
+    {
+        QVERIFY(QDir().mkdir(path()));
+        USER_LEVEL = USER_LEVEL_ADMIN;
+        WidgetPidCtrl panel;
+        // Every value of an unreadable file is unloaded: typed anew here.
+        for (int channel = 0; channel < 3; ++channel)
+            typeLoop(panel, channel, loopValues(channel));
+        pressUpdate(panel);
+
+        QCOMPARE(sentToLoop(1), asList(loopValues(1)).mid(1, 8));
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown()[0].title, QString("Settings not stored"));
+        QVERIFY(Prompts::shown()[0].text.contains("until the program restarts"));
     }
 
     void encoderBoxBaseRateIsUsedAtUpdate()
@@ -240,56 +290,69 @@ private slots:
             QCOMPARE(SimControl::sent().pid[channel].windAvg, 5);
     }
 
-    // A hand-edited value that is not a number reads as missing: never a
-    // non-finite or a maximum gain at the controller.
-    void nonFiniteValueInTheFile_data()
+    // A stored value that is not a number, or that its field cannot show, is
+    // never shown as a number nor sent: the field shows a dash, and Update is
+    // refused until the operator types a value.
+    void unusableValueInTheFile_data()
     {
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("field");
-        QTest::addColumn<double>("shown");
 
-        QTest::newRow("Kp=nan") << "Kp" << "nan" << 1 << 0.0;
-        QTest::newRow("Kp=inf") << "Kp" << "inf" << 1 << 0.0;
-        QTest::newRow("Ki=-inf") << "Ki" << "-inf" << 2 << 0.0;
-        QTest::newRow("Ogain=NaN") << "Ogain" << "NaN" << 8 << 0.0;
-        QTest::newRow("Freq=nan shows as 1") << "Freq" << "nan" << 0 << 1.0;
-        QTest::newRow("Omax=100 is clamped to 99.99") << "Omax" << "100" << 7 << 99.99;
+        QTest::newRow("Kp=nan") << "Kp" << "nan" << 1;
+        QTest::newRow("Kp=inf") << "Kp" << "inf" << 1;
+        QTest::newRow("Ki=-inf") << "Ki" << "-inf" << 2;
+        QTest::newRow("Ogain=NaN") << "Ogain" << "NaN" << 8;
+        QTest::newRow("Freq=nan") << "Freq" << "nan" << 0;
+        QTest::newRow("Omax=100, above the field's 99.99") << "Omax" << "100" << 7;
+        QTest::newRow("Kp=1e9, above the field") << "Kp" << "1e9" << 1;
+        QTest::newRow("Imax negative") << "Imax" << "-5" << 5;
     }
 
-    void nonFiniteValueInTheFile()
+    void unusableValueInTheFile()
     {
         QFETCH(QString, key);
         QFETCH(QString, text);
         QFETCH(int, field);
-        QFETCH(double, shown);
 
-        {
-            QFile file(path());
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(QString("[PID_X]\nFreq=1000\nKp=0.5\nKi=0.25\nKd=0.125\nemin=0\nImax=10\nOmin=-12\nOmax=12\n"
-                               "Ogain=-1\nOffset=0\n")
-                           .replace(QRegularExpression("\\n" + key + "=[^\\n]*"), "\n" + key + "=" + text)
-                           .toLatin1());
-        }
+        const QString loopX = QString("[PID_X]\nFreq=1000\nKp=0.5\nKi=0.25\nKd=0.125\nemin=0\nImax=10\nOmin=-12\n"
+                                      "Omax=12\nOgain=-1\nOffset=0\n")
+                                  .replace(QRegularExpression("\\n" + key + "=[^\\n]*"), "\n" + key + "=" + text);
+        TestFiles::put(path(), (loopX + VALID_Y_AND_I0).toLatin1());
+        const QByteArray before = TestFiles::contents(path());
+        // The editors take typing at admin only.
+        USER_LEVEL = USER_LEVEL_ADMIN;
         WidgetPidCtrl panel;
-        QCOMPARE(asList(editor(panel, 0)->params())[field], shown);
-        pressUpdate(panel);
+        QDoubleSpinBox* box = fieldOf(panel, 0, field);
+        QCOMPARE(box->text(), QString::fromUtf8("\u2014"));
+        auto* note = editor(panel, 0)->findChild<QLabel*>("loadNote");
+        QVERIFY(!note->isHidden());
+        QVERIFY2(note->text().contains(LABELS[field]), qPrintable(note->text()));
+        QCOMPARE(editor(panel, 0)->unloadedNames(), QStringList{LABELS[field]});
 
-        const QList<double> sent = sentToLoop(0);
-        for (double value : sent) {
-            QVERIFY(std::isfinite(value));
-            QVERIFY(value < 1e7);
-        }
+        pressUpdate(panel);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown()[0].title, QString("PID parameters not sent"));
+        QVERIFY2(Prompts::shown()[0].text.contains("PID X: " + LABELS[field]), qPrintable(Prompts::shown()[0].text));
+        QCOMPARE(SimControl::callCount("setPIDparams") + SimControl::callCount("setWindAvg") +
+                     SimControl::callCount("setOffset"),
+                 0);
+        QCOMPARE(TestFiles::contents(path()), before);
+
+        // A typed value is the operator's: the update goes through and is stored as typed.
+        const double typed = field == 0 ? 500.0 : field == 8 ? -2.5 : 1.5;
+        WidgetClicks::typeInto(box, QString::number(typed));
+        QVERIFY(note->isHidden());
+        pressUpdate(panel);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(QSettings(path(), QSettings::IniFormat).value("PID_X/" + key).toDouble(), typed);
         if (field >= 1 && field <= 8)
-            QCOMPARE(sent[field - 1], shown);
-        QCOMPARE(SimControl::sent().pid[0].windAvg, int(std::lround(100000.0 / editor(panel, 0)->Freq())));
-        QVERIFY(std::isfinite(QSettings(path(), QSettings::IniFormat).value("PID_X/" + key).toDouble()));
+            QCOMPARE(sentToLoop(0)[field - 1], typed);
     }
 
-    // Inverted output limits would lose the controller's output clamp: that
-    // loop's parameters are not sent and the operator is told; the rest goes on.
-    void invertedLimitsAreNotSent_data()
+    // The controller clamps the output only while O min is below O max: limits
+    // not in order (equal included) are refused, and nothing is sent or stored.
+    void limitsNotInOrderAreRefused_data()
     {
         QTest::addColumn<int>("channel");
         QTest::addColumn<double>("omin");
@@ -298,46 +361,49 @@ private slots:
 
         QTest::newRow("PID Y with O min above O max") << 1 << 5.0 << -5.0 << true;
         QTest::newRow("PID X, barely inverted") << 0 << 0.5 << 0.49999 << true;
-        QTest::newRow("PID I0 with equal limits is sent") << 2 << 2.0 << 2.0 << false;
+        QTest::newRow("PID I0 with equal limits") << 2 << 2.0 << 2.0 << true;
+        QTest::newRow("PID I0 just in order is sent") << 2 << 1.99999 << 2.0 << false;
     }
 
-    void invertedLimitsAreNotSent()
+    void limitsNotInOrderAreRefused()
     {
         QFETCH(int, channel);
         QFETCH(double, omin);
         QFETCH(double, omax);
         QFETCH(bool, refused);
 
+        const QByteArray before = storeLoops({loopValues(1), loopValues(2), loopValues(0)});
         WidgetPidCtrl panel;
         PidParams loops[3] = {loopValues(0), loopValues(1), loopValues(2)};
         loops[channel].Omin = omin;
         loops[channel].Omax = omax;
         for (int c = 0; c < 3; ++c)
             fill(panel, c, loops[c]);
-        const QList<double> before = sentToLoop(channel);
         pressUpdate(panel);
-
-        QCOMPARE(SimControl::callCount("setWindAvg"), 3);
-        QCOMPARE(SimControl::callCount("setOffset"), 1);
-        for (int c = 0; c < 3; ++c) {
-            const bool skipped = refused && c == channel;
-            QCOMPARE(SimControl::callCount("setPIDparams", c), skipped ? 0 : 1);
-            QCOMPARE(sentToLoop(c), skipped ? before : asList(loops[c]).mid(1, 8));
-            QCOMPARE(SimControl::sent().pidOffset[c], loops[c].Offset);
-        }
-        checkFileHolds({loops[0], loops[1], loops[2]});
 
         const QString name = QStringList{"PID X", "PID Y", "PID I0"}[channel];
         const QList<Prompts::Shown> shown = Prompts::shown();
         if (!refused) {
             QVERIFY(shown.isEmpty());
+            for (int c = 0; c < 3; ++c)
+                QCOMPARE(sentToLoop(c), asList(loops[c]).mid(1, 8));
+            checkFileHolds({loops[0], loops[1], loops[2]});
             return;
         }
+        QCOMPARE(SimControl::callCount("setWindAvg") + SimControl::callCount("setOffset") +
+                     SimControl::callCount("setPIDparams"),
+                 0);
+        QCOMPARE(TestFiles::contents(path()), before);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
+        QCOMPARE(shown[0].title, QString("Output limits not in order"));
         QVERIFY2(shown[0].text.contains(name), qPrintable(shown[0].text));
         QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), 1);
         QVERIFY(LogCapture::messagesAt(QsLogging::Warn)[0].startsWith(name + " parameters not sent"));
+
+        // The next start shows what the file held, not the refused limits.
+        WidgetPidCtrl next;
+        QCOMPARE(asList(editor(next, 1)->params()), asList(loopValues(2)));
     }
 
     // With no gain the loop's output is its offset: X settles at 3 V.
@@ -346,6 +412,8 @@ private slots:
         WidgetPidCtrl panel;
         PidParams x{1000, 0, 0, 0, 0, 0, -12, 12, -1, 3.0};
         fill(panel, PID_CHANNEL_X, x);
+        fill(panel, PID_CHANNEL_Y, loopValues(1));
+        fill(panel, PID_CHANNEL_I0, loopValues(2));
         pressUpdate(panel);
         QCOMPARE(SimControl::sent().outSel[0], uint8_t(0));
         QCOMPARE(m_program->link->setFBenable(1), 0);
@@ -365,6 +433,30 @@ private slots:
 
 private:
     QString path() const { return m_program->configPath(); }
+
+    // The three loops in the file; its bytes.
+    QByteArray storeLoops(const QList<PidParams>& loops) const
+    {
+        for (int channel = 0; channel < 3; ++channel)
+            PidTransfer::store(*m_program->config, channel, loops[channel]);
+        return TestFiles::contents(path());
+    }
+
+    static QDoubleSpinBox* fieldOf(const WidgetPidCtrl& panel, int channel, int field)
+    {
+        static const char* const names[10] = {"curFreqBox", "boxKp",   "boxKi",   "boxKd",   "boxemin",
+                                              "boxImax",    "boxOmin", "boxOmax", "boxOgain", "offsetDoubleSpinBox"};
+        return editor(panel, channel)->findChild<QDoubleSpinBox*>(names[field]);
+    }
+
+    // Types every value of a loop, as the operator does.
+    static void typeLoop(const WidgetPidCtrl& panel, int channel, const PidParams& p)
+    {
+        const QList<double> values = asList(p);
+        for (int field = 0; field < 10; ++field) {
+            WidgetClicks::typeInto(fieldOf(panel, channel, field), QString::number(values[field]));
+        }
+    }
 
     void checkFileHolds(const QList<PidParams>& loops)
     {

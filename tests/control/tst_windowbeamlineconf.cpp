@@ -1,7 +1,8 @@
 // The beamline configuration against the simulated controller: what Save stores
 // in the file, sends to the controller and puts into the position scales, what a
 // map that misses the monitor's cabling does to the measured beam, presence,
-// user levels, and the high voltage with its readout.
+// user levels, and the high voltage with its range, refusals and readout. What
+// Save refuses and what the file takes are in tst_windowbeamlineconf_save.
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -18,93 +19,29 @@
 #include <optional>
 
 #include "BPM.h"
+#include "DeviceIo.h"
 #include "Globals.h"
 #include "PlantConstants.h"
 #include "Prompts.h"
 #include "SimControl.h"
 #include "Updater.h"
 #include "WindowBeamlineConf.h"
-#include "support/FormChild.h"
+#include "BeamlineConfChecks.h"
 #include "support/OutputDevice.h"
 #include "support/ProgramFixture.h"
 
 using namespace PlantConstants;
 
-namespace {
+using namespace BeamlineConfChecks;
 
-const QString DEGREES_90 = QStringLiteral("90\u00B0");
-const QString DEGREES_45 = QStringLiteral("45\u00B0");
-
-using FormChild::child;
-
-BPM* boxOf(const WindowBeamlineConf& dialog, int bpm)
-{
-    return child<BPM>(dialog, bpm == 0 ? "boxBPM1" : "boxBPM2");
-}
-
-QPushButton* button(const WindowBeamlineConf& dialog, QDialogButtonBox::StandardButton which)
-{
-    return child<QDialogButtonBox>(dialog, "buttonBox")->button(which);
-}
-
-// What the operator does in one box: orientation, the map of that picture, scaling, offsets.
-void edit(BPM* box, const QString& orientation, const QList<int>& map, double scale, double offset)
-{
-    child<QComboBox>(*box, "BPMorientation")->setCurrentText(orientation);
-    const QString picture = orientation == DEGREES_90 ? "BPM90" : "BPM45";
-    const char* sides[4] = {"_top", "_right", "_bottom", "_left"};
-    for (int e = 0; e < 4; ++e)
-        child<QComboBox>(*box, picture + sides[e])->setCurrentIndex(map[e]);
-    child<QDoubleSpinBox>(*box, "xGain")->setValue(scale);
-    child<QDoubleSpinBox>(*box, "yGain")->setValue(scale);
-    child<QDoubleSpinBox>(*box, "xOffset")->setValue(offset);
-    child<QDoubleSpinBox>(*box, "yOffset")->setValue(offset);
-}
-
-QList<int> sentMap(int bpm)
-{
-    const SimControl::Sent s = SimControl::sent();
-    return {s.crossBar[bpm][0], s.crossBar[bpm][1], s.crossBar[bpm][2], s.crossBar[bpm][3]};
-}
-
-QString readout(const BPM* box, const char* name)
-{
-    return child<QLineEdit>(*box, name)->text();
-}
-
-QString statusText(const BPM* box) { return child<QLabel>(*box, "statusLabel")->text(); }
-
-bool invalidShown(const BPM* box) { return !child<QLabel>(*box, "textInvalidConf")->isHidden(); }
-
-}  // namespace
-
-class TestWindowBeamlineConf : public QObject
+class TestWindowBeamlineConf : public BeamlineConfTest
 {
     Q_OBJECT
-
-private:
-    QSettings stored() const { return QSettings(m_program->config->path(), QSettings::IniFormat); }
-
-    void writeBpm(int bpm, int orient, const QList<int>& map, double scale, double offset)
-    {
-        m_program->config->setOrient(orient, bpm);
-        m_program->config->setQuadrants(map[0], map[1], map[2], map[3], bpm);
-        m_program->config->setScaleX(bpm, scale);
-        m_program->config->setScaleY(bpm, scale);
-        m_program->config->setOffsetX(bpm, offset);
-        m_program->config->setOffsetY(bpm, offset);
-    }
-
-    void saveThroughTheButton(WindowBeamlineConf& dialog)
-    {
-        QTest::mouseClick(button(dialog, QDialogButtonBox::Save), Qt::LeftButton);
-    }
 
 private slots:
     void init()
     {
-        m_program.emplace(
-            ProgramFixture::Options().withUpdater().atUserLevel(USER_LEVEL_ADMIN).withSwVersion("1.0.03"));
+        startProgram();
         DISPLAY_BUFFER_BYTES = 2000 * 256;
     }
 
@@ -302,11 +239,16 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, saves);
 
+        // BPM 2's box would be saved too, and its empty group is no map.
+        SimControl::setZentrimPresent(1, false);
+        writeBpm(0, 1, {0, 1, 2, 3}, 1000.0, 0.0);
         WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        child<QDoubleSpinBox>(*boxOf(dialog, 0), "xGain")->setValue(1234.0);
         QPushButton pressed(text);
         dialog.sendSettings(&pressed);
         QCOMPARE(SimControl::callCount("setBPMscale"), saves ? 1 : 0);
-        QCOMPARE(stored().contains("BPM1/Scale_X"), saves);
+        QCOMPARE(stored().value("BPM1/Scale_X").toDouble(), saves ? 1234.0 : 1000.0);
     }
 
     void loadMissingGroupGivesZeros()
@@ -324,77 +266,6 @@ private slots:
         box->getScaling(&x, &y);
         QCOMPARE(x, 0.0);
         QCOMPARE(y, 0.0);
-    }
-
-    void unknownOrientationKeepsThePicture_data()
-    {
-        QTest::addColumn<int>("previous");
-
-        QTest::newRow("90 before") << 1;
-        QTest::newRow("45 before") << 0;
-    }
-
-    void unknownOrientationKeepsThePicture()
-    {
-        QFETCH(int, previous);
-
-        writeBpm(0, previous, {0, 1, 2, 3}, 1000.0, 0.0);
-        WindowBeamlineConf dialog;
-        dialog.showAndRefresh();
-        writeBpm(0, 7, {3, 2, 1, 0}, 1000.0, 0.0);
-        dialog.showAndRefresh();
-        BPM* box = boxOf(dialog, 0);
-        QCOMPARE(box->isOrientation90(), previous == 1);
-        const QString picture = previous == 1 ? "BPM90" : "BPM45";
-        QCOMPARE(child<QComboBox>(*box, picture + "_top")->currentIndex(), 3);
-        QCOMPARE(child<QComboBox>(*box, picture + "_left")->currentIndex(), 0);
-    }
-
-    void duplicateMapIsStillSavedAndSent()
-    {
-        writeBpm(0, 1, {0, 1, 2, 3}, 1000.0, 0.0);
-        WindowBeamlineConf dialog;
-        dialog.showAndRefresh();
-        BPM* box = boxOf(dialog, 0);
-        QVERIFY(!invalidShown(box));
-        child<QComboBox>(*box, "BPM90_top")->setCurrentIndex(1);
-        child<QComboBox>(*box, "BPM90_left")->setCurrentIndex(1);
-        QVERIFY(invalidShown(box));
-        QCOMPARE(child<QLabel>(*box, "textInvalidConf")->text(), QString("Invalid BPM configuration"));
-
-        saveThroughTheButton(dialog);
-        QCOMPARE(sentMap(0), QList<int>({1, 1, 2, 1}));
-        QCOMPARE(stored().value("BPM1/Top").toInt(), 1);
-        QCOMPARE(stored().value("BPM1/Left").toInt(), 1);
-        QVERIFY(Prompts::shown().isEmpty());
-    }
-
-    // A channel the combo boxes cannot show is neither sent as 255 nor stored as -1.
-    void channelOutsideTheBoxesIsNotSent()
-    {
-        writeBpm(0, 1, {9, 1, 2, 3}, 1000.0, 0.0);
-        WindowBeamlineConf dialog;
-        dialog.showAndRefresh();
-        BPM* box = boxOf(dialog, 0);
-        QCOMPARE(child<QComboBox>(*box, "BPM90_top")->currentIndex(), -1);
-        QVERIFY(invalidShown(box));
-        const QList<int> before = sentMap(0);
-
-        child<QDoubleSpinBox>(*box, "xGain")->setValue(750.0);
-        saveThroughTheButton(dialog);
-
-        const QList<Prompts::Shown> shown = Prompts::shown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
-        QCOMPARE(shown[0].title, QString("Invalid BPM configuration"));
-        QVERIFY(shown[0].text.contains("BPM 1"));
-        QCOMPARE(SimControl::callCount("setCrossBar", 0), 0);
-        QCOMPARE(sentMap(0), before);
-        QCOMPARE(stored().value("BPM1/Top").toInt(), 9);
-        // The rest of the box is saved as usual.
-        QCOMPARE(SimControl::sent().bpmScale[0][0], 750.0);
-        QCOMPARE(stored().value("BPM1/Scale_X").toDouble(), 750.0);
-        QCOMPARE(POS_SCALE_X[0], 750.0);
     }
 
     void userLevel_data()
@@ -430,6 +301,7 @@ private slots:
 
     void saveAtLevelOneStoresTheLoadedValues()
     {
+        SimControl::setZentrimPresent(1, false);
         writeBpm(0, 0, {1, 2, 3, 0}, 640.0, 3.0);
         USER_LEVEL = 1;
         WindowBeamlineConf dialog;
@@ -446,6 +318,7 @@ private slots:
 
     void offsetsSavedAsShownOnAnOldController()
     {
+        SimControl::setZentrimPresent(1, false);
         SW_VERSION = "1.0.02";
         writeBpm(0, 1, {0, 1, 2, 3}, 1000.0, 4.0);
         WindowBeamlineConf dialog;
@@ -523,6 +396,89 @@ private slots:
         QCOMPARE(statusText(boxOf(dialog, 1)), QString("HV falling"));
     }
 
+    // The supply's range is checked here, and a refusal is told, not left for
+    // the operator to guess from the readout.
+    void biasBeyondTheSupplyIsRefused_data()
+    {
+        QTest::addColumn<double>("volts");
+        QTest::addColumn<bool>("sent");
+
+        QTest::newRow("1308 V") << 1308.0 << false;
+        QTest::newRow("-1000.01 V") << -1000.01 << false;
+        QTest::newRow("1000 V is the supply's edge") << 1000.0 << true;
+        QTest::newRow("-250 V") << -250.0 << true;
+    }
+
+    void biasBeyondTheSupplyIsRefused()
+    {
+        QFETCH(double, volts);
+        QFETCH(bool, sent);
+
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        BPM* box = boxOf(dialog, 0);
+        child<QDoubleSpinBox>(*box, "biasVoltageDoubleSpinBox")->setValue(volts);
+        QTest::mouseClick(child<QPushButton>(*box, "setHVbutton"), Qt::LeftButton);
+        QCOMPARE(SimControl::callCount("zentrimHVSetVoltage"), sent ? 1 : 0);
+        QCOMPARE(Prompts::shown().size(), sent ? 0 : 1);
+        if (sent) {
+            QCOMPARE(SimControl::sent().hvSetVoltage[0], float(volts));
+            return;
+        }
+        QCOMPARE(Prompts::shown()[0].title, QString("Bias voltage out of range"));
+        QVERIFY(Prompts::shown()[0].text.contains("-1000 V to +1000 V"));
+    }
+
+    void refusedHighVoltageIsTold()
+    {
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        BPM* box = boxOf(dialog, 0);
+        SimControl::failCall("zentrimHVSetVoltage");
+        SimControl::failCall("zentrimHVenable");
+        QTest::mouseClick(child<QPushButton>(*box, "setHVbutton"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*box, "enableHVbutton"), Qt::LeftButton);
+        QCOMPARE(Prompts::shown().size(), 2);
+        QCOMPARE(Prompts::shown()[0].title, QString("High voltage refused"));
+        QVERIFY(Prompts::shown()[1].text.contains("switch its high voltage on"));
+
+        // The refused switch-on is asked for again by the next press.
+        SimControl::clearFailures();
+        QTest::mouseClick(child<QPushButton>(*box, "enableHVbutton"), Qt::LeftButton);
+        QCOMPARE(SimControl::sent().hvEnable[0], 1);
+    }
+
+    // A status block that could not be read is no reading: never the last one.
+    void failedReadoutShowsNoReading()
+    {
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        BPM* box = boxOf(dialog, 0);
+        QCOMPARE(MAILBOX_COMM->zentrimHVSetVoltage(0, 200.0f), 0);
+        QCOMPARE(MAILBOX_COMM->zentrimHVenable(1, 0), 0);
+        SimControl::step(5.0);
+        m_program->tickReadout(dialog);
+        QCOMPARE(readout(box, "voltageReadoutLineEdit"), QString("200.00V"));
+        auto* note = child<QLabel>(*box, "readingNote");
+        QVERIFY(note->isHidden());
+
+        SimControl::failOpen(DEVICE_ZENTRIM0, EACCES);
+        SimControl::step(1.0);
+        m_program->tickReadout(dialog);
+        QCOMPARE(readout(box, "voltageReadoutLineEdit"), QString());
+        QCOMPARE(readout(box, "currentReadoutLineEdit"), QString());
+        QCOMPARE(statusText(box), QString());
+        QVERIFY(!note->isHidden());
+        QVERIFY2(note->text().startsWith("No reading: /dev/vorn_zentrim0 cannot be opened"),
+                 qPrintable(note->text()));
+
+        // The next good block is shown again.
+        SimControl::clearFailures();
+        m_program->tickReadout(dialog);
+        QCOMPARE(readout(box, "voltageReadoutLineEdit"), QString("200.00V"));
+        QVERIFY(note->isHidden());
+    }
+
     void theMapMeetsTheCabling_data()
     {
         QTest::addColumn<QString>("orientation");
@@ -560,6 +516,7 @@ private slots:
         QCOMPARE(MAILBOX_COMM->setOutputMux(0), 0);
         QVERIFY(OutputDevice::write(CENTRE_OUTPUT_V + 0.5, CENTRE_OUTPUT_V + 0.25, 0.0, 0.0));
 
+        SimControl::setZentrimPresent(1, false);
         WindowBeamlineConf dialog;
         dialog.showAndRefresh();
         POS_SCALE_X[0] = POS_SCALE_Y[0] = BPM_PHYSICAL_SCALE_UM;
@@ -603,9 +560,6 @@ private slots:
                                 .arg(shownX)
                                 .arg(shownY)));
     }
-
-private:
-    std::optional<ProgramFixture> m_program;
 };
 
 QTEST_MAIN(TestWindowBeamlineConf)

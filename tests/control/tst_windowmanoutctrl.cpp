@@ -1,6 +1,8 @@
-// The manual output dialog against the simulated output unit: the record each
-// change writes, the coupling of each slider with its own box, the multiplexer
-// hand-over, and a device that cannot be opened or written.
+// The manual output dialog against the simulated output unit: the hand-over
+// that starts from the voltages the unit holds (the beam does not move), the
+// outputs taken from and given back to the program's one owner, the record each
+// change writes, the coupling of each slider with its own box, and a device or
+// a read-back that cannot be used.
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -9,10 +11,13 @@
 #include <QtTest>
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
+#include <vector>
 
 #include "DeviceIo.h"
 #include "Globals.h"
+#include "OutputOwner.h"
 #include "PlantConstants.h"
 #include "QsLog.h"
 #include "SimControl.h"
@@ -27,12 +32,16 @@ namespace {
 
 using FormChild::child;
 using Outputs = QList<double>;  // ch1..ch4
+using namespace PlantConstants;
+
+const QString TOOL = QStringLiteral("Manual Output Control");
 
 struct Form
 {
     explicit Form(const WindowManOutCtrl& dialog)
         : enable(child<QCheckBox>(dialog, "checboxEnableMan"))
         , problem(child<QLabel>(dialog, "deviceProblem"))
+        , readProblem(child<QLabel>(dialog, "readProblem"))
     {
         for (int ch = 1; ch <= 4; ++ch) {
             sliders << child<QSlider>(dialog, qPrintable(QString("ch%1slider").arg(ch)));
@@ -54,10 +63,18 @@ struct Form
             v << b->value();
         return v;
     }
+    bool editable() const
+    {
+        for (int c = 0; c < 4; ++c)
+            if (!sliders[c]->isEnabled() || !boxes[c]->isEnabled())
+                return false;
+        return true;
+    }
 
     QCheckBox* enable;
     QLabel* problem;
-    QList<QSlider*> sliders;        // index 0 is Ch1
+    QLabel* readProblem;
+    QList<QSlider*> sliders;  // index 0 is Ch1
     QList<QDoubleSpinBox*> boxes;
 };
 
@@ -65,6 +82,21 @@ Outputs lastWrite()
 {
     const DacOutputs r = SimControl::sent().lastDacWrite;
     return {r.ch1, r.ch2, r.ch3, r.ch4};
+}
+
+Outputs applied()
+{
+    const SimControl::Sent s = SimControl::sent();
+    return {s.outputs[0], s.outputs[1], s.outputs[2], s.outputs[3]};
+}
+
+// The boxes show five decimals of what the unit holds.
+bool shownAs(const Outputs& boxes, const Outputs& volts)
+{
+    for (int c = 0; c < 4; ++c)
+        if (std::fabs(boxes[c] - volts[c]) > 0.5e-5)
+            return false;
+    return true;
 }
 
 // Types into the box and commits with Return, as the operator does.
@@ -91,6 +123,34 @@ QStringList warningsSoFar()
     return lines;
 }
 
+// BPM1's position over the last second of the display stream, micrometres.
+struct Position
+{
+    double mean[2];  // X, Y
+    double rms[2];   // spread about the mean: the noise and the mains line
+};
+
+Position bpm1Position()
+{
+    const int n = DISPLAY_START_HZ;
+    std::vector<DisplayRecord> records(static_cast<size_t>(n));
+    Position p{};
+    if (getBuffer(records[0].word, n) != n)
+        return p;
+    for (int axis = 0; axis < 2; ++axis) {
+        double sum = 0.0, squares = 0.0;
+        for (const DisplayRecord& r : records)
+            sum += r.word[DisplayRecord::BPM1_X + axis] * BPM_PHYSICAL_SCALE_UM;
+        p.mean[axis] = sum / n;
+        for (const DisplayRecord& r : records) {
+            const double d = r.word[DisplayRecord::BPM1_X + axis] * BPM_PHYSICAL_SCALE_UM - p.mean[axis];
+            squares += d * d;
+        }
+        p.rms[axis] = std::sqrt(squares / n);
+    }
+    return p;
+}
+
 }  // namespace
 
 class TestWindowManOutCtrl : public QObject
@@ -99,6 +159,16 @@ class TestWindowManOutCtrl : public QObject
 
 private:
     std::optional<ProgramFixture> m_program;
+
+    // Opens the dialog and switches manual control on, as the operator does.
+    void takeManual(WindowManOutCtrl& dialog, const Form& form)
+    {
+        dialog.showWindow();
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(form.enable->isChecked());
+        QVERIFY(dialog.holdsOutputs());
+        QCOMPARE(m_program->outputs.holder(), TOOL);
+    }
 
 private slots:
     void initTestCase()
@@ -119,7 +189,7 @@ private slots:
     {
         WindowManOutCtrl dialog(m_program->outputs);
         QCOMPARE(dialog.objectName(), QString("WindowManOutCtrl"));
-        QCOMPARE(dialog.windowTitle(), QString("Manual Output Control"));
+        QCOMPARE(dialog.windowTitle(), TOOL);
         Form form(dialog);
 
         // Channels from left to right 4, 3, 2, 1: label, slider, box in each column.
@@ -149,10 +219,181 @@ private slots:
         QCOMPARE(form.enable->text(), QString("Enable Manual Control"));
         QVERIFY(!form.enable->isChecked());
         QVERIFY(form.problem->isHidden());
+        QVERIFY(form.readProblem->isHidden());
+        // The feedback has the outputs: nothing to edit until manual control is on.
+        QVERIFY(!form.editable());
 
         // Nothing is written, and the multiplexer is left alone, until the operator acts.
         QCOMPARE(SimControl::sent().dacWrites, 0);
         QCOMPARE(SimControl::callCount("setOutputMux") + SimControl::callCount("getOutputMux"), 0);
+        QVERIFY(!m_program->outputs.isHeld());
+    }
+
+    // ---- the hand-over -----------------------------------------------------------
+
+    // With the feedback holding the beam off centre and the plant's disturbances
+    // on: opening the dialog and switching manual control on leave the beam where
+    // it is; one channel's change moves only the axis that channel steers.
+    void handOverKeepsTheBeam()
+    {
+        m_program.emplace(ProgramFixture::Options().noConfig());
+        const double want[2] = {30.0, -20.0};
+        QCOMPARE(::setSetpoint2(0, want[0]), 0);
+        QCOMPARE(::setSetpoint2(1, want[1]), 0);
+        QCOMPARE(::setPIDconf(1), 0);
+        QCOMPARE(::setFBenable(1), 0);
+        SimControl::step(3.0);
+        const Position before = bpm1Position();
+        for (int axis = 0; axis < 2; ++axis)
+            QVERIFY2(std::fabs(before.mean[axis] - want[axis]) < 1.0, qPrintable(QString::number(before.mean[axis])));
+        const Outputs held = applied();
+        QVERIFY(std::fabs(held[0] - (CENTRE_OUTPUT_V + want[0] / GAIN_UM_PER_V[0])) < 0.05);
+
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        dialog.showWindow();
+        // The boxes and sliders show what the unit holds; nothing was written.
+        QVERIFY2(shownAs(form.boxValues(), held), qPrintable(QString::number(form.boxValues()[0], 'g', 12)));
+        QCOMPARE(form.sliderValues(), QList<int>({int(held[0]), int(held[1]), int(held[2]), int(held[3])}));
+        QCOMPARE(SimControl::sent().dacWrites, 0);
+        QVERIFY(!form.enable->isChecked());
+
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(dialog.holdsOutputs());
+        QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
+        // One write, of exactly what the unit put out, before the switch.
+        QCOMPARE(SimControl::sent().dacWrites, 1);
+        QCOMPARE(lastWrite(), held);
+        QCOMPARE(applied(), held);
+
+        SimControl::step(1.0);
+        const Position manual = bpm1Position();
+        for (int axis = 0; axis < 2; ++axis) {
+            // The spread of the readings themselves, white noise and mains line.
+            const double noise = 3.0 * before.rms[axis];
+            QVERIFY2(std::fabs(manual.mean[axis] - before.mean[axis]) < noise,
+                     qPrintable(QString("axis %1 moved %2 um, noise %3 um")
+                                    .arg(axis)
+                                    .arg(manual.mean[axis] - before.mean[axis])
+                                    .arg(noise)));
+        }
+
+        // Ch2 steers Y: 0.25 V down moves Y by the plant's gain, X stays.
+        const double ch2 = form.boxes[1]->value() - 0.25;
+        form.boxes[1]->setValue(ch2);
+        QCOMPARE(lastWrite(), Outputs({held[0], ch2, held[2], held[3]}));
+        SimControl::step(1.0);
+        const Position moved = bpm1Position();
+        const double expectedY = manual.mean[1] + GAIN_UM_PER_V[0] * (ch2 - held[1]);
+        QVERIFY2(std::fabs(moved.mean[0] - manual.mean[0]) < 3.0 * before.rms[0],
+                 qPrintable(QString::number(moved.mean[0] - manual.mean[0])));
+        QVERIFY2(std::fabs(moved.mean[1] - expectedY) < 3.0 * before.rms[1],
+                 qPrintable(QString::number(moved.mean[1] - expectedY)));
+
+        // Ch3 steers nothing: neither axis moves.
+        form.boxes[2]->setValue(held[2] + 1.0);
+        QCOMPARE(lastWrite(), Outputs({held[0], ch2, held[2] + 1.0, held[3]}));
+        SimControl::step(1.0);
+        const Position still = bpm1Position();
+        for (int axis = 0; axis < 2; ++axis)
+            QVERIFY(std::fabs(still.mean[axis] - moved.mean[axis]) < 3.0 * before.rms[axis]);
+    }
+
+    void manualControlGivesTheOutputsBack()
+    {
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        takeManual(dialog, form);
+        QVERIFY(form.editable());
+
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(!form.enable->isChecked());
+        QVERIFY(!dialog.holdsOutputs());
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
+        QVERIFY(!form.editable());
+
+        // Changes now would land in whatever takes the outputs next: none is written.
+        const int writes = SimControl::sent().dacWrites;
+        form.boxes[0]->setValue(1.0);
+        form.sliders[1]->setValue(-3);
+        QCOMPARE(SimControl::sent().dacWrites, writes);
+    }
+
+    void refusedWhileAMeasurementHoldsTheOutputs()
+    {
+        std::unique_ptr<OutputLease> scan = m_program->outputs.take(QStringLiteral("Rocking Curve"));
+        QVERIFY(scan);
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        dialog.showWindow();
+        WidgetClicks::clickCheckBox(form.enable);
+
+        QVERIFY(!form.enable->isChecked());
+        QVERIFY(!dialog.holdsOutputs());
+        QCOMPARE(m_program->outputs.holder(), QStringLiteral("Rocking Curve"));
+        QCOMPARE(SimControl::sent().dacWrites, 0);
+        QCOMPARE(SimControl::callCount("setOutputMux"), 0);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().first().title, TOOL);
+        QVERIFY(Prompts::shown().first().text.contains("Rocking Curve"));
+
+        // Once the scan is done, manual control goes on.
+        scan.reset();
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(dialog.holdsOutputs());
+    }
+
+    void unreadableVoltagesRefuseManualControl_data()
+    {
+        QTest::addColumn<QString>("fault");
+
+        QTest::newRow("display device cannot be opened") << "open";
+        QTest::newRow("display stream reads short") << "short";
+    }
+
+    void unreadableVoltagesRefuseManualControl()
+    {
+        QFETCH(QString, fault);
+
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        if (fault == "open")
+            SimControl::failOpen(DEVICE_DISPLAY, EACCES);
+        else
+            SimControl::shortRead(DEVICE_DISPLAY, 8);
+        const int writes = SimControl::sent().dacWrites;
+        const int muxCalls = SimControl::callCount("setOutputMux");
+
+        dialog.showWindow();
+        QVERIFY(!form.readProblem->isHidden());
+        QVERIFY(form.readProblem->text().contains("cannot be read"));
+
+        WidgetClicks::clickCheckBox(form.enable);
+        // Never started from zeros or from what the boxes held before.
+        QVERIFY(!form.enable->isChecked());
+        QVERIFY(!dialog.holdsOutputs());
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::sent().dacWrites, writes);
+        QCOMPARE(SimControl::callCount("setOutputMux"), muxCalls);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QVERIFY(Prompts::shown().first().text.contains("not switched on"));
+    }
+
+    void aWriteTheDeviceRefusesRefusesManualControl()
+    {
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        dialog.showWindow();
+        SimControl::failIoctl(DEVICE_ORVANE);
+        WidgetClicks::clickCheckBox(form.enable);
+
+        QVERIFY(!form.enable->isChecked());
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
+        QCOMPARE(SimControl::callCount("setOutputMux"), 0);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QVERIFY(!form.problem->isHidden());
     }
 
     // ---- what each change writes ------------------------------------------------
@@ -161,12 +402,14 @@ private slots:
     {
         WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
+        takeManual(dialog, form);
+        const double start = START_OUTPUT_V;
         type(form.boxes[0], "0.7");
 
-        QCOMPARE(lastWrite(), Outputs({0.7, 0.0, 0.0, 0.0}));
+        QCOMPARE(lastWrite(), Outputs({0.7, start, start, start}));
         QCOMPARE(SimControl::sent().lastDacWrite.flag, 1);
         QCOMPARE(form.boxes[0]->value(), 0.7);
-        QCOMPARE(form.sliderValues(), QList<int>({0, 0, 0, 0}));
+        QCOMPARE(form.sliderValues(), QList<int>({0, int(start), int(start), int(start)}));
     }
 
     void sliderStepLeavesTheOtherChannels_data()
@@ -184,6 +427,7 @@ private slots:
 
         WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
+        takeManual(dialog, form);
         type(form.boxes[fractionChannel - 1], "2.5");
         QCOMPARE(form.sliders[fractionChannel - 1]->value(), 2);
         const int writesBefore = SimControl::sent().dacWrites;
@@ -191,12 +435,13 @@ private slots:
         form.sliders[3]->setFocus();
         QTest::keyClick(form.sliders[3], Qt::Key_Up);
 
-        Outputs expected{0.0, 0.0, 0.0, 1.0};
+        const double start = START_OUTPUT_V;
+        Outputs expected{start, start, start, start + 1.0};
         expected[fractionChannel - 1] = 2.5;
         QCOMPARE(lastWrite(), expected);
         QCOMPARE(SimControl::sent().dacWrites, writesBefore + 1);
         QCOMPARE(form.boxValues(), expected);
-        QCOMPARE(form.sliders[3]->value(), 1);
+        QCOMPARE(form.sliders[3]->value(), int(start) + 1);
         QCOMPARE(form.sliders[fractionChannel - 1]->value(), 2);
     }
 
@@ -217,16 +462,18 @@ private slots:
 
         WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
+        takeManual(dialog, form);
         type(form.boxes[1], "1.25");
         const int writesBefore = SimControl::sent().dacWrites;
 
         // As by pasting: one change of value.
         form.boxes[2]->setValue(value);
 
+        const double start = START_OUTPUT_V;
         QCOMPARE(SimControl::sent().dacWrites, writesBefore + 1);
-        QCOMPARE(lastWrite(), Outputs({0.0, 1.25, value, 0.0}));
-        QCOMPARE(form.boxValues(), Outputs({0.0, 1.25, value, 0.0}));
-        QCOMPARE(form.sliderValues(), QList<int>({0, 1, slider, 0}));
+        QCOMPARE(lastWrite(), Outputs({start, 1.25, value, start}));
+        QCOMPARE(form.boxValues(), Outputs({start, 1.25, value, start}));
+        QCOMPARE(form.sliderValues(), QList<int>({int(start), 1, slider, int(start)}));
     }
 
     void limits_data()
@@ -247,47 +494,11 @@ private slots:
 
         WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
+        takeManual(dialog, form);
         form.boxes[0]->setValue(asked);
-        QCOMPARE(lastWrite(), Outputs({written, 0.0, 0.0, 0.0}));
+        const double start = START_OUTPUT_V;
+        QCOMPARE(lastWrite(), Outputs({written, start, start, start}));
         QCOMPARE(form.sliders[0]->value(), int(written));
-    }
-
-    void outputsReachTheBeamWithTheMultiplexerAtZero()
-    {
-        using namespace PlantConstants;
-        WindowManOutCtrl dialog(m_program->outputs);
-        Form form(dialog);
-        // Written before the hand-over too: the values wait in the output unit.
-        type(form.boxes[0], "6.5");
-        type(form.boxes[1], "4.25");
-        type(form.boxes[3], "-3");
-        QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
-
-        WidgetClicks::clickCheckBox(form.enable);
-        QVERIFY(form.enable->isChecked());
-        QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
-        SimControl::step(0.5);
-
-        const Outputs boxes = form.boxValues();
-        const SimControl::Sent sent = SimControl::sent();
-        for (int c = 0; c < 4; ++c)
-            QCOMPARE(sent.outputs[c], boxes[c]);
-
-        // The display stream's output words carry them.
-        DisplayRecord newest;
-        QCOMPARE(getBuffer(newest.word, 1), 1);
-        for (int c = 0; c < 4; ++c)
-            QCOMPARE(newest.word[DisplayRecord::OUTPUT0 + c], boxes[c]);
-
-        // Ch1 and Ch2 steer X and Y: the beam sits where the plant's gain puts it.
-        for (int bpm = 0; bpm < 2; ++bpm) {
-            QVERIFY(qAbs(SimControl::truePosition(bpm, 0) - GAIN_UM_PER_V[bpm] * (6.5 - CENTRE_OUTPUT_V)) < 0.01);
-            QVERIFY(qAbs(SimControl::truePosition(bpm, 1) - GAIN_UM_PER_V[bpm] * (4.25 - CENTRE_OUTPUT_V)) < 0.01);
-        }
-
-        // Unticking gives the outputs back to the feedback.
-        WidgetClicks::clickCheckBox(form.enable);
-        QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
     }
 
     // ---- the multiplexer ----------------------------------------------------------
@@ -297,13 +508,15 @@ private slots:
         QTest::addColumn<int>("mux");
         QTest::addColumn<bool>("tickedBefore");
         QTest::addColumn<bool>("readFails");
+        QTest::addColumn<bool>("scanHolds");
         QTest::addColumn<bool>("ticked");
 
-        QTest::newRow("multiplexer at 1 shows the box clear") << 1 << false << false << false;
-        QTest::newRow("multiplexer at 0 ticks the box") << 0 << false << false << true;
-        QTest::newRow("multiplexer back at 1 clears a ticked box") << 1 << true << false << false;
-        QTest::newRow("failed read leaves a clear box clear") << 1 << false << true << false;
-        QTest::newRow("failed read leaves a ticked box ticked") << 1 << true << true << true;
+        QTest::newRow("multiplexer at 1 shows the box clear") << 1 << false << false << false << false;
+        QTest::newRow("multiplexer at 0 resumes manual control") << 0 << false << false << false << true;
+        QTest::newRow("multiplexer at 0 while a scan holds the outputs: clear") << 0 << false << false << true << false;
+        QTest::newRow("multiplexer back at 1 clears a ticked box") << 1 << true << false << false << false;
+        QTest::newRow("failed read leaves a clear box clear") << 1 << false << true << false << false;
+        QTest::newRow("failed read leaves a ticked box ticked") << 1 << true << true << false << true;
     }
 
     void openingShowsTheMultiplexer()
@@ -311,25 +524,36 @@ private slots:
         QFETCH(int, mux);
         QFETCH(bool, tickedBefore);
         QFETCH(bool, readFails);
+        QFETCH(bool, scanHolds);
         QFETCH(bool, ticked);
 
         WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         if (tickedBefore) {
-            form.enable->setChecked(true);
+            takeManual(dialog, form);
             dialog.hide();
         }
+        std::unique_ptr<OutputLease> scan;
+        if (scanHolds)
+            scan = m_program->outputs.take(QStringLiteral("3D Rocking Curve"));
         QCOMPARE(::setOutputMux(uint8_t(mux)), 0);
         if (readFails)
             SimControl::failCall("getOutputMux");
         const int muxWrites = SimControl::callCount("setOutputMux");
+        const int dacWrites = SimControl::sent().dacWrites;
 
         dialog.showWindow();
 
         QVERIFY(dialog.isVisible());
         QCOMPARE(form.enable->isChecked(), ticked);
-        // Opening never writes the multiplexer: it stays where it was.
+        // The box says whether the dialog holds the outputs.
+        QCOMPARE(dialog.holdsOutputs(), ticked);
+        QCOMPARE(form.editable(), ticked);
+        if (!scanHolds)
+            QCOMPARE(m_program->outputs.isHeld(), ticked);
+        // Opening never writes the multiplexer or the outputs.
         QCOMPARE(SimControl::callCount("setOutputMux"), muxWrites);
+        QCOMPARE(SimControl::sent().dacWrites, dacWrites);
         QCOMPARE(int(SimControl::sent().outputMux), mux);
         QCOMPARE(warningsSoFar().contains("getOutputMux() failed "), readFails);
     }
@@ -354,8 +578,24 @@ private slots:
         WidgetClicks::clickCheckBox(form.enable);
 
         QVERIFY(!form.enable->isChecked());
+        QVERIFY(!m_program->outputs.isHeld());
+        QVERIFY(!form.editable());
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
         QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn).contains("setOutputMux( 0 ) failed "));
+    }
+
+    void refusedGiveBackKeepsManualControl()
+    {
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        takeManual(dialog, form);
+        SimControl::failCall("setOutputMux");
+        WidgetClicks::clickCheckBox(form.enable);
+
+        // The program still drives the outputs, so the dialog keeps them.
+        QVERIFY(form.enable->isChecked());
+        QVERIFY(dialog.holdsOutputs());
+        QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
     }
 
     // ---- a device that cannot be used --------------------------------------------------
@@ -371,29 +611,34 @@ private slots:
         QVERIFY(!form.problem->isHidden());
         QVERIFY(form.problem->text().contains("cannot be written"));
 
-        // The dialog works as a form; nothing reaches the outputs, nothing more is logged.
-        type(form.boxes[0], "3.3");
-        form.sliders[2]->setValue(-4);
-        QCOMPARE(form.boxValues(), Outputs({3.3, 0.0, -4.0, 0.0}));
+        // Manual control cannot start: the hand-over could not write what the unit holds.
+        dialog.showWindow();
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(!form.enable->isChecked());
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::callCount("setOutputMux"), 0);
         QCOMPARE(SimControl::sent().dacWrites, 0);
-        QCOMPARE(warningsSoFar().size(), 1);
+        QCOMPARE(Prompts::shown().size(), 1);
     }
 
     void failedWriteIsShownUntilOneSucceeds()
     {
         WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
+        takeManual(dialog, form);
+        const int writes = SimControl::sent().dacWrites;
         SimControl::failIoctl(DEVICE_ORVANE);
         form.boxes[0]->setValue(1.0);
         form.boxes[0]->setValue(2.0);
         QVERIFY(!form.problem->isHidden());
         QCOMPARE(warningsSoFar().size(), 1);
-        QCOMPARE(SimControl::sent().dacWrites, 0);
+        QCOMPARE(SimControl::sent().dacWrites, writes);
 
         SimControl::clearFailures();
         form.boxes[0]->setValue(3.0);
         QVERIFY(form.problem->isHidden());
-        QCOMPARE(lastWrite(), Outputs({3.0, 0.0, 0.0, 0.0}));
+        const double start = START_OUTPUT_V;
+        QCOMPARE(lastWrite(), Outputs({3.0, start, start, start}));
     }
 };
 

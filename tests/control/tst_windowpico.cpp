@@ -11,6 +11,7 @@
 
 #include <optional>
 
+#include "DeviceIo.h"
 #include "Globals.h"
 #include "PlantConstants.h"
 #include "SimControl.h"
@@ -219,6 +220,59 @@ private slots:
         // A hidden picoammeter keeps what it showed last.
         if (!present0)
             QCOMPARE(shownCurrents(dialog, 0), before);
+    }
+
+    // A status block that could not be read is no reading: the fields go
+    // empty with a note, never the last block as if it were live.
+    void failedReadShowsNoReading_data()
+    {
+        QTest::addColumn<QString>("fault");
+
+        QTest::newRow("device cannot be opened") << "open";
+        QTest::newRow("status request fails") << "ioctl";
+    }
+
+    void failedReadShowsNoReading()
+    {
+        QFETCH(QString, fault);
+
+        WindowPico dialog;
+        m_program->tickReadout(dialog);
+        QVERIFY(shownCurrents(dialog, 0)[0] > 0.0);
+        auto* note = panel(dialog, 0)->findChild<QLabel*>("readingNote");
+        QVERIFY(note->isHidden());
+
+        // The beam goes, and so does the reading.
+        SimControl::setBeamIntensityFactor(0.0);
+        if (fault == "open")
+            SimControl::failOpen(DEVICE_ZENTRIM0, EACCES);
+        else
+            SimControl::failIoctl(DEVICE_ZENTRIM0, EIO);
+        SimControl::step(1.0);
+        m_program->tickReadout(dialog);
+        // Still reported present by the library, so the panel stays.
+        QVERIFY(!panel(dialog, 0)->isHidden());
+        for (int ch = 1; ch <= 4; ++ch)
+            QCOMPARE(panel(dialog, 0)->findChild<QLineEdit*>(QString("currentCh%1Line").arg(ch))->text(), QString());
+        QVERIFY(!note->isHidden());
+        QVERIFY2(note->text().startsWith("No reading: /dev/vorn_zentrim0"), qPrintable(note->text()));
+        // The other picoammeter reads on.
+        QVERIFY(panel(dialog, 1)->findChild<QLineEdit*>("currentCh1Line")->text().toDouble() >= 0.0);
+        QVERIFY(panel(dialog, 1)->findChild<QLabel*>("readingNote")->isHidden());
+
+        SimControl::clearFailures();
+        m_program->tickReadout(dialog);
+        QVERIFY(note->isHidden());
+        QCOMPARE(shownCurrents(dialog, 0), QList<double>(4, 0.0));
+    }
+
+    void beforeTheFirstReadNothingIsShownAsRead()
+    {
+        WindowPico dialog;
+        dialog.refreshFields();
+        auto* note = panel(dialog, 0)->findChild<QLabel*>("readingNote");
+        QVERIFY(!note->isHidden());
+        QCOMPARE(note->text(), QString("No reading: not read yet."));
     }
 
     void timerRefreshesWhileHidden()

@@ -63,7 +63,7 @@ private:
     QString m_path;
 };
 
-Q_DECLARE_METATYPE(std::function<void(ConfigSettings&)>)
+Q_DECLARE_METATYPE(std::function<bool(ConfigSettings&)>)
 
 namespace {
 // QSettings cannot parse a line without "="; a rewrite would drop it.
@@ -189,14 +189,14 @@ void TestConfigSettings::bpmRoundTrip()
     ConfigSettings config(m_path);
     config.setOrient(1, bpm);
     config.setScaleX(bpm, 12.5);
-    config.setScaleY(bpm, -0.03125);
+    config.setScaleY(bpm, 0.03125);
     config.setOffsetX(bpm, 1.25e-3);
     config.setOffsetY(bpm, -7.0);
     config.setQuadrants(3, 2, 1, 0, bpm);
 
     QCOMPARE(config.getOrient(bpm), 1);
     QCOMPARE(config.getScaleX(bpm), 12.5);
-    QCOMPARE(config.getScaleY(bpm), -0.03125);
+    QCOMPARE(config.getScaleY(bpm), 0.03125);
     QCOMPARE(config.getOffsetX(bpm), 1.25e-3);
     QCOMPARE(config.getOffsetY(bpm), -7.0);
     int t = -1, r = -1, b = -1, l = -1;
@@ -206,7 +206,7 @@ void TestConfigSettings::bpmRoundTrip()
     // The keys the file holds, under their group.
     QCOMPARE(rawValue(group + "/Orient").toInt(), 1);
     QCOMPARE(rawValue(group + "/Scale_X").toDouble(), 12.5);
-    QCOMPARE(rawValue(group + "/Scale_Y").toDouble(), -0.03125);
+    QCOMPARE(rawValue(group + "/Scale_Y").toDouble(), 0.03125);
     QCOMPARE(rawValue(group + "/Offset_X").toDouble(), 1.25e-3);
     QCOMPARE(rawValue(group + "/Offset_Y").toDouble(), -7.0);
     QCOMPARE(rawValue(group + "/Top").toInt(), 3);
@@ -232,7 +232,7 @@ void TestConfigSettings::limitsRoundTrip()
     QFETCH(QString, group);
 
     ConfigSettings config(m_path);
-    config.saveROCandROI(bpm, 100.0, 50.0, 1e-9, 2.5e-6, 80.0);
+    config.saveROCandROI(bpm, 100.0, 50.0, 1e-9, 2.5e-6, 120.0);
     config.setBeamOffTh(bpm, 3e-10);
 
     // RocX and RocY hold the half-widths, not the percentage.
@@ -240,8 +240,8 @@ void TestConfigSettings::limitsRoundTrip()
     QCOMPARE(rawValue(group + "/RoiY").toDouble(), 50.0);
     QCOMPARE(rawValue(group + "/RoiI0min").toDouble(), 1e-9);
     QCOMPARE(rawValue(group + "/RoiI0max").toDouble(), 2.5e-6);
-    QCOMPARE(rawValue(group + "/RocX").toDouble(), 80.0);
-    QCOMPARE(rawValue(group + "/RocY").toDouble(), 40.0);
+    QCOMPARE(rawValue(group + "/RocX").toDouble(), 120.0);
+    QCOMPARE(rawValue(group + "/RocY").toDouble(), 60.0);
     QCOMPARE(rawValue(group + "/BeamOffTh").toDouble(), 3e-10);
     QCOMPARE(QSettings(m_path, QSettings::IniFormat).childGroups(), QStringList({group}));
 
@@ -251,7 +251,7 @@ void TestConfigSettings::limitsRoundTrip()
     QCOMPARE(y, 50.0);
     QCOMPARE(lo, 1e-9);
     QCOMPARE(hi, 2.5e-6);
-    QCOMPARE(percent, 80.0);
+    QCOMPARE(percent, 120.0);
     config.getBeamOffTh(&th, bpm);
     QCOMPARE(th, 3e-10);
 }
@@ -261,16 +261,16 @@ void TestConfigSettings::rocPercentWithoutRoiX_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<double>("percent");
 
-    QTest::newRow("RoiX 0, RoiY 50, RocY 40: Y gives 80")
-        << QByteArray("[ROCandROI]\nRoiX=0\nRocX=0\nRoiY=50\nRocY=40\n") << 80.0;
+    QTest::newRow("RoiX 0, RoiY 50, RocY 60: Y gives 120")
+        << QByteArray("[ROCandROI]\nRoiX=0\nRocX=0\nRoiY=50\nRocY=60\n") << 120.0;
     QTest::newRow("RoiX 0 with RocX 10, RoiY 0: 0")
         << QByteArray("[ROCandROI]\nRoiX=0\nRocX=10\nRoiY=0\nRocY=5\n") << 0.0;
     QTest::newRow("RoiX missing, RocX present: 0") << QByteArray("[ROCandROI]\nRocX=5\n") << 0.0;
-    QTest::newRow("RoiX missing, RoiY 20, RocY 5: Y gives 25")
-        << QByteArray("[ROCandROI]\nRoiY=20\nRocY=5\n") << 25.0;
+    QTest::newRow("RoiX missing, RoiY 20, RocY 25: Y gives 125")
+        << QByteArray("[ROCandROI]\nRoiY=20\nRocY=25\n") << 125.0;
     QTest::newRow("group missing: 0") << QByteArray("[Beamline]\nDAC_posX=1\n") << 0.0;
-    QTest::newRow("RoiX tiny, RocX huge overflows: Y gives 50")
-        << QByteArray("[ROCandROI]\nRoiX=1e-300\nRocX=1e300\nRoiY=10\nRocY=5\n") << 50.0;
+    QTest::newRow("RoiX tiny, RocX huge overflows: Y gives 150")
+        << QByteArray("[ROCandROI]\nRoiX=1e-300\nRocX=1e300\nRoiY=10\nRocY=15\n") << 150.0;
 }
 
 void TestConfigSettings::rocPercentWithoutRoiX()
@@ -314,14 +314,14 @@ void TestConfigSettings::pidRoundTrip()
     QFETCH(int, channel);
     QFETCH(QString, group);
 
-    using Save = void (ConfigSettings::*)(double, double, double, double, double, double, double, double, double,
+    using Save = bool (ConfigSettings::*)(double, double, double, double, double, double, double, double, double,
                                           double);
     using Load = void (ConfigSettings::*)(double*, double*, double*, double*, double*, double*, double*, double*,
-                                          double*, double*) const;
+                                          double*, double*, QStringList*) const;
     const Save saves[3] = {&ConfigSettings::savePIDX, &ConfigSettings::savePIDY, &ConfigSettings::savePIDI0};
     const Load loads[3] = {&ConfigSettings::loadPIDX, &ConfigSettings::loadPIDY, &ConfigSettings::loadPIDI0};
     const char* const keys[10] = {"Freq", "Kp", "Ki", "Kd", "emin", "Imax", "Omin", "Omax", "Ogain", "Offset"};
-    const double v[10] = {1000.0, 0.5, 0.025, -1.5, 1e-3, 10.0, -12.0, 12.0, 0.75, 0.125 * (channel + 1)};
+    const double v[10] = {1000.0, 0.5, 0.025, 1.5, 1e-3, 10.0, -12.0, 12.0, 0.75, 0.125 * (channel + 1)};
 
     ConfigSettings config(m_path);
     (config.*saves[channel])(v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]);
@@ -331,7 +331,7 @@ void TestConfigSettings::pidRoundTrip()
     QCOMPARE(QSettings(m_path, QSettings::IniFormat).childGroups(), QStringList({group}));
 
     double r[10];
-    (config.*loads[channel])(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9]);
+    (config.*loads[channel])(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], nullptr);
     for (int i = 0; i < 10; ++i)
         QCOMPARE(r[i], v[i]);
 
@@ -339,7 +339,7 @@ void TestConfigSettings::pidRoundTrip()
     for (int other = 0; other < 3; ++other) {
         if (other == channel)
             continue;
-        (config.*loads[other])(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9]);
+        (config.*loads[other])(&r[0], &r[1], &r[2], &r[3], &r[4], &r[5], &r[6], &r[7], &r[8], &r[9], nullptr);
         for (double value : r)
             QCOMPARE(value, 0.0);
     }
@@ -619,25 +619,25 @@ void TestConfigSettings::fileProblem()
 
 void TestConfigSettings::refusedWriteIsLogged_data()
 {
-    QTest::addColumn<std::function<void(ConfigSettings&)>>("write");
+    QTest::addColumn<std::function<bool(ConfigSettings&)>>("write");
 
-    using W = std::function<void(ConfigSettings&)>;
-    QTest::newRow("setScaleX") << W([](ConfigSettings& c) { c.setScaleX(0, 1.0); });
-    QTest::newRow("setQuadrants") << W([](ConfigSettings& c) { c.setQuadrants(0, 1, 2, 3, 1); });
-    QTest::newRow("saveROCandROI") << W([](ConfigSettings& c) { c.saveROCandROI(1, 100, 50, 0, 1, 80); });
-    QTest::newRow("saveROCenables") << W([](ConfigSettings& c) { c.saveROCenables(true, true, true, 0, 0, 0); });
-    QTest::newRow("savePIDI0") << W([](ConfigSettings& c) { c.savePIDI0(1, 2, 3, 4, 5, 6, 7, 8, 9, 10); });
-    QTest::newRow("setDACmap") << W([](ConfigSettings& c) { c.setDACmap(1, 2, 3); });
-    QTest::newRow("setBPMmap") << W([](ConfigSettings& c) { c.setBPMmap(1, 1, 1); });
+    using W = std::function<bool(ConfigSettings&)>;
+    QTest::newRow("setScaleX") << W([](ConfigSettings& c) { return c.setScaleX(0, 1.0); });
+    QTest::newRow("setQuadrants") << W([](ConfigSettings& c) { return c.setQuadrants(0, 1, 2, 3, 1); });
+    QTest::newRow("saveROCandROI") << W([](ConfigSettings& c) { return c.saveROCandROI(1, 100, 50, 0, 1, 80); });
+    QTest::newRow("saveROCenables") << W([](ConfigSettings& c) { return c.saveROCenables(true, true, true, 0, 0, 0); });
+    QTest::newRow("savePIDI0") << W([](ConfigSettings& c) { return c.savePIDI0(1, 2, 3, 4, 5, 6, 7, 8, 9, 10); });
+    QTest::newRow("setDACmap") << W([](ConfigSettings& c) { return c.setDACmap(1, 2, 3); });
+    QTest::newRow("setBPMmap") << W([](ConfigSettings& c) { return c.setBPMmap(1, 1, 1); });
     QTest::newRow("saveIIR") << W([](ConfigSettings& c) {
         const double a[10] = {}, b[10] = {};
-        c.saveIIR(a, b, a, b, a, b);
+        return c.saveIIR(a, b, a, b, a, b);
     });
 }
 
 void TestConfigSettings::refusedWriteIsLogged()
 {
-    QFETCH(std::function<void(ConfigSettings&)>, write);
+    QFETCH(std::function<bool(ConfigSettings&)>, write);
 
     // A plain file where the folder should be: no file can be made below it,
     // whoever runs the test.
@@ -648,7 +648,8 @@ void TestConfigSettings::refusedWriteIsLogged()
     const QString path = blocker + QStringLiteral("/config.ini");
     ConfigSettings config(path);
 
-    write(config);
+    // The caller learns it, to tell the operator.
+    QVERIFY(!write(config));
 
     QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), 1);
     const QString warning = LogCapture::messagesAt(QsLogging::Warn).at(0);
@@ -658,7 +659,7 @@ void TestConfigSettings::refusedWriteIsLogged()
     // A write that the file system takes logs nothing.
     LogCapture::clear();
     ConfigSettings fine(m_path);
-    write(fine);
+    QVERIFY(write(fine));
     QVERIFY(QFile::exists(m_path));
     QTest::qWait(50);
     QCOMPARE(LogCapture::messagesAt(QsLogging::Warn), QStringList());

@@ -29,8 +29,8 @@ private slots:
                               .refreshed()
                               .atUserLevel(USER_LEVEL_USER)
                               .withPosScale(1000.0));
-        m_program->config->saveROCandROI(0, 100, 100, 0, 2e-4, 80);
-        m_program->config->saveROCandROI(1, 100, 100, 0, 2e-4, 80);
+        m_program->config->saveROCandROI(0, 100, 100, 0, 2e-4, 110);
+        m_program->config->saveROCandROI(1, 100, 100, 0, 2e-4, 110);
     }
 
     void cleanup() { m_program.reset(); }

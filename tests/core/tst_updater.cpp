@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "DeviceIo.h"
 #include "Globals.h"
 #include "Prompts.h"
 #include "SimControl.h"
@@ -137,6 +138,45 @@ private slots:
             QVERIFY(!d->isEmpty());
         for (const auto& d : bound.outputs)
             QCOMPARE(d->size(), 14336);
+    }
+
+    // A status block that could not be read says so; the block's last values
+    // are no reading.
+    void statusProblemNamesTheFailedRead_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("problem");
+
+        QTest::newRow("device cannot be opened") << "open" << "/dev/vorn_zentrim1 cannot be opened: Permission denied";
+        QTest::newRow("status request fails") << "ioctl" << "/dev/vorn_zentrim1 gave no status: Input/output error";
+        QTest::newRow("picoammeter gone") << "absent" << "/dev/vorn_zentrim1 cannot be opened: No such file or directory";
+    }
+
+    void statusProblemNamesTheFailedRead()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, problem);
+
+        Updater updater;
+        QCOMPARE(updater.statusProblem(0), QString("not read yet"));
+        updater.updateZentrims();
+        QCOMPARE(updater.statusProblem(0), QString());
+        QCOMPARE(updater.statusProblem(1), QString());
+
+        if (fault == "open")
+            SimControl::failOpen(DEVICE_ZENTRIM1, EACCES);
+        else if (fault == "ioctl")
+            SimControl::failIoctl(DEVICE_ZENTRIM1, EIO);
+        else
+            SimControl::setZentrimPresent(1, false);
+        updater.updateZentrims();
+        QCOMPARE(updater.statusProblem(1), problem);
+        QCOMPARE(updater.statusProblem(0), QString());
+
+        SimControl::clearFailures();
+        SimControl::setZentrimPresent(1, true);
+        updater.updateZentrims();
+        QCOMPARE(updater.statusProblem(1), QString());
     }
 
     void pausedTickOnlyProbesDevices()

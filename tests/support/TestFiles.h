@@ -22,4 +22,13 @@ inline void put(const QString& path, const QByteArray& bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
+// An INI text whose `key=...` line (of the form `line` gives) is set aside as a
+// comment, with `line` added at the end: the last group then holds it instead.
+inline QByteArray replacingKey(QByteArray file, const QByteArray& line)
+{
+    const QByteArray key = line.left(line.indexOf('='));
+    file.replace(QByteArray("\n") + key + "=", QByteArray("\n;") + key + "=");
+    return file + line + "\n";
+}
+
 }  // namespace TestFiles

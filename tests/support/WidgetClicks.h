@@ -1,5 +1,6 @@
 #pragma once
 // Mouse clicks where an operator would put them.
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -15,6 +16,15 @@ inline void clickCheckBox(QCheckBox* box)
     option.initFrom(box);
     const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator.center());
+}
+
+// Types over what the box shows, as the operator does; no Return, which in a
+// dialog presses its default button.
+inline void typeInto(QAbstractSpinBox* box, const QString& text)
+{
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, text);
 }
 
 }  // namespace WidgetClicks

@@ -1,0 +1,29 @@
+#include "OutputVoltages.h"
+
+#include <cmath>
+
+#include "DisplaySnapshot.h"
+
+OutputVoltages readOutputVoltages()
+{
+    OutputVoltages result;
+    const DisplaySnapshot snapshot = readDisplaySnapshot(1);
+    if (!snapshot.complete() || snapshot.records.empty()) {
+        result.error = snapshot.error.isEmpty() ? QStringLiteral("the display stream gave no record") : snapshot.error;
+        return result;
+    }
+    const DisplayRecord& newest = snapshot.records.back();
+    for (int c = 0; c < 4; ++c) {
+        const double v = newest.word[DisplayRecord::OUTPUT0 + c];
+        if (!std::isfinite(v) || v < OutputVoltages::MIN_V || v > OutputVoltages::MAX_V) {
+            result.error = QStringLiteral("Ch%1 reads %2 V, outside %3 to %4 V")
+                               .arg(c + 1)
+                               .arg(v)
+                               .arg(OutputVoltages::MIN_V)
+                               .arg(OutputVoltages::MAX_V);
+            return result;
+        }
+        result.volts[size_t(c)] = v;
+    }
+    return result;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// The four voltages the output unit puts out now. The unit's device only takes
+// records, so they are read back from the newest record of the display stream,
+// whose output words carry what the unit puts out.
+#include <QString>
+
+#include <array>
+
+struct OutputVoltages
+{
+    static constexpr double MIN_V = -12.0;  // what the manual dialog can show and write
+    static constexpr double MAX_V = 12.0;
+
+    std::array<double, 4> volts{};  // index 0 is Ch1
+    QString error;                  // empty when all four were read and lie within MIN_V..MAX_V
+
+    bool valid() const { return error.isEmpty(); }
+};
+
+OutputVoltages readOutputVoltages();
