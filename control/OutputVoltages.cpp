@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "DacOutputsWriter.h"
 #include "DisplaySnapshot.h"
 
 OutputVoltages readOutputVoltages()
@@ -15,12 +16,12 @@ OutputVoltages readOutputVoltages()
     const DisplayRecord& newest = snapshot.records.back();
     for (int c = 0; c < 4; ++c) {
         const double v = newest.word[DisplayRecord::OUTPUT0 + c];
-        if (!std::isfinite(v) || v < OutputVoltages::MIN_V || v > OutputVoltages::MAX_V) {
+        if (!std::isfinite(v) || v < DAC_OUTPUT_MIN_V || v > DAC_OUTPUT_MAX_V) {
             result.error = QStringLiteral("Ch%1 reads %2 V, outside %3 to %4 V")
                                .arg(c + 1)
                                .arg(v)
-                               .arg(OutputVoltages::MIN_V)
-                               .arg(OutputVoltages::MAX_V);
+                               .arg(DAC_OUTPUT_MIN_V)
+                               .arg(DAC_OUTPUT_MAX_V);
             return result;
         }
         result.volts[size_t(c)] = v;

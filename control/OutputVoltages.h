@@ -8,11 +8,8 @@
 
 struct OutputVoltages
 {
-    static constexpr double MIN_V = -12.0;  // what the manual dialog can show and write
-    static constexpr double MAX_V = 12.0;
-
     std::array<double, 4> volts{};  // index 0 is Ch1
-    QString error;                  // empty when all four were read and lie within MIN_V..MAX_V
+    QString error;                  // empty when all four were read and lie within the output range
 
     bool valid() const { return error.isEmpty(); }
 };

@@ -65,13 +65,16 @@ void WindowRockingCurve::setupPlot()
     m_refresher = new PlotRefresher(plot);
 }
 
-double WindowRockingCurve::heldOutputLevel(bool scanY) const
+double WindowRockingCurve::heldOutputLevel(bool scanY, bool* usable) const
 {
     double freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset;
+    QStringList unread;
     if (scanY)
-        CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset);
+        CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset, &unread);
     else
-        CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset);
+        CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset, &unread);
+    if (usable)
+        *usable = !unread.contains(QStringLiteral("Offset"));
     return offset;
 }
 
@@ -112,6 +115,19 @@ void WindowRockingCurve::startMeasurement()
                              .arg(right)
                              .arg(bottom)
                              .arg(left));
+        return;
+    }
+
+    // The other output would stand at a level nobody chose.
+    const bool scanY = ui->chSel->currentText() == QLatin1String("posY");
+    bool heldUsable = true;
+    heldOutputLevel(scanY, &heldUsable);
+    if (!heldUsable) {
+        Prompts::warning(this, tr("Rocking Curve"),
+                         tr("The stored offset of the %1 loop (%2), at which the scan holds the other output, "
+                            "is not a usable voltage (see the log).\nPlease set it in the PID parameters.")
+                             .arg(scanY ? QStringLiteral("X") : QStringLiteral("Y"),
+                                  scanY ? QStringLiteral("PID_X") : QStringLiteral("PID_Y")));
         return;
     }
 

@@ -24,7 +24,9 @@ public:
 
     // The level the other steering output holds: the X loop's offset while Y
     // is scanned, the Y loop's while X is.
-    double heldOutputLevel(bool scanY) const;
+    // `usable`, when given, is false when the file holds that offset in a form
+    // that cannot be used (not a number, outside the outputs' range).
+    double heldOutputLevel(bool scanY, bool* usable = nullptr) const;
 
 public slots:
     void startMeasurement();

@@ -132,7 +132,7 @@ WindowStepResponse::WindowStepResponse(OutputOwner& outputs, MeasurementClock& c
     for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
         // A bias chosen in the box replaces the stored offset it was refused for.
         connect(biases[loop], &QDoubleSpinBox::valueChanged, this,
-                [this, loop] { m_storedOffsetOutside[loop].reset(); });
+                [this, loop] { m_storedOffsetUnusable[loop] = false; });
     }
     setupPlot();
 }
@@ -178,18 +178,17 @@ void WindowStepResponse::showWindow()
 {
     double freq, kp, ki, kd, emin, imax, omin, omax, ogain;
     double offsets[StepStimulus::LOOPS];
-    CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[0]);
-    CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[1]);
-    CONFIG_SETTINGS->loadPIDI0(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[2]);
+    QStringList unread[StepStimulus::LOOPS];
+    CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[0], &unread[0]);
+    CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[1], &unread[1]);
+    CONFIG_SETTINGS->loadPIDI0(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[2], &unread[2]);
     QDoubleSpinBox* const biases[StepStimulus::LOOPS] = {ui->posXbiasDoubleSpinBox, ui->posYbiasDoubleSpinBox,
                                                          ui->i0biasDoubleSpinBox};
     for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
         biases[loop]->setValue(offsets[loop]);
-        // The box can only show it clamped: remembered, so that a run is refused rather than clamped.
-        if (withinOutputRange(offsets[loop]))
-            m_storedOffsetOutside[loop].reset();
-        else
-            m_storedOffsetOutside[loop] = offsets[loop];
+        // Set after the box, whose change clears it: the box shows a stand-in, and a
+        // run is refused rather than made from it.
+        m_storedOffsetUnusable[loop] = unread[loop].contains(QStringLiteral("Offset"));
     }
     show();
 }
@@ -235,11 +234,10 @@ StepStimulus WindowStepResponse::buildStimulus() const
 QString WindowStepResponse::rangeRefusal(const StepStimulus& stim) const
 {
     for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
-        if (m_storedOffsetOutside[loop])
-            return tr("The stored offset of the %1 loop (%2) is %3 V, outside the output range of %4 to %5 V.\n"
-                      "Set its bias in this window.")
+        if (m_storedOffsetUnusable[loop])
+            return tr("The stored offset of the %1 loop (%2) is not a number or lies outside the output range of "
+                      "%3 to %4 V (the log names the value).\nSet its bias in this window.")
                 .arg(QLatin1String(LOOP_NAMES[loop]), QLatin1String(PID_GROUPS[loop]))
-                .arg(*m_storedOffsetOutside[loop])
                 .arg(DAC_OUTPUT_MIN_V)
                 .arg(DAC_OUTPUT_MAX_V);
     }

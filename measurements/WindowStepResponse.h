@@ -69,7 +69,9 @@ private:
     QCPItemText* m_settleText = nullptr;
     QCPItemText* m_amplitudeText = nullptr;
     // Stored PID offsets outside the output range, per loop, until the box is edited.
-    std::optional<double> m_storedOffsetOutside[StepStimulus::LOOPS];
+    // The file held the loop's offset in a form that cannot be used (not a number,
+    // outside the output range); cleared when the operator sets the bias.
+    bool m_storedOffsetUnusable[StepStimulus::LOOPS] = {false, false, false};
     OutputOwner& m_outputs;
     MeasurementClock& m_clock;
 };

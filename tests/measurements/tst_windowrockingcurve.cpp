@@ -13,6 +13,7 @@
 #include <fcntl.h>
 
 #include <array>
+#include <cmath>
 #include <vector>
 
 #include <qcustomplot.h>
@@ -559,19 +560,25 @@ private slots:
     {
         QTest::addColumn<QList<int>>("dac");
         QTest::addColumn<QList<int>>("bpmMap");
-        QTest::newRow("X output index 4") << QList<int>{4, 1} << QList<int>{0, 1, 2, 3};
-        QTest::newRow("Y output index -1") << QList<int>{0, -1} << QList<int>{0, 1, 2, 3};
-        QTest::newRow("left channel index 4") << QList<int>{0, 1} << QList<int>{0, 1, 2, 4};
-        QTest::newRow("top channel index -2") << QList<int>{0, 1} << QList<int>{-2, 1, 2, 3};
+        QTest::addColumn<double>("heldOffset");  // the Y loop's, which a posX scan holds
+        const QList<int> map{0, 1, 2, 3};
+        QTest::newRow("X output index 4") << QList<int>{4, 1} << map << CENTRE_OUTPUT_V;
+        QTest::newRow("Y output index -1") << QList<int>{0, -1} << map << CENTRE_OUTPUT_V;
+        QTest::newRow("left channel index 4") << QList<int>{0, 1} << QList<int>{0, 1, 2, 4} << CENTRE_OUTPUT_V;
+        QTest::newRow("top channel index -2") << QList<int>{0, 1} << QList<int>{-2, 1, 2, 3} << CENTRE_OUTPUT_V;
+        QTest::newRow("held offset of 99 V") << QList<int>{0, 1} << map << 99.0;
+        QTest::newRow("held offset not a number") << QList<int>{0, 1} << map << std::nan("");
     }
 
     void channelsOutsideTheRecordAreRefused()
     {
         QFETCH(QList<int>, dac);
         QFETCH(QList<int>, bpmMap);
+        QFETCH(double, heldOffset);
         Bench bench;
         bench.setup.config->setDACmap(dac[0], dac[1], 2);
         bench.setup.config->setQuadrants(bpmMap[0], bpmMap[1], bpmMap[2], bpmMap[3], 0);
+        bench.setup.setPidOffset(1, heldOffset);
         bench.form.startButton->click();
         const QList<Prompts::Shown> shown = Prompts::shown();
         QCOMPARE(shown.size(), 1);

@@ -626,10 +626,10 @@ private slots:
         QTest::addColumn<double>("typedBiasX");  // NaN: the box keeps what showWindow put there
         QTest::addColumn<QString>("refusal");    // empty: the run goes ahead
         const double keep = std::nan("");
-        QTest::newRow("stored X offset of 99") << 99.0 << 5.0 << 0.0 << keep << "X loop (PID_X) is 99 V";
+        QTest::newRow("stored X offset of 99") << 99.0 << 5.0 << 0.0 << keep << "X loop (PID_X)";
         QTest::newRow("stored Y offset of -20 while X is stepped")
-            << 5.0 << -20.0 << 0.0 << keep << "Y loop (PID_Y) is -20 V";
-        QTest::newRow("stored I0 offset of 12.5") << 5.0 << 5.0 << 12.5 << keep << "I0 loop (PID_I0) is 12.5 V";
+            << 5.0 << -20.0 << 0.0 << keep << "Y loop (PID_Y)";
+        QTest::newRow("stored I0 offset of 12.5") << 5.0 << 5.0 << 12.5 << keep << "I0 loop (PID_I0)";
         QTest::newRow("bias 11.95 with the step reaches 12.05 V")
             << 11.95 << 5.0 << 0.0 << keep << "A bias of 11.95 V with a step of 0.1 V reaches 12.05 V";
         QTest::newRow("bias 11.9 with the step reaches 12 V: runs") << 11.9 << 5.0 << 0.0 << keep << "";
@@ -663,7 +663,7 @@ private slots:
         QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
         QCOMPARE(shown[0].title, QString("Step Response"));
         QVERIFY2(shown[0].text.contains(refusal), qPrintable(shown[0].text));
-        QVERIFY(shown[0].text.contains("outside the output range of -12 to 12 V"));
+        QVERIFY2(shown[0].text.contains("outside the output range of -12 to 12 V"), qPrintable(shown[0].text));
         QCOMPARE(bench.calls(), QList<int>({0, 0, 0, 0}));
         QVERIFY(bench.form.showsNothing());
         QVERIFY(!bench.form.remark->text().isEmpty());
