@@ -57,6 +57,9 @@ QCPItemText* addText(QCustomPlot* plot, const QColor& colour, Qt::Alignment alig
     text->position->setCoords(0.0, 0.0);
     text->setPositionAlignment(alignment);
     text->setColor(colour);
+    // On the plot's light background, so that the response's trace never hides it.
+    text->setBrush(QBrush(QColor(250, 250, 250, 230)));
+    text->setPadding(QMargins(2, 1, 2, 1));
     text->setText(QString());
     return text;
 }
