@@ -3,17 +3,23 @@
 #include <cmath>
 
 #include "DacOutputsWriter.h"
-#include "DisplaySnapshot.h"
+#include "DisplayReader.h"
 
 OutputVoltages readOutputVoltages()
 {
+    DisplayReader display;
+    return readOutputVoltages(display);
+}
+
+OutputVoltages readOutputVoltages(DisplayReader& display)
+{
     OutputVoltages result;
-    const DisplaySnapshot snapshot = readDisplaySnapshot(1);
-    if (!snapshot.complete() || snapshot.records.empty()) {
-        result.error = snapshot.error.isEmpty() ? QStringLiteral("the display stream gave no record") : snapshot.error;
+    DisplayRecord newest{};
+    if (display.read(&newest, 1, result.error) != 1) {
+        if (result.error.isEmpty())
+            result.error = QStringLiteral("the display stream gave no record");
         return result;
     }
-    const DisplayRecord& newest = snapshot.records.back();
     for (int c = 0; c < 4; ++c) {
         const double v = newest.word[DisplayRecord::OUTPUT0 + c];
         if (!std::isfinite(v) || v < DAC_OUTPUT_MIN_V || v > DAC_OUTPUT_MAX_V) {

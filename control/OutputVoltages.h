@@ -6,6 +6,8 @@
 
 #include <array>
 
+class DisplayReader;
+
 struct OutputVoltages
 {
     std::array<double, 4> volts{};  // index 0 is Ch1
@@ -14,4 +16,7 @@ struct OutputVoltages
     bool valid() const { return error.isEmpty(); }
 };
 
+// Opens the display device for the one record.
 OutputVoltages readOutputVoltages();
+// From a display device already open for a run.
+OutputVoltages readOutputVoltages(DisplayReader& display);

@@ -67,11 +67,15 @@ void MailboxComm::refreshData()
         QMutexLocker lock(&m_cacheLock);
         stats = m_stats;
     }
-    getBPMStats(stats.value);
+    const bool statsFailed = getBPMStats(stats.value) < 0;
     const PID_Status_Type status = getPIDstatus();
 
     QMutexLocker lock(&m_cacheLock);
+    // Told once for a run of failed polls, not every second.
+    if (statsFailed && !m_statsFailed)
+        QLOG_WARN() << "getBPMStats() failed: the statistics are not shown until a poll reads them";
     m_stats = stats;
+    m_statsFailed = statsFailed;
     m_pidStatus = status;
 }
 
@@ -153,6 +157,12 @@ BpmStats MailboxComm::bpmStats() const
 {
     QMutexLocker lock(&m_cacheLock);
     return m_stats;
+}
+
+bool MailboxComm::bpmStatsFailed() const
+{
+    QMutexLocker lock(&m_cacheLock);
+    return m_statsFailed;
 }
 
 PID_Status_Type MailboxComm::pidStatus() const

@@ -27,6 +27,8 @@ public:
     std::array<SfpInfo, 4> sfpInfo() const;
     int zentrimMask() const;
     BpmStats bpmStats() const;
+    // True while the last poll could not read the statistics: the block is an older one.
+    bool bpmStatsFailed() const;
     PID_Status_Type pidStatus() const;
 
     void announceZentrims();
@@ -93,6 +95,7 @@ private:
     int m_zentrimMask = 0;
     int m_kelpoPresent = 0;
     BpmStats m_stats;
+    bool m_statsFailed = false;
     PID_Status_Type m_pidStatus = PID_STATUS_OFF;
     QThread* m_thread = nullptr;
     QTimer* m_pollTimer = nullptr;

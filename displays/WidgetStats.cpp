@@ -49,6 +49,8 @@ WidgetStats::WidgetStats(QWidget* parent)
     , ui(new Ui::WidgetStats)
 {
     ui->setupUi(this);
+    ui->readingNote->setText(tr("No reading: the controller's statistics could not be read."));
+    ui->readingNote->hide();
 
     QLineEdit* const bpm1[FIELD_COUNT] = {ui->posXMeanLineEdit,    ui->posXStdLineEdit, ui->posXStdFiltLineEdit,
                                           ui->posYMeanLineEdit,    ui->posYStdLineEdit, ui->posYStdFiltLineEdit,
@@ -99,6 +101,9 @@ QStringList WidgetStats::zeroTexts()
 void WidgetStats::refreshFields()
 {
     const GraphFrame::ShownBpms present = GraphFrame::queryPresence();
+    // A poll that failed leaves an older block: shown as no figures, never as live ones.
+    const bool failed = MAILBOX_COMM && MAILBOX_COMM->bpmStatsFailed();
+    ui->readingNote->setVisible(failed && (present.bpm1 || present.bpm2));
     if (!present.bpm1 && !present.bpm2) {
         showTexts(0, zeroTexts());
         showTexts(1, zeroTexts());
@@ -107,9 +112,9 @@ void WidgetStats::refreshFields()
     // One copy per refresh, so each BPM's nine figures come from the same poll.
     const BpmStats stats = MAILBOX_COMM ? MAILBOX_COMM->bpmStats() : BpmStats{};
     if (present.bpm1)
-        showTexts(0, fieldTexts(stats, 0, POS_SCALE_X[0], POS_SCALE_Y[0]));
+        showTexts(0, failed ? QStringList() : fieldTexts(stats, 0, POS_SCALE_X[0], POS_SCALE_Y[0]));
     if (present.bpm2)
-        showTexts(1, fieldTexts(stats, 1, POS_SCALE_X[1], POS_SCALE_Y[1]));
+        showTexts(1, failed ? QStringList() : fieldTexts(stats, 1, POS_SCALE_X[1], POS_SCALE_Y[1]));
 }
 
 void WidgetStats::nr_zentrims_changed(int)

@@ -6,7 +6,6 @@
 
 #include "BodeExport.h"
 #include "DisplayReader.h"
-#include "DisplaySnapshot.h"
 #include "FrequencyAnalysisWorker.h"
 #include "FrequencyResponse.h"
 #include "Globals.h"
@@ -215,20 +214,20 @@ void WindowFrequencyAnalysis::outputChComboBoxChanged()
 
 void WindowFrequencyAnalysis::getOutputChValue()
 {
-    const DisplaySnapshot snapshot = readDisplaySnapshot(1);
-    // A failed read keeps the voltages read before.
-    if (snapshot.complete() && !snapshot.records.empty()) {
-        for (int c = 0; c < 4; ++c)
-            m_outputVoltages[size_t(c)] = snapshot.records.front().word[DisplayRecord::OUTPUT0 + c];
-    } else {
-        QLOG_WARN() << "Frequency analysis: the output voltages were not read:" << snapshot.error;
-    }
-    if (m_outputChannel < 0 || m_outputChannel > 3) {
+    showOutputVoltages(readOutputVoltages());
+}
+
+void WindowFrequencyAnalysis::showOutputVoltages(const OutputVoltages& read)
+{
+    // A voltage that could not be read is shown as none, never as the one read before.
+    if (!read.valid())
+        QLOG_WARN() << "Frequency analysis: the output voltages were not read:" << read.error;
+    if (!read.valid() || m_outputChannel < 0 || m_outputChannel > 3) {
         ui->offsetspinBox->clear();
         return;
     }
     ui->offsetspinBox->setText(
-        QString::number(m_outputVoltages[size_t(m_outputChannel)], 'g', 6).replace(QLatin1Char('.'), QLatin1Char(',')));
+        QString::number(read.volts[size_t(m_outputChannel)], 'g', 6).replace(QLatin1Char('.'), QLatin1Char(',')));
 }
 
 void WindowFrequencyAnalysis::inputChComboBoxChanged()
@@ -295,6 +294,16 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
         Prompts::critical(this, QStringLiteral("Error"), QStringLiteral("Cannot open /dev/vorn_dma_displ"));
         return;
     }
+    // The sine runs around the voltages the outputs hold now: a scan, manual control
+    // or the feedback may have moved them since the window last read them.
+    const OutputVoltages present = readOutputVoltages(*display);
+    showOutputVoltages(present);
+    if (!present.valid()) {
+        Prompts::critical(this, QStringLiteral("Error"),
+                          tr("The output voltages could not be read (%1).\n\nThe sweep was not started.")
+                              .arg(present.error));
+        return;
+    }
     const int inputWord = getInputWordIndex();
     getBPMScale();
 
@@ -302,7 +311,7 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     amplitudes[size_t(c)] = float(ui->amplspinBox->value());
     std::array<float, 4> offsets{};
     for (size_t k = 0; k < offsets.size(); ++k)
-        offsets[k] = float(m_outputVoltages[k]);
+        offsets[k] = float(present.volts[k]);
 
     const int id = addSweepGraphs();
     m_lease = std::move(lease);

@@ -13,6 +13,8 @@
 
 #include <qcustomplot.h>
 
+#include "OutputVoltages.h"
+
 class FrequencyAnalysisWorker;
 class MeasurementClock;
 class OutputLease;
@@ -50,6 +52,7 @@ public slots:
     void slotStartSweepPushButton();
     void slotStopSweepPushButton();
     void outputChComboBoxChanged();
+    // Reads the output voltages and shows the swept channel's; a failed read shows none.
     void getOutputChValue();
     void inputChComboBoxChanged();
     void onPlotsTreeItemChanged(QTreeWidgetItem* item, int col);
@@ -80,6 +83,7 @@ private:
     void endOnClose();
     // The loops' BPM (0 or 1) for the chosen input axis.
     int inputBpm();
+    void showOutputVoltages(const OutputVoltages& read);
 
     Ui::WindowFrequencyAnalysis* ui;
     OutputOwner& m_outputs;
@@ -94,7 +98,6 @@ private:
     QVector<double> m_frequencies;
     bool useBPMscaling = true;
     double m_bpmScale = 1.0;
-    std::array<double, 4> m_outputVoltages{};
     int m_outputChannel = 0;
 
     MeasurementClock* m_clock;

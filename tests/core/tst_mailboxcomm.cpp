@@ -154,6 +154,23 @@ private slots:
         QVERIFY(link.bpmStats().at(0, BpmStats::I0_MEAN) > 0.0);
     }
 
+    void failedStatsPollIsFlaggedAndToldOnce()
+    {
+        MailboxComm link;
+        link.refreshData();
+        QVERIFY(!link.bpmStatsFailed());
+        SimControl::failCall("getBPMStats");
+        link.refreshData();
+        link.refreshData();
+        QVERIFY(link.bpmStatsFailed());
+        SimControl::clearFailure("getBPMStats");
+        link.refreshData();
+        QVERIFY(!link.bpmStatsFailed());
+        QVERIFY(link.bpmStats().at(0, BpmStats::I0_MEAN) > 0.0);
+        const QString told = "getBPMStats() failed: the statistics are not shown until a poll reads them ";
+        QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).count(told), 1);
+    }
+
     void wrapperFailureText_data()
     {
         QTest::addColumn<QString>("function");

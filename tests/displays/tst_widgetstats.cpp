@@ -280,6 +280,35 @@ private slots:
         }
     }
 
+    // A poll that could not read the block shows no figures and says so, until one reads it.
+    void failedPollShowsNoFigures()
+    {
+        SimControl::step(1.0);
+        m_program->link->refreshData();
+        WidgetStats panel;
+        QCOMPARE(textsOf(panel, 0), expectedTexts(m_program->link->bpmStats(), 0));
+        QVERIFY(hidden(panel, "readingNote"));
+
+        SimControl::failCall("getBPMStats");
+        SimControl::step(1.0);
+        m_program->link->refreshData();
+        QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields"));
+        const QStringList none(WidgetStats::FIELD_COUNT, QString());
+        QCOMPARE(textsOf(panel, 0), none);
+        QCOMPARE(textsOf(panel, 1), none);
+        QVERIFY(!hidden(panel, "readingNote"));
+        QCOMPARE(panel.findChild<QLabel*>("readingNote")->text(),
+                 QString("No reading: the controller's statistics could not be read."));
+
+        SimControl::clearFailure("getBPMStats");
+        SimControl::step(1.0);
+        m_program->link->refreshData();
+        QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields"));
+        QCOMPARE(textsOf(panel, 0), expectedTexts(m_program->link->bpmStats(), 0));
+        QCOMPARE(textsOf(panel, 1), expectedTexts(m_program->link->bpmStats(), 1));
+        QVERIFY(hidden(panel, "readingNote"));
+    }
+
     void refreshReadsTheScaleAtEachTick()
     {
         SimControl::step(1.0);

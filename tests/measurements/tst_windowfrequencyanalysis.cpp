@@ -235,13 +235,13 @@ private slots:
         QCOMPARE(window.getInputWordIndex(), 4);
     }
 
-    void outputVoltagesKeptWhenTheDeviceFails_data()
+    void failedOutputReadShowsNoOffset_data()
     {
         QTest::addColumn<bool>("openFails");
         QTest::newRow("device does not open") << true;
         QTest::newRow("read is short") << false;
     }
-    void outputVoltagesKeptWhenTheDeviceFails()
+    void failedOutputReadShowsNoOffset()
     {
         QFETCH(bool, openFails);
         WindowFrequencyAnalysis window(m_program->outputs);
@@ -255,10 +255,55 @@ private slots:
         else
             SimControl::shortRead(DEVICE_DISPLAY, 8);
         window.getOutputChValue();
-        QCOMPARE(f.offset->text(), QString("5"));
+        // Not the 5 V read before: the outputs hold -1.5 V by now.
+        QCOMPARE(f.offset->text(), QString());
         SimControl::clearFailures();
         window.getOutputChValue();
         QCOMPARE(f.offset->text(), QString("-1,5"));
+    }
+
+    void sweepRunsAroundThePresentVoltages()
+    {
+        SteppedWindow w(m_program->outputs);
+        w.window.showWindow();
+        QCOMPARE(w.form.offset->text(), QString("5"));
+        // Moved after the window read them, as a scan or manual control leaves them.
+        QVERIFY(setOutputMux(0) >= 0);
+        QVERIFY(OutputDevice::write(5.75, 4.5, 2.0, -3.0));
+        SimControl::step(0.01);
+
+        w.form.settings("20", "40", "2");
+        w.form.start->click();
+        QVERIFY(Prompts::shown().isEmpty());
+        QCOMPARE(w.form.offset->text(), QString("5,75"));
+        QTRY_VERIFY_WITH_TIMEOUT(w.form.start->isEnabled(), SWEEP_TIMEOUT_MS);
+        QCOMPARE(w.form.tree->topLevelItemCount(), 1);
+        const SimControl::Sent sent = SimControl::sent();
+        QCOMPARE(sent.genOffset[0], 5.75f);
+        QCOMPARE(sent.genOffset[1], 4.5f);
+        QCOMPARE(sent.genOffset[2], 2.0f);
+        QCOMPARE(sent.genOffset[3], -3.0f);
+    }
+
+    void unreadableOutputsRefuse()
+    {
+        SteppedWindow w(m_program->outputs);
+        w.form.settings("20", "40", "2");
+        SimControl::shortRead(DEVICE_DISPLAY, 8);
+        w.form.start->click();
+        QCOMPARE(titlesShown(), QStringList{"Error"});
+        const QString text = Prompts::shown().first().text;
+        QVERIFY2(text.startsWith("The output voltages could not be read (") &&
+                     text.endsWith(").\n\nThe sweep was not started."),
+                 qPrintable(text));
+        QCOMPARE(w.form.offset->text(), QString());
+        // Nothing reached the controller, and the outputs and the device are free again.
+        QCOMPARE(SimControl::callCount("funcGenConfig"), 0);
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), 0);
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::openFileCount(DEVICE_DISPLAY), 0);
+        QCOMPARE(w.form.tree->topLevelItemCount(), 0);
+        QVERIFY(w.form.start->isEnabled());
     }
 
     void frequencyLists_data()
@@ -554,8 +599,11 @@ private slots:
         QFETCH(QString, reasonStart);
         SteppedWindow w(m_program->outputs);
         w.form.settings("20", "400", "3");
-        if (call.isEmpty())
-            SimControl::shortRead(DEVICE_DISPLAY, size_t(FrequencyResponse::READ_BYTES));
+        if (call.isEmpty())  // once the sweep has read the output voltages it starts from
+            w.clock.beforeEach = [](int wait) {
+                if (wait == 0)
+                    SimControl::shortRead(DEVICE_DISPLAY, size_t(FrequencyResponse::READ_BYTES));
+            };
         else
             SimControl::failCall(call.toStdString());
         w.form.start->click();
