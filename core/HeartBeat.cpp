@@ -71,8 +71,19 @@ HeartBeat::HeartBeat(QWidget* parent, OutputOwner* outputs)
     connect(timer, &QTimer::timeout, this, &HeartBeat::refreshFields);
     timer->start(REFRESH_INTERVAL_MS);
 
+    // Gated by the level in force first, so that a lock status that cannot be
+    // read at once leaves the panel as that level has it, not as the form does.
+    applyLevel(USER_LEVEL);
     checkUserLevel();
     refreshFields();
+}
+
+void HeartBeat::applyLevel(int level)
+{
+    if (level == USER_LEVEL_CRUISE)
+        setEnabled(false);
+    else if (level == USER_LEVEL_USER || level == USER_LEVEL_ADMIN)
+        setEnabled(true);
 }
 
 HeartBeat::~HeartBeat()
@@ -97,10 +108,8 @@ void HeartBeat::checkUserLevel()
         USER_LEVEL = level;
     }
     // A level that was not read changes nothing here, as a level outside 0..2 does not.
-    if (level == USER_LEVEL_CRUISE)
-        setEnabled(false);
-    else if (level == USER_LEVEL_USER || level == USER_LEVEL_ADMIN)
-        setEnabled(true);
+    if (level >= 0)
+        applyLevel(level);
     showNotes();
     // Emitted at every check, so the gated windows follow the library even
     // after a login set another level in between.

@@ -45,6 +45,8 @@ private slots:
 
 private:
     void updateFeedbackButton();
+    // Disabled at level 0, enabled at 1 and 2, left as it is at any other value.
+    void applyLevel(int level);
     // The button back to what the status says, without sending anything.
     void showButtonChecked();
     void showNotes();

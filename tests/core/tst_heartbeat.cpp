@@ -175,6 +175,17 @@ private slots:
         QVERIFY(!atCruise.isEnabled());
     }
 
+    void lockStatusUnreadFromTheStartKeepsTheStartLevel()
+    {
+        SimControl::failCall("getLockStatus", -1);
+        USER_LEVEL = USER_LEVEL_CRUISE;
+        HeartBeat panel;
+        // Cruise, the level the program starts at, and gated as cruise.
+        QCOMPARE(USER_LEVEL, int(USER_LEVEL_CRUISE));
+        QVERIFY(!panel.isEnabled());
+        QVERIFY(noteLabel(panel)->text().contains("stays cruise"));
+    }
+
     void levelEmittedAtEveryTickAndOverwritesALogin()
     {
         SimControl::setLockStatus(1);
