@@ -27,6 +27,8 @@ WindowDisplaySettings::WindowDisplaySettings(QWidget* parent, OutputOwner* outpu
     connect(ui->pushButtonApply, &QPushButton::clicked, this, &WindowDisplaySettings::saveSettings);
     connect(ui->pauseCheckBox, &QCheckBox::toggled, this, &WindowDisplaySettings::pauseButtonChanged);
     connect(ui->dispFreqBox, &QDoubleSpinBox::valueChanged, this, [this] { m_rateEdited = true; });
+    if (m_outputs)
+        connect(m_outputs, &OutputOwner::heldChanged, this, &WindowDisplaySettings::showReadNote);
     connect(ui->enableFilterCheckBox, &QCheckBox::stateChanged, this, [this](int state) {
         // Set by the operator: known from now on, and a plain on/off box again.
         if (state != Qt::PartiallyChecked && ui->enableFilterCheckBox->isTristate())
@@ -167,6 +169,10 @@ void WindowDisplaySettings::applyBufferChoice()
 void WindowDisplaySettings::showReadNote()
 {
     QStringList notes;
+    if (m_outputs && m_outputs->isHeld())
+        notes << tr("%1 holds the outputs and the display rate it set: the rate and filter cannot be changed "
+                    "until it ends.")
+                     .arg(m_outputs->holder());
     if (m_rateUnread)
         notes << tr("The controller's display rate could not be read: the box shows the rate the time axes use.");
     if (ui->enableFilterCheckBox->checkState() == Qt::PartiallyChecked)

@@ -474,6 +474,9 @@ private slots:
         dialog.showWindow();
         const Fields f = fieldsOf(dialog);
         QCOMPARE(f.freq->value(), 10000.0);
+        QLabel* readNote = dialog.findChild<QLabel*>("readNote");
+        QVERIFY(readNote->isVisibleTo(&dialog));
+        QVERIFY(readNote->text().contains(tool + " holds the outputs"));
         const int setsBefore = SimControl::callCount("setDisplayFreq");
         if (change == "rate")
             WidgetClicks::typeInto(f.freq, "2000");
@@ -498,6 +501,7 @@ private slots:
 
         // Once the tool has ended the operator's choice goes through.
         lease.reset();
+        QVERIFY(readNote->isHidden());
         Prompts::clear();
         dialog.showWindow();
         WidgetClicks::typeInto(f.freq, "2000");
