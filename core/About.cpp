@@ -1,5 +1,6 @@
 #include "About.h"
 
+#include <QLineEdit>
 #include <QStyle>
 
 #include "Globals.h"
@@ -46,6 +47,17 @@ about::about(QWidget* parent)
     ui->curVerTSLineEdit->setText(HW_TIMESTAMP);
     ui->curVerSWLineEdit->setText(SW_VERSION);
     ui->curPIDverLineEdit->setText(PID_VERSION);
+    // An empty version is one the start-up read could not get: shown as missing, not as a value.
+    bool missing = false;
+    for (QLineEdit* field : {ui->curVerTSLineEdit, ui->curVerSWLineEdit, ui->curPIDverLineEdit}) {
+        field->setPlaceholderText(tr("no reading"));
+        missing = missing || field->text().isEmpty();
+    }
+    ui->versionNote->setText(missing ? tr("The controller's versions could not be read at start "
+                                          "(getSystemVersion failed): Display Settings and the BPM offsets, "
+                                          "which depend on the software version, are not offered.")
+                                     : QString());
+    ui->versionNote->setVisible(missing);
 }
 
 about::~about()

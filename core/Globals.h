@@ -18,12 +18,15 @@ extern DialogLogin* DIALOG_LOGIN;
 extern double POS_SCALE_X[2];
 extern double POS_SCALE_Y[2];
 
+// Empty while the controller's versions could not be read.
 extern QString HW_TIMESTAMP;
 extern QString SW_VERSION;
 extern QString PID_VERSION;
 
-// Which BPM (0 or 1) feeds the X, Y and intensity loops. Written by the device
-// thread and the GUI thread: atomic so that no reader sees a torn value.
+// Which BPM (0 or 1) feeds the X, Y and intensity loops, BPM_SEL_UNKNOWN while
+// no read has told it. Written by the device thread and the GUI thread: atomic
+// so that no reader sees a torn value.
+inline constexpr int BPM_SEL_UNKNOWN = -1;
 extern std::atomic<int> BPM_SEL_X;
 extern std::atomic<int> BPM_SEL_Y;
 extern std::atomic<int> BPM_SEL_I0;
@@ -48,6 +51,8 @@ enum UserLevel { USER_LEVEL_CRUISE = 0, USER_LEVEL_USER = 1, USER_LEVEL_ADMIN = 
 // Feedback status as the controller reports it.
 typedef int PID_Status_Type;
 enum { PID_STATUS_OFF = 0, PID_STATUS_OUT_OF_ROC = 1, PID_STATUS_BEAM_OFF = 2, PID_STATUS_ON = 3 };
+// Not a status the controller reports: the poll could not read it.
+inline constexpr PID_Status_Type PID_STATUS_UNKNOWN = -1;
 
 // Regulated axes: 0 X, 1 X+Y, 2 X+I0, 3 Y, 4 Y+I0, 5 X+Y+I0, 6 I0.
 typedef signed char RegulationCode;

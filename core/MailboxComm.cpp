@@ -5,8 +5,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstring>
 
+#include "MeasurementClock.h"
 #include "QsLog.h"
 #include "VornLibrary.h"
 
@@ -22,6 +24,7 @@ int checked(int result, const char* failureText)
 
 MailboxComm::MailboxComm(QObject* parent)
     : QObject(parent)
+    , m_clock(&MeasurementClock::system())
 {
     std::memset(m_sfp, 0, sizeof m_sfp);
     std::memset(&m_stats, 0, sizeof m_stats);
@@ -69,14 +72,40 @@ void MailboxComm::refreshData()
     }
     const bool statsFailed = getBPMStats(stats.value) < 0;
     const PID_Status_Type status = getPIDstatus();
+    uint8_t mux = 0;
+    const bool muxRead = ::getOutputMux(&mux) >= 0;
 
     QMutexLocker lock(&m_cacheLock);
-    // Told once for a run of failed polls, not every second.
+    // Each failure is told once for a run of failed polls, not every second.
     if (statsFailed && !m_statsFailed)
         QLOG_WARN() << "getBPMStats() failed: the statistics are not shown until a poll reads them";
     m_stats = stats;
     m_statsFailed = statsFailed;
-    m_pidStatus = status;
+
+    // A failed poll is no status: the one read before stays, marked as not current.
+    if (status < 0) {
+        if (!m_pidStatusFailing)
+            QLOG_WARN() << "getPIDstatus() failed: the feedback status shown is the last one read, until a poll "
+                           "reads it again";
+        m_pidStatusFailing = true;
+    } else {
+        if (m_pidStatusFailing)
+            QLOG_INFO() << "getPIDstatus() answers again: the feedback status is current";
+        m_pidStatusFailing = false;
+        m_pidStatus = status;
+        m_pidStatusRead = true;
+    }
+
+    if (!muxRead) {
+        if (!m_outputMuxFailing)
+            QLOG_WARN() << "getOutputMux() failed: whether the feedback drives the outputs is not known until a "
+                           "poll reads it";
+        m_outputMuxFailing = true;
+        m_outputMux = -1;
+    } else {
+        m_outputMuxFailing = false;
+        m_outputMux = mux;
+    }
 }
 
 void MailboxComm::refreshSFPinfo()
@@ -168,7 +197,44 @@ bool MailboxComm::bpmStatsFailed() const
 PID_Status_Type MailboxComm::pidStatus() const
 {
     QMutexLocker lock(&m_cacheLock);
-    return m_pidStatus;
+    return m_pidStatusFailing ? PID_STATUS_UNKNOWN : m_pidStatus;
+}
+
+PidStatusReading MailboxComm::pidStatusReading() const
+{
+    QMutexLocker lock(&m_cacheLock);
+    PidStatusReading reading;
+    reading.status = m_pidStatus;
+    reading.read = m_pidStatusRead;
+    reading.failing = m_pidStatusFailing;
+    return reading;
+}
+
+int MailboxComm::outputMuxPolled() const
+{
+    QMutexLocker lock(&m_cacheLock);
+    return m_outputMux;
+}
+
+void MailboxComm::setClock(MeasurementClock& clock)
+{
+    QMutexLocker lock(&m_cacheLock);
+    m_clock = &clock;
+}
+
+std::optional<long long> MailboxComm::microsecondsSinceRateChange() const
+{
+    QMutexLocker lock(&m_cacheLock);
+    if (!m_rateChangedAt)
+        return std::nullopt;
+    return std::max(0LL, m_clock->nowMicroseconds() - *m_rateChangedAt);
+}
+
+void MailboxComm::noteRateLocked(int knownHz, bool changed)
+{
+    if (changed)
+        m_rateChangedAt = m_clock->nowMicroseconds();
+    m_knownRate = knownHz;
 }
 
 void MailboxComm::announceZentrims()
@@ -301,7 +367,16 @@ int MailboxComm::getPIDoutSel(uint8_t* x, uint8_t* y, uint8_t* i0)
 
 int MailboxComm::setDisplayFreq(uint8_t filter)
 {
-    return checked(::setDisplayFreq(loadSampFreq(), filter), "setDisplayFreq() failed");
+    const int hz = loadSampFreq();
+    const int result = checked(::setDisplayFreq(hz, filter), "setDisplayFreq() failed");
+    // Timed once the call is back: the records counted as new are then never
+    // older than the change. A failed call may have changed the rate all the same.
+    QMutexLocker lock(&m_cacheLock);
+    if (result < 0)
+        noteRateLocked(-1, true);
+    else
+        noteRateLocked(hz, hz != m_knownRate);
+    return result;
 }
 
 double MailboxComm::getDisplayFreq(bool* filter, bool* ok)
@@ -313,6 +388,12 @@ double MailboxComm::getDisplayFreq(bool* filter, bool* ok)
         *ok = called >= 0;
     if (filter)
         *filter = filterByte != 0;
+    if (called >= 0) {
+        // Another rate than the one last known: changed behind the link's back,
+        // at some time before now.
+        QMutexLocker lock(&m_cacheLock);
+        noteRateLocked(hz, m_knownRate >= 0 && hz != m_knownRate);
+    }
     return hz;
 }
 
@@ -351,14 +432,15 @@ int MailboxComm::zentrimHVenable(int on, uint8_t device)
 int MailboxComm::getSystemVersion(QString* hw, QString* sw, QString* pid)
 {
     uint32_t timestamp = 0, swWord = 0, pidWord = 0;
-    checked(::getSystemVersion(&timestamp, &swWord, &pidWord), "getSystemVersion() failed");
+    const int result = checked(::getSystemVersion(&timestamp, &swWord, &pidWord), "getSystemVersion() failed");
+    const bool read = result >= 0;
     if (hw)
-        *hw = QString::number(timestamp);
+        *hw = read ? QString::number(timestamp) : QString();
     if (sw)
-        *sw = formatVersion(swWord);
+        *sw = read ? formatVersion(swWord) : QString();
     if (pid)
-        *pid = formatVersion(pidWord);
-    return 0;
+        *pid = read ? formatVersion(pidWord) : QString();
+    return result;
 }
 
 QString MailboxComm::formatVersion(uint32_t word)

@@ -10,8 +10,24 @@
 #include "Globals.h"
 #include "VornRecords.h"
 
+#include <optional>
+
+class MeasurementClock;
 class QThread;
 class QTimer;
+
+// The feedback status as the poller last read it.
+struct PidStatusReading
+{
+    // The last status a poll read; PID_STATUS_OFF before any.
+    PID_Status_Type status = PID_STATUS_OFF;
+    // Some poll has read it.
+    bool read = false;
+    // The last poll could not read it: `status`, if read at all, is an older one.
+    bool failing = false;
+
+    bool current() const { return read && !failing; }
+};
 
 class MailboxComm : public QObject
 {
@@ -29,7 +45,22 @@ public:
     BpmStats bpmStats() const;
     // True while the last poll could not read the statistics: the block is an older one.
     bool bpmStatsFailed() const;
+    // The status for a caller that acts on it: PID_STATUS_UNKNOWN while the last
+    // poll failed, so that no failure passes for "off". Before the first poll
+    // it is PID_STATUS_OFF, the start value.
     PID_Status_Type pidStatus() const;
+    // What the poller holds: the last status read, kept through failed polls.
+    PidStatusReading pidStatusReading() const;
+    // The output multiplexer as the last poll read it (0 the program drives the
+    // outputs, 1 the feedback); -1 when that poll could not read it.
+    int outputMuxPolled() const;
+
+    // Times the display-rate changes below: real time unless a test steps it.
+    void setClock(MeasurementClock& clock);
+    // Microseconds since the display rate last changed through this link (or may
+    // have: a failed set, a read that found another rate); none before any
+    // change. Records older than that were taken at another rate.
+    std::optional<long long> microsecondsSinceRateChange() const;
 
     void announceZentrims();
 
@@ -63,6 +94,7 @@ public:
     int getPIDoutSel(uint8_t* x, uint8_t* y, uint8_t* i0);
     int setDisplayFreq(uint8_t filter);
     // `ok`, when given, tells whether the read succeeded: the rate and filter are then defined.
+    // A read that finds another rate than the link last knew counts as a change.
     double getDisplayFreq(bool* filter, bool* ok = nullptr);
     int setOutputMux(uint8_t value);
     // `ok`, when given, tells whether the read succeeded: the byte is then defined.
@@ -70,6 +102,8 @@ public:
     int zentrimSetRange(int range, uint8_t device);
     int zentrimHVSetVoltage(uint8_t device, float volts);
     int zentrimHVenable(int on, uint8_t device);
+    // The library's result. A failed read leaves every string it was given
+    // empty: there is no version to show or to compare.
     int getSystemVersion(QString* hw, QString* sw, QString* pid);
 
     // "1.0.02" from the bytes 1, 0, 0, 2 (least significant first).
@@ -89,6 +123,9 @@ private:
     // link itself passes to the GUI thread, which may go on calling the wrappers
     // and deletes it at exit.
     void stopPolling();
+    // Under m_cacheLock: the rate may have changed now; `knownHz` is the rate the
+    // controller runs at from here on, -1 when that is not known.
+    void noteRateLocked(int knownHz, bool changed);
 
     mutable QMutex m_cacheLock;
     SfpInfo m_sfp[4];
@@ -97,6 +134,13 @@ private:
     BpmStats m_stats;
     bool m_statsFailed = false;
     PID_Status_Type m_pidStatus = PID_STATUS_OFF;
+    bool m_pidStatusRead = false;
+    bool m_pidStatusFailing = false;
+    int m_outputMux = -1;
+    bool m_outputMuxFailing = false;
+    MeasurementClock* m_clock = nullptr;
+    int m_knownRate = -1;
+    std::optional<long long> m_rateChangedAt;
     QThread* m_thread = nullptr;
     QTimer* m_pollTimer = nullptr;
 };

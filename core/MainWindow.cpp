@@ -4,7 +4,11 @@
 #include <QCoreApplication>
 #include <QDockWidget>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTime>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "About.h"
@@ -15,6 +19,7 @@
 #include "MailboxComm.h"
 #include "MainWindowRules.h"
 #include "MeasurementClock.h"
+#include "QsLog.h"
 #include "Updater.h"
 #include "WidgetFeedbackControl.h"
 #include "WidgetGraphCurrents.h"
@@ -63,16 +68,19 @@ MainWindow::MainWindow(QWidget* parent, MeasurementClock& clock)
     // The docks fill the window; it has no central widget.
     ui->centralWidget->deleteLater();
 
-    setWindowTitle(MainWindowRules::windowTitle(MainWindowRules::readBuildNumber()));
+    m_title = MainWindowRules::windowTitle(MainWindowRules::readBuildNumber());
+    setWindowTitle(m_title);
 
-    if (MainWindowRules::displaySettingsAvailable(SW_VERSION)) {
-        storeSampFreq(MainWindowRules::displayRateFrom(MAILBOX_COMM->getDisplayFreq(nullptr)));
-        ui->action_Display_Settings->setVisible(true);
-    } else {
-        storeSampFreq(MainWindowRules::FIXED_DISPLAY_RATE);
-        ui->action_Display_Settings->setVisible(false);
-    }
+    const MainWindowRules::StartRate start = MainWindowRules::startRate(SW_VERSION, [](double& hz) {
+        bool read = false;
+        hz = MAILBOX_COMM->getDisplayFreq(nullptr, &read);
+        return read;
+    });
+    storeSampFreq(start.hz);
+    ui->action_Display_Settings->setVisible(start.displaySettingsShown);
     ui->actionPico_Amp->setVisible(true);
+    createNotes();
+    showControllerNote(start.problem);
 
     createWidgets();
     layoutDocks();
@@ -93,6 +101,11 @@ MainWindow::MainWindow(QWidget* parent, MeasurementClock& clock)
 
     // The level the heartbeat panel read while it was built.
     handleUserLevelChange(USER_LEVEL);
+
+    if (UPDATER) {
+        connect(UPDATER, &Updater::pausedChanged, this, &MainWindow::showPaused);
+        showPaused(UPDATER->paused());
+    }
 }
 
 MainWindow::~MainWindow()
@@ -132,7 +145,7 @@ void MainWindow::createWidgets()
     stats = new WidgetStats(this);
     // Reads the level from the library while it is built, before any level
     // connection exists.
-    heartbeat = new HeartBeat(this);
+    heartbeat = new HeartBeat(this, &m_outputs);
     graphCurrents1 = new WidgetGraphCurrents(this, 4);
     graphCurrents2 = new WidgetGraphCurrents(this, 4);
     graphDAC = new WidgetGraphCurrents(this, 4);
@@ -165,7 +178,7 @@ void MainWindow::createWidgets()
     m_beamlineConf = new WindowBeamlineConf(this);
     pidPicture = new WindowPIDparams(this);
     rocWindow = new WindowROC_ROI(this);
-    dispSettings = new WindowDisplaySettings(this);
+    dispSettings = new WindowDisplaySettings(this, &m_outputs);
     manualOutputs = new WindowManOutCtrl(m_outputs, this);
     picoammeters = new WindowPico(this);
     frequencyAnalysis = new WindowFrequencyAnalysis(m_outputs, this);
@@ -275,7 +288,45 @@ void MainWindow::initPidWidgets()
 {
     feedbackControl->confChanged(MAILBOX_COMM->getPIDconf());
     feedbackControl->updateXYfields();
-    heartbeat->updateHeartbeat(MAILBOX_COMM->pidStatus());
+    // A failed poll is not shown as a status: the panel shows the last one read, or none.
+    const PidStatusReading status = MAILBOX_COMM->pidStatusReading();
+    if (status.read || !status.failing)
+        heartbeat->updateHeartbeat(status.status);
+}
+
+void MainWindow::createNotes()
+{
+    // Black on amber: read at a glance, against the dark style as on a light one.
+    const QString look = QStringLiteral("QLabel { background: #ffd24d; color: #000000; font-weight: bold; "
+                                        "padding: 2px 6px; }");
+    m_pauseNote = new QLabel(this);
+    m_pauseNote->setObjectName(QStringLiteral("pausedNote"));
+    m_controllerNote = new QLabel(this);
+    m_controllerNote->setObjectName(QStringLiteral("controllerNote"));
+    for (QLabel* note : {m_pauseNote, m_controllerNote}) {
+        note->setStyleSheet(look);
+        note->setWordWrap(true);
+        note->hide();
+        statusBar()->addWidget(note, 1);
+    }
+}
+
+void MainWindow::showControllerNote(const QString& problem)
+{
+    m_controllerNote->setText(problem);
+    m_controllerNote->setVisible(!problem.isEmpty());
+    if (problem.isEmpty())
+        return;
+    // Logged once the event loop runs: by then the log window listens.
+    QTimer::singleShot(0, this, [problem] { QLOG_WARN() << problem; });
+}
+
+void MainWindow::showPaused(bool paused)
+{
+    setWindowTitle(MainWindowRules::titleWhilePaused(m_title, paused));
+    if (paused)
+        m_pauseNote->setText(MainWindowRules::pausedNote(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
+    m_pauseNote->setVisible(paused);
 }
 
 void MainWindow::setupGraphFFT()

@@ -12,6 +12,7 @@ class HeartBeat;
 class QCloseEvent;
 class QDockWidget;
 class QHBoxLayout;
+class QLabel;
 class QTabWidget;
 class QVBoxLayout;
 class WidgetFeedbackControl;
@@ -82,6 +83,8 @@ private slots:
     void showManualOutputControl();
     void showLogWindow();
     void showFrequencyAnalysisWindow();
+    // Says in the title and the status bar, for as long as it lasts, that the graphs are not live.
+    void showPaused(bool paused);
 
 private:
     void createWidgets();
@@ -96,6 +99,9 @@ private:
     void setupGraphInt();
     void initPidWidgets();
     void connectScatterToFeedback(WidgetGraphXY* graph);
+    // The status bar's notes: a paused display, and what a failed controller read costs.
+    void createNotes();
+    void showControllerNote(const QString& problem);
 
     // Creates a dock for the tab group of "Graph FFT" and moves it there.
     QDockWidget* addTabDock(const QString& title, QWidget* content, QDockWidget* dock = nullptr);
@@ -107,6 +113,10 @@ private:
     MeasurementClock& m_clock;
     OutputOwner m_outputs;
     Ui::MainWindow* ui = nullptr;
+    // The title without the paused mark.
+    QString m_title;
+    QLabel* m_pauseNote = nullptr;
+    QLabel* m_controllerNote = nullptr;
 
     WidgetGraphXY* graphXY1 = nullptr;
     WidgetGraphXY* graphXY2 = nullptr;

@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 #include "Globals.h"
 #include "Updater.h"
 
@@ -32,6 +34,23 @@ bool displaySettingsAvailable(const QString& swVersion);
 // The rate to use from the hardware's answer. A failed read gives 0, which
 // would divide every time axis by zero, so anything not positive keeps 1000 Hz.
 int displayRateFrom(double hardwareRate);
+
+// The display rate the window starts with, from the controller's versions and,
+// where they allow it, its rate read (`readRate` is called only then; it gives
+// false for a failed read). `problem` says what the operator is not offered or
+// what is assumed, and why; empty when all was read.
+struct StartRate
+{
+    int hz = FIXED_DISPLAY_RATE;
+    bool displaySettingsShown = false;
+    QString problem;
+};
+StartRate startRate(const QString& swVersion, const std::function<bool(double&)>& readRate);
+
+// The window title while the display is paused or live.
+QString titleWhilePaused(const QString& title, bool paused);
+// What the main window says for as long as the display is paused, since `since` ("hh:mm:ss").
+QString pausedNote(const QString& since);
 
 // Wiring faults are the program's own, so they go to Qt's message log, not to the operator's log.
 inline void wiringFault(const QString& text)

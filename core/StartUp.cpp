@@ -69,6 +69,22 @@ void showMaximised(QWidget& window)
     window.show();
 }
 
+bool readVersions(MailboxComm& link)
+{
+    return link.getSystemVersion(&HW_TIMESTAMP, &SW_VERSION, &PID_VERSION) >= 0;
+}
+
+bool readBpmSelectors(MailboxComm& link)
+{
+    int x = BPM_SEL_UNKNOWN, y = BPM_SEL_UNKNOWN, i0 = BPM_SEL_UNKNOWN;
+    // What a failed call left in the outputs is no selection.
+    const bool read = link.getBPMselector(&x, &y, &i0) >= 0;
+    BPM_SEL_X = read ? x : BPM_SEL_UNKNOWN;
+    BPM_SEL_Y = read ? y : BPM_SEL_UNKNOWN;
+    BPM_SEL_I0 = read ? i0 : BPM_SEL_UNKNOWN;
+    return read;
+}
+
 void loadScaleFactors(ConfigSettings& config)
 {
     POS_SCALE_X[0] = config.getScaleX(0);
@@ -105,14 +121,9 @@ int run(int& argc, char** argv, const Options& options)
     deviceThread.start(QThread::InheritPriority);
     QObject::connect(&app, &QGuiApplication::lastWindowClosed, &deviceThread, &QThread::quit);
 
-    MAILBOX_COMM->getSystemVersion(&HW_TIMESTAMP, &SW_VERSION, &PID_VERSION);
-    {
-        int x = BPM_SEL_X, y = BPM_SEL_Y, i0 = BPM_SEL_I0;
-        MAILBOX_COMM->getBPMselector(&x, &y, &i0);
-        BPM_SEL_X = x;
-        BPM_SEL_Y = y;
-        BPM_SEL_I0 = i0;
-    }
+    // A failed version read is told by the main window, which says what it costs.
+    readVersions(*MAILBOX_COMM);
+    const bool selectorsRead = readBpmSelectors(*MAILBOX_COMM);
 
     MainWindow window;
     // From here on SIGTERM ends the program as File › Exit does.
@@ -140,6 +151,10 @@ int run(int& argc, char** argv, const Options& options)
         QsLogging::createFunctorDestination(window.logWindow(), "1addLogMessage(QsLogging::LogMessage)"));
     if (logger.level() <= QsLogging::Info)
         QLOG_INFO() << "Started logger";
+    // The feedback panel reads them again while it is built; told only if that failed too.
+    if (!selectorsRead && BPM_SEL_X == BPM_SEL_UNKNOWN)
+        QLOG_WARN() << "getBPMselector() failed at start: which BPM feeds each loop is not known, and the "
+                       "feedback panel shows no source until the controller answers";
     if (!configProblem.isEmpty())
         QLOG_WARN() << QStringLiteral("Configuration file %1 %2; settings not found in it read as 0 or their defaults")
                            .arg(QDir::toNativeSeparators(QFileInfo(config.path()).absoluteFilePath()), configProblem);

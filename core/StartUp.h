@@ -8,6 +8,7 @@
 
 #include "ConfigSettings.h"
 
+class MailboxComm;
 class QWidget;
 
 // Disables the widget at level 0, enables it at 1 and 2, leaves it otherwise.
@@ -24,6 +25,13 @@ void showMaximised(QWidget& window);
 
 // POS_SCALE_X/Y of both BPMs from the configuration; a missing key gives 0.0.
 void loadScaleFactors(ConfigSettings& config);
+
+// The controller's versions into HW_TIMESTAMP, SW_VERSION and PID_VERSION;
+// false when the read failed, which leaves all three empty.
+bool readVersions(MailboxComm& link);
+// Which BPM feeds each loop into BPM_SEL_X, BPM_SEL_Y and BPM_SEL_I0; false
+// when the read failed, which leaves all three BPM_SEL_UNKNOWN.
+bool readBpmSelectors(MailboxComm& link);
 
 struct Options
 {

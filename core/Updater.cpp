@@ -4,11 +4,14 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 #include "DeviceIo.h"
+#include "MailboxComm.h"
 #include "Prompts.h"
 #include "QsLog.h"
 #include "VornLibrary.h"
@@ -127,7 +130,13 @@ void Updater::updateGraphs()
 
     // A rate of 0 or below would put inf or NaN keys into every graph.
     const double period = sampFreq > 0 ? 1.0 / sampFreq : 0.0;
-    fillTimeGraphs(m_records, n, period);
+    // Records taken before the last rate change belong on another time axis:
+    // the block starts with the first record taken at the rate in force.
+    const std::optional<long long> sinceChange =
+        MAILBOX_COMM ? MAILBOX_COMM->microsecondsSinceRateChange() : std::nullopt;
+    const int shown = recordsAtCurrentRate(sinceChange, sampFreq, n);
+    const DisplayRecord* block = m_records + (n - shown);
+    fillTimeGraphs(block, shown, period);
 
     FftSettings settings;
     settings.length = m_fftLength;
@@ -136,12 +145,32 @@ void Updater::updateGraphs()
     settings.cumulative = m_cumulative != 0;
     for (int b = 0; b < 2; ++b) {
         if (m_present[b])
-            m_spectra.compute(m_records, n, b, settings, sampFreq, POS_SCALE_X, POS_SCALE_Y, *m_spectrum[b]);
+            m_spectra.compute(block, shown, b, settings, sampFreq, POS_SCALE_X, POS_SCALE_Y, *m_spectrum[b]);
         else
             m_spectrum[b]->clear();
     }
 
     emit replotGraphs();
+}
+
+void Updater::setPaused(bool paused)
+{
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    emit pausedChanged(paused);
+}
+
+int Updater::recordsAtCurrentRate(std::optional<long long> ageUs, int sampFreq, int n)
+{
+    if (n <= 0)
+        return 0;
+    if (!ageUs || sampFreq <= 0)
+        return n;
+    const double taken = std::floor(double(std::max(0LL, *ageUs)) * 1e-6 * double(sampFreq)) - 1.0;
+    if (taken <= 0.0)
+        return 0;
+    return taken >= double(n) ? n : int(taken);
 }
 
 void Updater::fillTimeGraphs(const DisplayRecord* records, int n, double period)

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QSharedPointer>
 
+#include <optional>
+
 #include <qcustomplot.h>
 
 #include "Globals.h"
@@ -44,7 +46,13 @@ public:
     QString statusProblem(int device) const { return m_statusProblem[device]; }
     bool isPresent(int device) const { return m_present[device]; }
     bool paused() const { return m_paused; }
-    void setPaused(bool paused) { m_paused = paused; }
+    void setPaused(bool paused);
+
+    // How many of the newest n records a tick draws: after a change of the
+    // display rate `ageUs` ago (none: no change seen) only those taken since,
+    // at `sampFreq`, less one that may straddle the change. A rate not above 0
+    // gives no count, so all n are kept.
+    static int recordsAtCurrentRate(std::optional<long long> ageUs, int sampFreq, int n);
 
     int fftLength() const { return m_fftLength; }
     int fftSource() const { return m_fftSource; }
@@ -53,6 +61,8 @@ public:
 
 signals:
     void replotGraphs();
+    // The display was paused (true) or resumed (false).
+    void pausedChanged(bool paused);
     void replotDACgraph();
     void PIDstatusChanged(PID_Status_Type status);
 

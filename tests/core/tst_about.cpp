@@ -12,6 +12,7 @@
 
 #include "About.h"
 #include "Globals.h"
+#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "Prompts.h"
 #include "SimControl.h"
@@ -123,6 +124,38 @@ private slots:
         // Fixed at construction.
         SW_VERSION = "9.9.99";
         QCOMPARE(textOf(box, "curVerSWLineEdit"), software);
+    }
+
+    // A version the start-up read could not get is shown as missing and the box says what that costs.
+    void missingVersionsAreShownAsMissing_data()
+    {
+        QTest::addColumn<bool>("readFails");
+        QTest::newRow("read failed at start") << true;
+        QTest::newRow("read at start") << false;
+    }
+
+    void missingVersionsAreShownAsMissing()
+    {
+        QFETCH(bool, readFails);
+        SimControl::setVersionWords(1718000000u, 0x00010001u, 0x03000102u);
+        if (readFails)
+            SimControl::failCall("getSystemVersion");
+        MailboxComm link;
+        QCOMPARE(link.getSystemVersion(&HW_TIMESTAMP, &SW_VERSION, &PID_VERSION) < 0, readFails);
+        about box;
+        for (const char* name : {"curVerTSLineEdit", "curVerSWLineEdit", "curPIDverLineEdit"}) {
+            const QLineEdit* field = box.findChild<QLineEdit*>(name);
+            QCOMPARE(field->text().isEmpty(), readFails);
+            // Never a number that reads as a version.
+            QVERIFY(field->text() != "0" && field->text() != "0.0.00");
+            QCOMPARE(field->placeholderText(), QString("no reading"));
+        }
+        const QLabel* told = box.findChild<QLabel*>("versionNote");
+        QCOMPARE(told->isVisibleTo(&box), readFails);
+        if (readFails) {
+            QVERIFY(told->text().contains("getSystemVersion failed"));
+            QVERIFY(told->text().contains("Display Settings and the BPM offsets"));
+        }
     }
 
     void versionWordsOfTheController()

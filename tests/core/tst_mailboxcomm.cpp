@@ -16,6 +16,7 @@
 #include "support/LogCapture.h"
 #include "support/ProgramFixture.h"
 #include "support/QtWarningCapture.h"
+#include "support/SteppedMeasurementClock.h"
 
 Q_DECLARE_METATYPE(std::function<int(MailboxComm&)>)
 
@@ -169,6 +170,113 @@ private slots:
         QVERIFY(link.bpmStats().at(0, BpmStats::I0_MEAN) > 0.0);
         const QString told = "getBPMStats() failed: the statistics are not shown until a poll reads them ";
         QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).count(told), 1);
+    }
+
+    // A failed periodic read keeps the value read before, marked as not current,
+    // and is told once for a run of failures.
+    void failedPollsKeepTheLastReading()
+    {
+        MailboxComm link;
+        QCOMPARE(link.pidStatusReading().read, false);
+        QCOMPARE(link.outputMuxPolled(), -1);
+        ::setFBenable(1);
+        link.refreshData();
+        QCOMPARE(link.pidStatus(), PID_STATUS_ON);
+        QVERIFY(link.pidStatusReading().current());
+        QCOMPARE(link.outputMuxPolled(), 1);
+
+        SimControl::failCall("getPIDstatus", -1);
+        SimControl::failCall("getOutputMux");
+        ::setFBenable(0);
+        link.refreshData();
+        link.refreshData();
+        const PidStatusReading reading = link.pidStatusReading();
+        QCOMPARE(reading.status, PID_STATUS_ON);
+        // A caller that acts on the status never takes a failed poll for "off".
+        QCOMPARE(link.pidStatus(), PID_STATUS_UNKNOWN);
+        QVERIFY(reading.read);
+        QVERIFY(reading.failing);
+        QVERIFY(!reading.current());
+        // The multiplexer has no older value worth keeping: it reads as not known.
+        QCOMPARE(link.outputMuxPolled(), -1);
+
+        SimControl::clearFailures();
+        link.refreshData();
+        QCOMPARE(link.pidStatus(), PID_STATUS_OFF);
+        QVERIFY(link.pidStatusReading().current());
+        QCOMPARE(link.outputMuxPolled(), 1);
+        QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Info).filter("getPIDstatus() answers again").size(), 1);
+        QCOMPARE(LogCapture::messagesAt(QsLogging::Warn).filter(QRegularExpression("^getPIDstatus\\(\\) failed")).size(), 1);
+        QCOMPARE(LogCapture::messagesAt(QsLogging::Warn).filter(QRegularExpression("^getOutputMux\\(\\) failed")).size(), 1);
+    }
+
+    void failedVersionReadGivesNoVersion()
+    {
+        SimControl::setVersionWords(20261201, 0x00010001u, 0x00010001u);
+        SimControl::failCall("getSystemVersion");
+        MailboxComm link;
+        QString hw = "old", sw = "old", pid = "old";
+        QVERIFY(link.getSystemVersion(&hw, &sw, &pid) < 0);
+        // Neither "0" nor "0.0.00": nothing that reads as a version.
+        QVERIFY(hw.isEmpty());
+        QVERIFY(sw.isEmpty());
+        QVERIFY(pid.isEmpty());
+        SimControl::clearFailure("getSystemVersion");
+        QCOMPARE(link.getSystemVersion(&hw, &sw, &pid), 0);
+        QCOMPARE(sw, QString("1.0.10"));
+    }
+
+    // When the display rate last changed: the display tick draws only the records taken since.
+    void displayRateChangesAreTimed_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<bool>("restarted");
+        QTest::newRow("a new rate sent") << "set new" << true;
+        QTest::newRow("the same rate sent again, the filter changed") << "set same" << false;
+        QTest::newRow("a set the controller refused: may have changed") << "failed set" << true;
+        QTest::newRow("a read that finds another rate") << "read new" << true;
+        QTest::newRow("a read that finds the same rate") << "read same" << false;
+        QTest::newRow("a failed read") << "failed read" << false;
+    }
+
+    void displayRateChangesAreTimed()
+    {
+        QFETCH(QString, action);
+        QFETCH(bool, restarted);
+        SteppedMeasurementClock clock;
+        MailboxComm link;
+        link.setClock(clock);
+        QVERIFY(!link.microsecondsSinceRateChange());
+        // The rate the program starts from: known, but no change.
+        bool read = false;
+        QCOMPARE(link.getDisplayFreq(nullptr, &read), 1000.0);
+        QVERIFY(!link.microsecondsSinceRateChange());
+        storeSampFreq(2000);
+        QVERIFY(link.setDisplayFreq(0) >= 0);
+        SimControl::step(1.5);
+        QCOMPARE(link.microsecondsSinceRateChange().value_or(-1), 1500000LL);
+
+        const QStringList words = action.split(' ');
+        const int rate = words.value(1) == "new" ? 10000 : 2000;
+        if (words[0] == "set") {
+            storeSampFreq(rate);
+            QVERIFY(link.setDisplayFreq(1) >= 0);
+        } else if (action == "failed set") {
+            SimControl::failCall("setDisplayFreq");
+            storeSampFreq(3000);
+            QVERIFY(link.setDisplayFreq(0) < 0);
+        } else if (words[0] == "read") {
+            QVERIFY(::setDisplayFreq(rate, 0) >= 0);
+            link.getDisplayFreq(nullptr, &read);
+            QVERIFY(read);
+        } else {
+            SimControl::failCall("getDisplayFreq");
+            link.getDisplayFreq(nullptr, &read);
+            QVERIFY(!read);
+        }
+        SimControl::step(0.25);
+        QCOMPARE(link.microsecondsSinceRateChange().value_or(-1), restarted ? 250000LL : 1750000LL);
+        storeSampFreq(1000);
     }
 
     void wrapperFailureText_data()

@@ -16,6 +16,7 @@
 #include "ConfigSettings.h"
 #include "DialogLogin.h"
 #include "Globals.h"
+#include "MailboxComm.h"
 #include "MainWindow.h"
 #include "Prompts.h"
 #include "QsLog.h"
@@ -23,6 +24,7 @@
 #include "SimControl.h"
 #include "StartUp.h"
 #include "Updater.h"
+#include "VornLibrary.h"
 #include "support/LogCapture.h"
 #include "support/QtWarningCapture.h"
 
@@ -189,6 +191,53 @@ private slots:
         QCOMPARE(POS_SCALE_Y[0], 12.0);
         QCOMPARE(POS_SCALE_X[1], 21.0);
         QCOMPARE(POS_SCALE_Y[1], 22.0);
+    }
+
+    // The reads start-up makes before the window: a failed one leaves nothing that reads as a value.
+    void controllerReadsAtStart_data()
+    {
+        QTest::addColumn<QString>("failing");
+        QTest::addColumn<bool>("versionsRead");
+        QTest::addColumn<bool>("selectorsRead");
+        QTest::newRow("both read") << "" << true << true;
+        QTest::newRow("versions fail") << "getSystemVersion" << false << true;
+        QTest::newRow("selector fails") << "getBPMselector" << true << false;
+    }
+
+    void controllerReadsAtStart()
+    {
+        QFETCH(QString, failing);
+        QFETCH(bool, versionsRead);
+        QFETCH(bool, selectorsRead);
+        SimControl::setVersionWords(1718000000u, 0x00010001u, 0x03000102u);
+        QVERIFY(::setBPMselector(1, 1, 0) >= 0);
+        if (!failing.isEmpty())
+            SimControl::failCall(failing.toStdString());
+        // As a run before this one may have left them.
+        SW_VERSION = "9.9.99";
+        BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
+        MailboxComm link;
+
+        QCOMPARE(StartUp::readVersions(link), versionsRead);
+        QCOMPARE(SW_VERSION, versionsRead ? QString("1.0.10") : QString());
+        QCOMPARE(PID_VERSION, versionsRead ? QString("2.1.03") : QString());
+        QCOMPARE(HW_TIMESTAMP, versionsRead ? QString("1718000000") : QString());
+
+        QCOMPARE(StartUp::readBpmSelectors(link), selectorsRead);
+        const QList<int> selected{BPM_SEL_X, BPM_SEL_Y, BPM_SEL_I0};
+        const QList<int> expected = selectorsRead ? QList<int>{1, 1, 0}
+                                                  : QList<int>{BPM_SEL_UNKNOWN, BPM_SEL_UNKNOWN, BPM_SEL_UNKNOWN};
+        QCOMPARE(selected, expected);
+
+        // Answering again, the next read gives the values.
+        SimControl::clearFailures();
+        QVERIFY(StartUp::readVersions(link) && StartUp::readBpmSelectors(link));
+        QCOMPARE(SW_VERSION, QString("1.0.10"));
+        QCOMPARE(BPM_SEL_X.load(), 1);
+        HW_TIMESTAMP.clear();
+        SW_VERSION.clear();
+        PID_VERSION.clear();
+        BPM_SEL_X = BPM_SEL_Y = BPM_SEL_I0 = 0;
     }
 
     void enableByLevel_data()

@@ -16,6 +16,7 @@
 #include "Updater.h"
 #include "VornLibrary.h"
 #include "support/ProgramFixture.h"
+#include "support/SteppedMeasurementClock.h"
 
 namespace {
 // Every container the main window would register, bound to one Updater.
@@ -277,7 +278,108 @@ private slots:
                 QVERIFY(std::isfinite(it->key) && std::isfinite(it->value));
     }
 
+    void recordsAtCurrentRate_data()
+    {
+        QTest::addColumn<qlonglong>("ageUs");  // -1: no change seen
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("no change seen: the whole block") << -1LL << 1000 << 14336 << 14336;
+        QTest::newRow("just changed: nothing yet") << 0LL << 1000 << 14336 << 0;
+        QTest::newRow("one record's time: it may straddle the change") << 1000LL << 1000 << 14336 << 0;
+        QTest::newRow("2.5 s at 1 kHz, less the straddling one") << 2500000LL << 1000 << 14336 << 2499;
+        QTest::newRow("0.2 s at 50 kHz") << 200000LL << 50000 << 14336 << 9999;
+        QTest::newRow("longer ago than the block spans") << 20000000LL << 1000 << 14336 << 14336;
+        QTest::newRow("weeks ago at the highest rate") << 3000000000000LL << 20000 << 14336 << 14336;
+        QTest::newRow("no usable rate: cannot count, all kept") << 100000LL << 0 << 1024 << 1024;
+        QTest::newRow("nothing read") << 100000LL << 1000 << 0 << 0;
+    }
+
+    void recordsAtCurrentRate()
+    {
+        QFETCH(qlonglong, ageUs);
+        QFETCH(int, rate);
+        QFETCH(int, n);
+        QFETCH(int, shown);
+        const std::optional<long long> age = ageUs < 0 ? std::nullopt : std::optional<long long>(ageUs);
+        QCOMPARE(Updater::recordsAtCurrentRate(age, rate, n), shown);
+    }
+
+    // A sweep leaves records at 10 kHz in the stream; once the rate is back at
+    // 1 kHz the time graphs hold only what was taken at 1 kHz, on its own axis.
+    void timeGraphsShowOnlyTheRateInForce_data()
+    {
+        QTest::addColumn<double>("after");  // seconds at 1 kHz before the tick
+        QTest::newRow("right after the change: nothing yet") << 0.0;
+        QTest::newRow("half a second") << 0.5;
+        QTest::newRow("2.5 s") << 2.5;
+        QTest::newRow("10 s") << 10.0;
+        QTest::newRow("20 s: the whole block again") << 20.0;
+    }
+
+    void timeGraphsShowOnlyTheRateInForce()
+    {
+        QFETCH(double, after);
+        m_program.emplace(ProgramFixture::Options().noConfig());
+        m_program->link->setClock(m_clock);
+        // A 10 Hz sine on output 1 marks true time in every record.
+        float amplitude[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+        float offset[4] = {5.0f, 5.0f, 5.0f, 5.0f};
+        QCOMPARE(::funcGenConfig(amplitude, offset, 10.0f), 0);
+        QCOMPARE(::funcGenEnable(1), 0);
+        Updater updater;
+        Bound bound(updater);
+        updater.setFFTsource(DisplayRecord::OUTPUT0);
+
+        storeSampFreq(10000);
+        QVERIFY(m_program->link->setDisplayFreq(0) >= 0);
+        SimControl::step(3.0);
+        storeSampFreq(1000);
+        QVERIFY(m_program->link->setDisplayFreq(0) >= 0);
+        SimControl::step(after);
+        QSignalSpy replots(&updater, &Updater::replotGraphs);
+        updater.updateGraphs();
+        QCOMPARE(replots.count(), 1);
+
+        const int expected = std::min(14336, std::max(0, int(std::lround(after * 1000.0)) - 1));
+        for (const GraphData& d : {bound.outputs[0], bound.posX[0], bound.currents[1][2], bound.intensity[1]}) {
+            QVERIFY2(qAbs(d->size() - expected) <= 1, qPrintable(QString::number(d->size())));
+            if (!d->isEmpty()) {
+                QCOMPARE(d->constBegin()->key, 0.0);
+                QCOMPARE((d->constEnd() - 1)->key, (d->size() - 1) / 1000.0);
+            }
+        }
+        QVERIFY(bound.scatter[0]->size() <= std::min(1000, expected + 1));
+        if (expected < 300)
+            return;
+
+        // Upward crossings of the offset on the graph's own axis: 0.1 s apart, not 1 s.
+        QList<double> crossings;
+        const GraphData& out = bound.outputs[0];
+        for (auto it = out->constBegin() + 1; it != out->constEnd(); ++it) {
+            const double before = (it - 1)->value - offset[0];
+            const double now = it->value - offset[0];
+            if (before < 0.0 && now >= 0.0)
+                crossings << (it - 1)->key + (it->key - (it - 1)->key) * (-before / (now - before));
+        }
+        QVERIFY(crossings.size() >= 3);
+        const double period = (crossings.last() - crossings.first()) / double(crossings.size() - 1);
+        QVERIFY2(qAbs(period - 0.1) < 1e-3, qPrintable(QString::number(period)));
+
+        // The spectrum of the same output peaks at 10 Hz, within its resolution.
+        const GraphData& spectrum = bound.spectrum[0];
+        QVERIFY(!spectrum->isEmpty());
+        auto peak = spectrum->constBegin() + 1;
+        for (auto it = spectrum->constBegin() + 1; it != spectrum->constEnd(); ++it)
+            if (it->value > peak->value)
+                peak = it;
+        const double resolution = 1000.0 / std::min(expected, 8192);
+        QVERIFY2(qAbs(peak->key - 10.0) <= resolution, qPrintable(QString::number(peak->key)));
+        QCOMPARE(::funcGenEnable(0), 0);
+    }
+
 private:
+    SteppedMeasurementClock m_clock;
     std::optional<ProgramFixture> m_program;
 };
 

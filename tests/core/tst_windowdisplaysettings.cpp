@@ -21,6 +21,7 @@
 #include "support/WidgetClicks.h"
 #include "WindowDisplaySettings.h"
 #include "support/ProgramFixture.h"
+#include "support/SteppedMeasurementClock.h"
 
 namespace {
 
@@ -139,22 +140,23 @@ private slots:
     {
         QTest::addColumn<int>("hardwareFilter");
         QTest::addColumn<bool>("failing");
-        QTest::addColumn<bool>("checked");
-        QTest::newRow("filter off") << 0 << false << false;
-        QTest::newRow("filter on") << 1 << false << true;
-        QTest::newRow("read fails: unticked") << 1 << true << false;
+        QTest::addColumn<int>("state");
+        QTest::newRow("filter off") << 0 << false << int(Qt::Unchecked);
+        QTest::newRow("filter on") << 1 << false << int(Qt::Checked);
+        // Neither on nor off: a failed read is no setting.
+        QTest::newRow("read fails: shown as not known") << 1 << true << int(Qt::PartiallyChecked);
     }
 
     void filterFlagReadBackAtConstruction()
     {
         QFETCH(int, hardwareFilter);
         QFETCH(bool, failing);
-        QFETCH(bool, checked);
+        QFETCH(int, state);
         QCOMPARE(::setDisplayFreq(1000, uint8_t(hardwareFilter)), 0);
         if (failing)
             SimControl::failCall("getDisplayFreq");
         WindowDisplaySettings dialog;
-        QCOMPARE(fieldsOf(dialog).filter->isChecked(), checked);
+        QCOMPARE(int(fieldsOf(dialog).filter->checkState()), state);
     }
 
     void saveReachesGlobalsAndHardware_data()
@@ -249,6 +251,8 @@ private slots:
         QCOMPARE(::funcGenEnable(1), 0);
         GraphData output1 = GraphData::create();
         UPDATER->setGraphData(Updater::KindOutputVoltage, 0, output1);
+        // The display tick counts the records taken since the change on the simulator's time.
+        m_program->link->setClock(m_clock);
 
         WindowDisplaySettings dialog;
         dialog.showWindow();
@@ -440,6 +444,120 @@ private slots:
         QCOMPARE(f.freq->value(), 25.0);
     }
 
+    // A sweep or step test holds the outputs and the display rate it set: the
+    // rate and filter stay as the tool set them; the read size is the program's own.
+    void refusedWhileAToolHoldsTheOutputs_data()
+    {
+        QTest::addColumn<QString>("tool");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<Press>("button");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("sweep, a new rate, Apply") << "Frequency Analysis Tool" << "rate" << Press::Apply << true;
+        QTest::newRow("sweep, a new rate, Ok") << "Frequency Analysis Tool" << "rate" << Press::Ok << true;
+        QTest::newRow("step test, the filter") << "Step Response" << "filter" << Press::Apply << true;
+        QTest::newRow("step test, only the read size: nothing to refuse aloud")
+            << "Step Response" << "buffer" << Press::Apply << false;
+        QTest::newRow("manual control, a new rate") << "Manual Output Control" << "rate" << Press::Apply << true;
+    }
+
+    void refusedWhileAToolHoldsTheOutputs()
+    {
+        QFETCH(QString, tool);
+        QFETCH(QString, change);
+        QFETCH(Press, button);
+        QFETCH(bool, told);
+        WindowDisplaySettings dialog(nullptr, &m_program->outputs);
+        // The rate the tool set, as it sets it.
+        storeSampFreq(10000);
+        QVERIFY(m_program->link->setDisplayFreq(0) >= 0);
+        auto lease = m_program->outputs.take(tool);
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        QCOMPARE(f.freq->value(), 10000.0);
+        QLabel* readNote = dialog.findChild<QLabel*>("readNote");
+        QVERIFY(readNote->isVisibleTo(&dialog));
+        QVERIFY(readNote->text().contains(tool + " holds the outputs"));
+        const int setsBefore = SimControl::callCount("setDisplayFreq");
+        if (change == "rate")
+            WidgetClicks::typeInto(f.freq, "2000");
+        else if (change == "filter")
+            WidgetClicks::clickCheckBox(f.filter);
+        f.buffer->setCurrentText("2048");
+        press(f, button);
+
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), setsBefore);
+        QCOMPARE(SimControl::sent().displayHz, 10000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 0);
+        QCOMPARE(loadSampFreq(), 10000);
+        QCOMPARE(f.freq->value(), 10000.0);
+        QCOMPARE(DISPLAY_BUFFER_BYTES, 2048 * 256);
+        QCOMPARE(Prompts::shown().size(), told ? 1 : 0);
+        if (told) {
+            QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
+            QCOMPARE(Prompts::shown().first().title, QString("Display frequency not changed"));
+            QVERIFY(Prompts::shown().first().text.contains(tool));
+            QVERIFY(Prompts::shown().first().text.contains("stays at 10000 Hz"));
+        }
+
+        // Once the tool has ended the operator's choice goes through.
+        lease.reset();
+        QVERIFY(readNote->isHidden());
+        Prompts::clear();
+        dialog.showWindow();
+        WidgetClicks::typeInto(f.freq, "2000");
+        press(f, Press::Apply);
+        QCOMPARE(SimControl::sent().displayHz, 2000);
+        QCOMPARE(loadSampFreq(), 2000);
+        QVERIFY(Prompts::shown().isEmpty());
+    }
+
+    // A filter flag that could not be read is never sent as "off".
+    void unreadFilterIsNotSent()
+    {
+        QCOMPARE(::setDisplayFreq(1000, 1), 0);
+        const int setsBefore = SimControl::callCount("setDisplayFreq");
+        SimControl::failCall("getDisplayFreq");
+        WindowDisplaySettings dialog;
+        dialog.showWindow();
+        const Fields f = fieldsOf(dialog);
+        QLabel* readNote = dialog.findChild<QLabel*>("readNote");
+        QCOMPARE(f.filter->checkState(), Qt::PartiallyChecked);
+        QVERIFY(readNote->isVisibleTo(&dialog));
+        QVERIFY(readNote->text().contains("display rate could not be read"));
+        QVERIFY(readNote->text().contains("filter setting could not be read"));
+
+        WidgetClicks::typeInto(f.freq, "3000");
+        press(f, Press::Apply);
+        QCOMPARE(SimControl::callCount("setDisplayFreq"), setsBefore);
+        QCOMPARE(loadSampFreq(), 1000);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QVERIFY(Prompts::shown().first().text.contains("filter setting could not be read"));
+
+        // The read answers again at the next opening: the box shows the controller's flag.
+        SimControl::clearFailure("getDisplayFreq");
+        Prompts::clear();
+        dialog.showWindow();
+        QCOMPARE(f.filter->checkState(), Qt::Checked);
+        QVERIFY(readNote->isHidden());
+        WidgetClicks::typeInto(f.freq, "3000");
+        press(f, Press::Apply);
+        QCOMPARE(SimControl::sent().displayHz, 3000);
+        QCOMPARE(int(SimControl::sent().displayFilter), 1);
+
+        // Or the operator says which: from then on a plain on/off box.
+        SimControl::failCall("getDisplayFreq");
+        WindowDisplaySettings second;
+        second.showWindow();
+        const Fields g = fieldsOf(second);
+        QCOMPARE(g.filter->checkState(), Qt::PartiallyChecked);
+        WidgetClicks::clickCheckBox(g.filter);
+        QVERIFY(!g.filter->isTristate());
+        WidgetClicks::typeInto(g.freq, "4000");
+        press(g, Press::Apply);
+        QCOMPARE(SimControl::sent().displayHz, 4000);
+        QCOMPARE(int(SimControl::sent().displayFilter), int(g.filter->isChecked()));
+    }
+
     void mainWindowOpensOneDialog()
     {
         m_program.emplace(ProgramFixture::Options().withUpdater().withSwVersion("1.0.10"));
@@ -464,6 +582,7 @@ private slots:
     }
 
 private:
+    SteppedMeasurementClock m_clock;
     std::optional<ProgramFixture> m_program;
 };
 
