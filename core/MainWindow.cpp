@@ -273,7 +273,7 @@ void MainWindow::connectScatterToFeedback(WidgetGraphXY* graph)
 
 void MainWindow::initPidWidgets()
 {
-    feedbackControl->confChanged(MAILBOX_COMM->getPIDconf());
+    feedbackControl->readRegulatedAxes();
     feedbackControl->updateXYfields();
     heartbeat->updateHeartbeat(MAILBOX_COMM->pidStatus());
 }
