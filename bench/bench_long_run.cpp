@@ -4,7 +4,12 @@
 // link polls on its own thread; then the device thread's hour alone. Prints
 // resident memory every simulated ten minutes and the growth per hour after
 // the first minute.
+//
+// The dock title bars are painted every second too, as the running program's
+// panels have them painted: each paint asks the style for the title bar's
+// float and close icons, so what the style's icons cost is in the figure.
 #include <QApplication>
+#include <QDockWidget>
 #include <QThread>
 #include <QTimer>
 #include <QTimerEvent>
@@ -65,6 +70,28 @@ void runHour(const char* title, const std::function<void()>& second)
                 (residentMb() - residentAtOneMinute) * perHour, (heapInUseMb() - heapAtOneMinute) * perHour);
 }
 
+// Counts the paints a widget gets.
+class PaintCounter : public QObject
+{
+public:
+    long long paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// The strip above a dock's content: its title and the float and close buttons.
+QRect titleBar(const QDockWidget* dock)
+{
+    const int height = dock->widget() ? dock->widget()->geometry().top() : dock->height();
+    return QRect(0, 0, dock->width(), height);
+}
+
 // What the event loop does when a timer runs out, for a timer that the
 // simulated second has made due.
 void fire(QTimer* timer)
@@ -104,6 +131,11 @@ int main(int argc, char** argv)
         QsLogging::createFunctorDestination(window.logWindow(), "1addLogMessage(QsLogging::LogMessage)"));
     QApplication::processEvents();
     const QList<QTimer*> panelTimers = window.findChildren<QTimer*>();
+    QList<QDockWidget*> docks = window.findChildren<QDockWidget*>();
+    docks.removeIf([](const QDockWidget* dock) { return !dock->isVisible(); });
+    PaintCounter dockPaints;
+    for (QDockWidget* dock : docks)
+        dock->installEventFilter(&dockPaints);
 
     std::printf("one simulated hour, %d records per display read, %lld panel timers, %s\n",
                 DISPLAY_BUFFER_BYTES / 256, static_cast<long long>(panelTimers.size()),
@@ -113,9 +145,15 @@ int main(int argc, char** argv)
         updater.updateGraphs();
         for (QTimer* timer : panelTimers)
             fire(timer);
+        for (QDockWidget* dock : docks)
+            dock->update(titleBar(dock));
         // Paints what the second made dirty, as the program's event loop does.
         QApplication::processEvents();
     });
+    std::printf("dock widgets painted %.1f times per simulated second (%lld docks; one behind a tab is not)\n",
+                double(dockPaints.paints) / SECONDS, static_cast<long long>(docks.size()));
+    for (QDockWidget* dock : docks)
+        dock->removeEventFilter(&dockPaints);
 
     runHour("device thread alone: one poll each second", [&] { poll(); });
 

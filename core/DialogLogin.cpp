@@ -1,5 +1,7 @@
 #include "DialogLogin.h"
 
+#include <QLineEdit>
+
 #include <cstring>
 
 #include "Globals.h"
@@ -33,6 +35,30 @@ void DialogLogin::clearFields()
 {
     ui->usernameLineEdit->setText(QString());
     ui->passwordLineEdit->setText(QString());
+}
+
+void DialogLogin::setVisible(bool visible)
+{
+    // Before showing: a dialog being shown hands a focus-in to its focus widget,
+    // and a line edit left with the focus would draw a cursor of its own.
+    if (visible)
+        ui->usernameLineEdit->setFocus(Qt::OtherFocusReason);
+    QDialog::setVisible(visible);
+    if (!visible)
+        return;
+    if (windowState() & Qt::WindowMinimized)
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    raise();
+    activateWindow();
+    ui->usernameLineEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void DialogLogin::correct(QLineEdit* field)
+{
+    raise();
+    activateWindow();
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
 }
 
 void DialogLogin::updateLevel()
@@ -81,6 +107,8 @@ void DialogLogin::checkPasswd()
         if (USER_LEVEL == USER_LEVEL_CRUISE) {
             updateLevel();
             close();
+        } else {
+            correct(ui->passwordLineEdit);
         }
     } else if (name == QLatin1String("admin")) {
         if (USER_LEVEL == USER_LEVEL_ADMIN) {
@@ -88,6 +116,7 @@ void DialogLogin::checkPasswd()
             close();
         } else {
             Prompts::warning(nullptr, tr("Wrong password"), tr("Password entered does not match.\n\n"));
+            correct(ui->passwordLineEdit);
         }
     } else if (name == QLatin1String("user")) {
         if (USER_LEVEL == USER_LEVEL_USER) {
@@ -95,8 +124,10 @@ void DialogLogin::checkPasswd()
             close();
         } else {
             Prompts::warning(nullptr, tr("Wrong password"), tr("Password entered does not match.\n\n"));
+            correct(ui->passwordLineEdit);
         }
     } else {
         Prompts::warning(nullptr, tr("Wrong username"), tr("Username entered does not match.\n\n"));
+        correct(ui->usernameLineEdit);
     }
 }

@@ -6,6 +6,7 @@
 namespace Ui {
 class DialogLogin;
 }
+class QLineEdit;
 
 class DialogLogin : public QDialog
 {
@@ -28,6 +29,10 @@ public:
     // Zero-filled, then the Latin-1 text cut to 31 characters and a terminating zero.
     static void fillCredential(const QString& text, char (&buffer)[CREDENTIAL_BYTES]);
 
+    // Shown, also when it already was (behind the main window): to the front,
+    // active, and the keyboard in the user name field.
+    void setVisible(bool visible) override;
+
 signals:
     void userLevelChanged(int level);
 
@@ -35,6 +40,10 @@ private slots:
     void checkPasswd();
 
 private:
+    // After a refused try: the dialog back in front, and the keyboard in the
+    // field to correct, its text selected so that typing replaces it.
+    void correct(QLineEdit* field);
+
     Ui::DialogLogin* ui = nullptr;
     QWidget* m_mainWindow = nullptr;
 };

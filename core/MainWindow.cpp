@@ -286,7 +286,7 @@ void MainWindow::connectScatterToFeedback(WidgetGraphXY* graph)
 
 void MainWindow::initPidWidgets()
 {
-    feedbackControl->confChanged(MAILBOX_COMM->getPIDconf());
+    feedbackControl->readRegulatedAxes();
     feedbackControl->updateXYfields();
     // A failed poll is not shown as a status: the panel shows the last one read, or none.
     const PidStatusReading status = MAILBOX_COMM->pidStatusReading();

@@ -60,8 +60,13 @@ OperatorStyle::OperatorStyle()
 QIcon OperatorStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption* option,
                                   const QWidget* widget) const
 {
-    if (const char* name = drawnIconName(standardIcon))
-        return drawnIcon(name);
+    if (const char* name = drawnIconName(standardIcon)) {
+        const QString key = QLatin1String(name);
+        auto it = m_drawnIcons.constFind(key);
+        if (it == m_drawnIcons.constEnd())
+            it = m_drawnIcons.insert(key, drawnIcon(name));
+        return *it;
+    }
     return QProxyStyle::standardIcon(standardIcon, option, widget);
 }
 

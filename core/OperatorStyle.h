@@ -3,6 +3,8 @@
 // own are dark (the feedback button's play and stop marks, the file dialog's
 // tool buttons, the docks' float and close buttons) and no icons on dialog
 // buttons; the dark style sheet goes on top.
+#include <QHash>
+#include <QIcon>
 #include <QProxyStyle>
 
 class QApplication;
@@ -25,4 +27,9 @@ public:
     // Both at once, as the running program has them (for tests and benchmarks;
     // the program itself sets the style before its window and the sheet after it).
     static void applyTo(QApplication& app);
+
+private:
+    // Each drawn icon built once: a new icon at every call renders its SVG anew
+    // at every paint of a dock title, and fills the pixmap cache with copies.
+    mutable QHash<QString, QIcon> m_drawnIcons;
 };

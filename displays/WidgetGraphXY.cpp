@@ -8,6 +8,7 @@
 #include "MailboxComm.h"
 #include "PlotRefresher.h"
 #include "Prompts.h"
+#include "QsLog.h"
 #include "ui_widgetgraphxy.h"
 
 namespace {
@@ -64,6 +65,15 @@ WidgetGraphXY::WidgetGraphXY(int bpmIndex, QWidget* parent)
 
     connect(plot, &QCustomPlot::mousePress, this, &WidgetGraphXY::graphClicked);
     connect(ui->resetZoomButton, &QPushButton::released, this, &WidgetGraphXY::resetZoom);
+
+    m_markerNote = new QCPItemText(plot);
+    m_markerNote->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_markerNote->position->setType(QCPItemPosition::ptAxisRectRatio);
+    m_markerNote->position->setCoords(0.01, 0.01);
+    m_markerNote->setColor(Qt::white);
+    m_markerNote->setBrush(QColor(0, 0, 0, 170));
+    m_markerNote->setPadding(QMargins(4, 2, 4, 2));
+    m_markerNote->setVisible(false);
 
     styleAxes();
     m_refresher = new PlotRefresher(plot);
@@ -186,14 +196,17 @@ WidgetGraphXY::ClickAction WidgetGraphXY::clickAction(int regulationCode, int bp
     return action;
 }
 
+void WidgetGraphXY::showMarkerNote(const QString& text)
+{
+    m_markerNote->setText(text);
+    m_markerNote->setVisible(!text.isEmpty());
+}
+
 void WidgetGraphXY::updateGraphXY()
 {
-    double x = m_setpointX;
-    double y = m_setpointY;
-    if (MAILBOX_COMM->getSetpoint(&x, &y, nullptr) >= 0) {
-        m_setpointX = x;
-        m_setpointY = y;
-    }
+    double setX = 0.0, setY = 0.0;
+    const bool setpointRead =
+        MAILBOX_COMM->getSetpoint(&setX, &setY, nullptr) >= 0 && std::isfinite(setX) && std::isfinite(setY);
 
     QCPGraph* marker = ui->graph->graph(1);
     marker->setVisible(true);
@@ -203,20 +216,35 @@ void WidgetGraphXY::updateGraphXY()
     const double rocY = m_rocRect->bottomRight->coords().y();
     marker->data()->clear();
 
-    const Marker kind = markerFor(MAILBOX_COMM->getPIDconf(), m_bpm, selX, selY);
+    // A failed read draws no marker: the setpoint is not known to be anywhere.
+    int codeRead = 0;
+    const RegulationCode code = MAILBOX_COMM->getPIDconf(&codeRead);
+    Marker kind = Marker::None;
+    if (codeRead < 0) {
+        showMarkerNote(tr("Setpoint marker: no reading of the regulated axes"));
+    } else {
+        kind = markerFor(code, m_bpm, selX, selY);
+        if (kind != Marker::None && !setpointRead) {
+            kind = Marker::None;
+            showMarkerNote(tr("Setpoint marker: no reading of the setpoint"));
+        } else {
+            showMarkerNote(QString());
+        }
+    }
+
     switch (kind) {
     case Marker::VerticalLine:
-        marker->addData(m_setpointX, -rocY);
-        marker->addData(m_setpointX, rocY);
+        marker->addData(setX, -rocY);
+        marker->addData(setX, rocY);
         marker->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone, MARKER_SIZE));
         break;
     case Marker::HorizontalLine:
-        marker->addData(rocX, m_setpointY);
-        marker->addData(-rocX, m_setpointY);
+        marker->addData(rocX, setY);
+        marker->addData(-rocX, setY);
         marker->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone, MARKER_SIZE));
         break;
     case Marker::Point:
-        marker->addData(m_setpointX, m_setpointY);
+        marker->addData(setX, setY);
         marker->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCross, MARKER_SIZE));
         break;
     case Marker::None:
@@ -225,6 +253,14 @@ void WidgetGraphXY::updateGraphXY()
     if (kind != Marker::None)
         marker->setLineStyle(QCPGraph::lsLine);
     replot();
+}
+
+void WidgetGraphXY::refuseClick(const QString& why)
+{
+    const QString bpm = m_bpm == 0 ? QStringLiteral("BPM1") : QStringLiteral("BPM2");
+    QLOG_WARN() << QStringLiteral("Click on the %1 scatter not acted on: %2; no setpoint sent").arg(bpm, why);
+    Prompts::warning(nullptr, tr("Setpoint not set"),
+                     tr("The setpoint was not changed: %1.\n\nNo setpoint was sent to the controller.").arg(why));
 }
 
 void WidgetGraphXY::graphClicked(QMouseEvent* event)
@@ -238,8 +274,34 @@ void WidgetGraphXY::graphClicked(QMouseEvent* event)
 
     // Checked against the ROI as stored, read anew at every click.
     double roiX = 0.0, roiY = 0.0;
-    CONFIG_SETTINGS->loadROCandROI(&roiX, &roiY, nullptr, nullptr, nullptr, m_bpm);
-    const ClickAction action = clickAction(MAILBOX_COMM->getPIDconf(), m_bpm, BPM_SEL_X, BPM_SEL_Y, x, y, roiX, roiY);
+    QStringList unread;
+    CONFIG_SETTINGS->loadROCandROI(&roiX, &roiY, nullptr, nullptr, nullptr, m_bpm, &unread);
+    // A failed read is no code: taken as 0 it would move the X loop of a
+    // controller that regulates Y only.
+    int codeRead = 0;
+    const RegulationCode code = MAILBOX_COMM->getPIDconf(&codeRead);
+    if (codeRead < 0) {
+        refuseClick(tr("the regulated axes could not be read from the controller (getPIDconf failed)"));
+        return;
+    }
+    const ClickAction action = clickAction(code, m_bpm, BPM_SEL_X, BPM_SEL_Y, x, y, roiX, roiY);
+    // A limit the file holds no number for checks nothing: the click is refused, naming it.
+    QStringList missing;
+    const QString group = m_bpm == 0 ? QStringLiteral("ROCandROI") : QStringLiteral("ROCandROI2");
+    const bool needsX = code >= 0 && code <= 2;
+    const bool needsY = code >= 1 && code <= 4;
+    for (const QString& name : {QStringLiteral("RoiX"), QStringLiteral("RoiY")}) {
+        const QString full = group + QLatin1Char('/') + name;
+        const bool needed = name.endsWith(QLatin1Char('X')) ? needsX : needsY;
+        if (needed && (unread.contains(name) || unread.contains(full)))
+            missing << full;
+    }
+    if (!missing.isEmpty()) {
+        refuseClick(tr("the configuration file holds no usable %1, so the click cannot be checked against the "
+                       "Region of Interest")
+                        .arg(missing.join(tr(" and "))));
+        return;
+    }
     if (action.rejected) {
         Prompts::information(nullptr, QStringLiteral("Invalid setpoint"),
                              QStringLiteral("Setpoint was set outside Region of Interest.\n\n"), QMessageBox::Ok);

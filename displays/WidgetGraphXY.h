@@ -68,6 +68,9 @@ private slots:
 
 private:
     void styleAxes();
+    void showMarkerNote(const QString& text);
+    // A click that cannot be acted on: nothing is sent, the operator is told why.
+    void refuseClick(const QString& why);
 
     Ui::WidgetGraphXY* ui;
     int m_bpm;
@@ -75,7 +78,6 @@ private:
     QCPItemRect* m_roiRect = nullptr;
     QCPItemRect* m_rocRect = nullptr;
     PlotRefresher* m_refresher = nullptr;
-    // A failed read must not move the marker to whatever the library left behind.
-    double m_setpointX = 0.0;
-    double m_setpointY = 0.0;
+    // Says why the marker is missing when a read it needs failed; hidden otherwise.
+    QCPItemText* m_markerNote = nullptr;
 };

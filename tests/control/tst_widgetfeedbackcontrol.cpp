@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QHBoxLayout>
@@ -52,12 +53,17 @@ struct Form
         , bar(slider->findChild<QProgressBar*>(QStringLiteral("bar")))
         , updateConfiguration(child<QPushButton>(panel, "updateConfButton"))
         , updateSetpoint(child<QPushButton>(panel, "buttonUpdate"))
+        , note(child<QLabel>(panel, "readNote"))
     {
     }
 
     QList<int> outputs() const { return {outputX->currentIndex(), outputY->currentIndex(), outputI0->currentIndex()}; }
     QList<int> sources() const { return {sourceX->currentIndex(), sourceY->currentIndex(), sourceI0->currentIndex()}; }
     QList<bool> ticks() const { return {x->isChecked(), y->isChecked(), i0->isChecked()}; }
+    QList<Qt::CheckState> checkStates() const { return {x->checkState(), y->checkState(), i0->checkState()}; }
+    QStringList fieldTexts() const { return {fieldX->text(), fieldY->text(), fieldI0->text()}; }
+    // What the note shows; empty while it is hidden.
+    QString noteText() const { return note->isVisibleTo(note->window()) ? note->text() : QString(); }
     QList<bool> fieldsEnabled() const { return {fieldX->isEnabled(), fieldY->isEnabled(), fieldI0->isEnabled()}; }
     void setOutputs(int ox, int oy, int oi0) const
     {
@@ -93,7 +99,11 @@ struct Form
     QSlider* handle;
     QProgressBar* bar;
     QPushButton *updateConfiguration, *updateSetpoint;
+    QLabel* note;
 };
+
+// A missing reading, as every window shows one.
+const QString DASH = QString::fromUtf8("\u2014");
 
 QList<int> sentOutSel()
 {
@@ -246,15 +256,28 @@ private slots:
         QCOMPARE(configurationWrites(), writesBefore);
     }
 
-    void failedSelectorReadKeepsTheSelection()
+    void failedSelectorReadShowsNoSelection()
     {
         BPM_SEL_X = 1;
         BPM_SEL_Y = 0;
         BPM_SEL_I0 = 1;
         SimControl::failCall("getBPMselector");
         WidgetFeedbackControl panel;
-        QCOMPARE(Form(panel).sources(), (QList<int>{1, 0, 1}));
+        panel.show();
+        const Form form(panel);
+        // Not the globals' old values as if the controller had said them.
+        QCOMPARE(form.sources(), (QList<int>{-1, -1, -1}));
+        for (QComboBox* box : {form.sourceX, form.sourceY, form.sourceI0})
+            QCOMPARE(box->placeholderText(), DASH);
         QCOMPARE(globalBpmSel(), (QList<int>{1, 0, 1}));
+        QVERIFY2(form.noteText().contains("getBPMselector"), qPrintable(form.noteText()));
+
+        // Read again once the operator has chosen and sent: the note goes.
+        SimControl::clearFailures();
+        form.setSources(1, 1, 0);
+        click(form.updateConfiguration);
+        QCOMPARE(sentBpmSel(), (QList<int>{1, 1, 0}));
+        QCOMPARE(form.noteText(), QString());
     }
 
     // ---- selections that are none of the items ---------------------------------------
@@ -285,10 +308,17 @@ private slots:
         const Form form(panel);
         QComboBox* selector = QList<QComboBox*>{form.outputX, form.outputY, form.outputI0}[loop];
 
-        // A clear state: no channel selected, the placeholder shown.
+        // A clear state: no channel selected, the placeholder shown. A value
+        // the store reads as missing shows a dash; one it hands over, "invalid".
+        QStringList unread;
+        m_program->config->getDACmap(nullptr, nullptr, nullptr, &unread);
+        const bool missing = unread.contains(key.section('/', -1)) || unread.contains(key);
         QCOMPARE(selector->currentIndex(), -1);
         QCOMPARE(selector->currentText(), QString());
-        QCOMPARE(selector->placeholderText(), QStringLiteral("invalid"));
+        QCOMPARE(selector->placeholderText(), missing ? DASH : QStringLiteral("invalid"));
+        QVERIFY2(form.noteText().contains(key), qPrintable(form.noteText()));
+        if (!missing)
+            QVERIFY2(form.noteText().contains(QString::number(value)), qPrintable(form.noteText()));
 
         // Never sent, never stored over.
         click(form.updateConfiguration);
@@ -307,22 +337,272 @@ private slots:
         QCOMPARE(stored(key).toInt(), repair);
     }
 
-    void sourceOutsideItsRangeIsNeverSent()
+    void unreadSourceIsNeverSent()
     {
-        // The controller's answer fails, and the selection held is no BPM.
+        // The controller's answer fails while the selection held is no BPM:
+        // neither stands in for the reading.
         BPM_SEL_Y = 2;
         SimControl::failCall("getBPMselector");
         WidgetFeedbackControl panel;
         panel.show();
         const Form form(panel);
         QCOMPARE(form.sourceY->currentIndex(), -1);
-        QCOMPARE(form.sourceY->placeholderText(), QStringLiteral("invalid"));
+        QCOMPARE(form.sourceY->placeholderText(), DASH);
 
         click(form.updateConfiguration);
         QCOMPARE(Prompts::shown().size(), 1);
         QCOMPARE(Prompts::shown().at(0).title, QStringLiteral("Source not valid"));
+        QVERIFY(Prompts::shown().at(0).text.contains("getBPMselector"));
         QCOMPARE(configurationWrites(), 0);
         QVERIFY(!beamlineStored());
+    }
+
+    // ---- what the panel could not read ----------------------------------------------
+
+    // Each controller read the panel shows or acts on, failing: what it shows,
+    // that nothing of it is sent, and what the operator is told.
+    void failedReadShowsMissing_data()
+    {
+        QTest::addColumn<QString>("read");      // the library call that fails
+        QTest::addColumn<QString>("when");      // "start": at the panel's own reads; else the call refused first
+        QTest::addColumn<QString>("control");   // "sources", "outputs", "axes", "setpoint", "bar"
+        QTest::addColumn<QString>("refusal");   // the title of the box the blocked button gives
+
+        QTest::newRow("BPM selector at construction") << "getBPMselector" << "start" << "sources" << "Source not valid";
+        QTest::newRow("BPM selector after a refused selection")
+            << "getBPMselector" << "setBPMselector" << "sources" << "Source not valid";
+        QTest::newRow("output map after a refused map") << "getPIDoutSel" << "setPIDoutSel" << "outputs"
+                                                        << "DAC outputs not valid";
+        QTest::newRow("regulated axes at start") << "getPIDconf" << "start" << "axes" << "Regulated axes not known";
+        QTest::newRow("regulated axes after a refused code") << "getPIDconf" << "setPIDconf" << "axes"
+                                                             << "Regulated axes not known";
+        QTest::newRow("setpoint at start") << "getSetpoint2" << "start" << "setpoint" << "Setpoint not sent";
+        QTest::newRow("setpoint after a refused setpoint") << "getSetpoint2" << "setSetpoint2" << "setpoint"
+                                                           << "Setpoint not sent";
+        QTest::newRow("statistics for the I0 bar") << "getBPMStats" << "start" << "bar" << "";
+    }
+
+    void failedReadShowsMissing()
+    {
+        QFETCH(QString, read);
+        QFETCH(QString, when);
+        QFETCH(QString, control);
+        QFETCH(QString, refusal);
+
+        // The controller holds a wiring that differs from the panel's start state.
+        QCOMPARE(::setBPMselector(1, 0, 1), 0);
+        QCOMPARE(::setPIDoutSel(3, 2, 1), 0);
+        QCOMPARE(::setPIDconf(3), 0);
+        QCOMPARE(::setSetpoint2(0, 10.0), 0);
+        QCOMPARE(::setSetpoint2(1, 20.0), 0);
+        QCOMPARE(::setSetpoint2(2, 3e-7), 0);
+        SimControl::setBeamIntensityFactor(0.11);
+        SimControl::step(1.5);
+        m_program->link->refreshData();
+        BPM_SEL_X = 0;
+        BPM_SEL_Y = 1;
+        BPM_SEL_I0 = 0;
+
+        std::optional<WidgetFeedbackControl> panel;
+        if (when == "start") {
+            SimControl::failCall(read.toStdString());
+            if (read == "getBPMStats")
+                m_program->link->refreshData();
+            panel.emplace();
+            panel->show();
+            panel->readRegulatedAxes();
+            panel->updateXYfields();
+            QVERIFY(QMetaObject::invokeMethod(&*panel, "refreshFields"));
+        } else {
+            panel.emplace();
+            panel->show();
+            panel->readRegulatedAxes();
+            panel->updateXYfields();
+            const Form form(*panel);
+            form.setSources(0, 1, 0);
+            form.setOutputs(1, 2, 3);
+            form.setTicks(true, true, false);
+            form.fieldX->setValue(7.0);
+            SimControl::failCall(when.toStdString());
+            SimControl::failCall(read.toStdString());
+            click(when == "setSetpoint2" ? form.updateSetpoint : form.updateConfiguration);
+            // The refused request never became the globals either.
+            if (when == "setBPMselector")
+                QCOMPARE(globalBpmSel(), (QList<int>{1, 0, 1}));
+            // The refusal names what could not be read back.
+            QCOMPARE(Prompts::shown().size(), 1);
+            QCOMPARE(Prompts::shown().at(0).title, QStringLiteral("Controller refused"));
+            QVERIFY2(Prompts::shown().at(0).text.contains("could not be read back"),
+                     qPrintable(Prompts::shown().at(0).text));
+            Prompts::clear();
+        }
+        const Form form(*panel);
+        const QList<int> globalsBefore = globalBpmSel();
+
+        if (control == "sources") {
+            QCOMPARE(form.sources(), (QList<int>{-1, -1, -1}));
+            QCOMPARE(form.sourceX->placeholderText(), DASH);
+        } else if (control == "outputs") {
+            QCOMPARE(form.outputs(), (QList<int>{-1, -1, -1}));
+            QCOMPARE(form.outputX->placeholderText(), DASH);
+        } else if (control == "axes") {
+            QCOMPARE(form.checkStates(), QList<Qt::CheckState>(3, Qt::PartiallyChecked));
+        } else if (control == "setpoint") {
+            QCOMPARE(form.fieldTexts(), QStringList(3, DASH));
+        } else if (control == "bar") {
+            QCOMPARE(form.bar->value(), 0);
+        }
+        const QString shownRead = read == "getSetpoint2" ? "getSetpoint" : read;
+        QVERIFY2(form.noteText().contains(read == "getBPMStats" ? "BPM statistics" : shownRead),
+                 qPrintable(form.noteText()));
+        if (refusal.isEmpty())
+            return;
+
+        // The control that needs the reading refuses, naming it, and sends nothing.
+        const int writes = configurationWrites() + SimControl::callCount("setSetpoint2");
+        const QByteArray file = TestFiles::contents(m_program->config->path());
+        click(control == "setpoint" ? form.updateSetpoint : form.updateConfiguration);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().at(0).kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown().at(0).title, refusal);
+        QVERIFY2(Prompts::shown().at(0).text.contains(shownRead), qPrintable(Prompts::shown().at(0).text));
+        QCOMPARE(configurationWrites() + SimControl::callCount("setSetpoint2"), writes);
+        QCOMPARE(TestFiles::contents(m_program->config->path()), file);
+        QCOMPARE(globalBpmSel(), globalsBefore);
+    }
+
+    void unreadSetpointIsReadAgainBeforeSending()
+    {
+        QCOMPARE(::setSetpoint2(0, 10.0), 0);
+        QCOMPARE(::setSetpoint2(1, 20.0), 0);
+        QCOMPARE(::setSetpoint2(2, 3e-7), 0);
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        SimControl::failCall("getSetpoint2");
+        panel.updateXYfields();
+        QCOMPARE(form.fieldTexts(), QStringList(3, DASH));
+
+        // The operator types X; Y and I0 still have no value.
+        type(form.fieldX, QStringLiteral("5"));
+        QCOMPARE(form.fieldX->value(), 5.0);
+        QVERIFY(form.noteText().contains("Position Y, I0"));
+        click(form.updateSetpoint);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(SimControl::callCount("setSetpoint2"), 3);  // the three above only
+
+        // The controller answers again: the missing two are read, and the three go out.
+        SimControl::clearFailures();
+        Prompts::clear();
+        click(form.updateSetpoint);
+        QVERIFY(Prompts::shown().isEmpty());
+        const SimControl::Sent sent = SimControl::sent();
+        QCOMPARE(sent.setpoint[0], 5.0);
+        QCOMPARE(sent.setpoint[1], 20.0);
+        QCOMPARE(sent.setpoint[2], 3e-7);
+        QCOMPARE(form.noteText(), QString());
+    }
+
+    void unreadAxesTakeTheOperatorsChoice()
+    {
+        QCOMPARE(::setPIDconf(5), 0);
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        SimControl::failCall("getPIDconf");
+        panel.readRegulatedAxes();
+        QCOMPARE(form.checkStates(), QList<Qt::CheckState>(3, Qt::PartiallyChecked));
+        SimControl::clearFailures();
+
+        // One click gives a dashed box a state of the operator's; the others still block.
+        click(form.updateConfiguration);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QTest::mouseClick(form.x, Qt::LeftButton);
+        QTest::mouseClick(form.y, Qt::LeftButton);
+        QTest::mouseClick(form.y, Qt::LeftButton);
+        QTest::mouseClick(form.i0, Qt::LeftButton);
+        QTest::mouseClick(form.i0, Qt::LeftButton);
+        QCOMPARE(form.checkStates(), (QList<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Unchecked}));
+        QCOMPARE(form.noteText(), QString());
+        click(form.updateConfiguration);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(int(SimControl::sent().pidConf), 0);
+        // Plain boxes from then on: no third state.
+        QTest::mouseClick(form.y, Qt::LeftButton);
+        QTest::mouseClick(form.y, Qt::LeftButton);
+        QCOMPARE(form.y->checkState(), Qt::Unchecked);
+    }
+
+    void unreadStatusRefusesConfiguration()
+    {
+        SimControl::failCall("getPIDstatus");
+        m_program->link->refreshData();
+        const int status = m_program->link->pidStatus();
+        if (status >= PID_STATUS_OFF && status <= PID_STATUS_ON)
+            QSKIP("the device link keeps the last status it read");
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        form.setOutputs(3, 2, 1);
+        click(form.updateConfiguration);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown().at(0).title, QStringLiteral("Feedback status unknown"));
+        QCOMPARE(configurationWrites(), 0);
+        QVERIFY(!beamlineStored());
+    }
+
+    // Stored values the panel cannot show: as the panel's rules say, with a
+    // note naming the key; a value that is no number shows as missing.
+    void storedValueThePanelCannotShow_data()
+    {
+        QTest::addColumn<QVariantMap>("config");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QList<int>>("outputs");
+        QTest::addColumn<QList<Qt::CheckState>>("states");
+        QTest::addColumn<QString>("placeholder");  // of the X output selector
+
+        const QVariantMap enabled{{"PID_X/enable", 1}, {"PID_Y/enable", 1}, {"PID_I0/enable", 1}};
+        const QList<Qt::CheckState> allTicked(3, Qt::Checked);
+        QVariantMap spoiltY = enabled;
+        spoiltY["PID_Y/enable"] = "abc";
+        QVariantMap twoY = enabled;
+        twoY["PID_Y/enable"] = 2;
+
+        QTest::newRow("DAC_posX no number: a dash") << QVariantMap{{"Beamline/DAC_posX", "abc"}} << "Beamline/DAC_posX"
+                                                    << QList<int>{-1, 1, 2} << QList<Qt::CheckState>(3, Qt::Unchecked)
+                                                    << DASH;
+        QTest::newRow("DAC_posX empty: a dash") << QVariantMap{{"Beamline/DAC_posX", ""}} << "Beamline/DAC_posX"
+                                                << QList<int>{-1, 1, 2} << QList<Qt::CheckState>(3, Qt::Unchecked)
+                                                << DASH;
+        QTest::newRow("PID_Y/enable no number: a dashed box")
+            << spoiltY << "PID_Y/enable" << QList<int>{0, 1, 2}
+            << QList<Qt::CheckState>{Qt::Checked, Qt::PartiallyChecked, Qt::Checked} << "invalid";
+        QTest::newRow("PID_Y/enable 2: clear, and said") << twoY << "PID_Y/enable" << QList<int>{0, 1, 2}
+                                                         << QList<Qt::CheckState>{Qt::Checked, Qt::Unchecked, Qt::Checked}
+                                                         << "invalid";
+    }
+
+    void storedValueThePanelCannotShow()
+    {
+        QFETCH(QVariantMap, config);
+        QFETCH(QString, key);
+        QFETCH(QList<int>, outputs);
+        QFETCH(QList<Qt::CheckState>, states);
+        QFETCH(QString, placeholder);
+
+        store(config);
+        WidgetFeedbackControl panel;
+        panel.show();
+        const Form form(panel);
+        QCOMPARE(form.outputs(), outputs);
+        QCOMPARE(form.checkStates(), states);
+        QCOMPARE(form.outputX->placeholderText(), placeholder);
+        QVERIFY2(form.noteText().contains(key), qPrintable(form.noteText()));
+
+        // Once the controller's axes are shown, the stored ones no longer matter.
+        panel.readRegulatedAxes();
+        if (key.startsWith("PID_"))
+            QCOMPARE(form.noteText(), QString());
     }
 
     // ---- "Update Configuration" ------------------------------------------------------------
@@ -575,6 +855,8 @@ private slots:
         // A folder where the file should be: it can be neither read nor written.
         QVERIFY(QDir().mkdir(m_program->config->path()));
         WidgetFeedbackControl panel;
+        // As the main window does: the file gave no axes, the controller does.
+        panel.readRegulatedAxes();
         const Form form(panel);
         form.setOutputs(3, 2, 1);
         click(form.updateConfiguration);
@@ -585,6 +867,34 @@ private slots:
         QCOMPARE(Prompts::shown().first().kind, Prompts::Kind::Warning);
         QCOMPARE(Prompts::shown().first().title, QString("Settings not stored"));
         QVERIFY(Prompts::shown().first().text.contains("until the program restarts"));
+    }
+
+    // The demonstration file as ./run.sh hands it over: the first save (here
+    // the panel's) rewrites it, and must leave every setting it holds.
+    void demoConfigurationLosesNothingAtItsFirstSave()
+    {
+        QFile::remove(m_program->configPath());
+        QVERIFY(QFile::copy(QStringLiteral(VORN_DEMO_CONFIG), m_program->configPath()));
+        QFile::setPermissions(m_program->configPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        const QList<QByteArray> before = TestFiles::contents(m_program->configPath()).split('\n');
+        WidgetFeedbackControl panel;
+        panel.readRegulatedAxes();
+        const Form form(panel);
+        QCOMPARE(form.noteText(), QString());
+        click(form.updateConfiguration);
+        QVERIFY(Prompts::shown().isEmpty());
+
+        const QByteArray after = TestFiles::contents(m_program->configPath());
+        QVERIFY(after != TestFiles::contents(QStringLiteral(VORN_DEMO_CONFIG)));  // it was rewritten
+        const QList<QByteArray> afterLines = after.split('\n');
+        for (const QByteArray& line : before) {
+            const QByteArray kept = line.trimmed();
+            if (kept.isEmpty())
+                continue;
+            // A comment is what the rewrite drops.
+            QVERIFY2(!kept.startsWith(';') && !kept.startsWith('#'), kept.constData());
+            QVERIFY2(afterLines.contains(kept), kept.constData());
+        }
     }
 
     // ---- confChanged -------------------------------------------------------------------------
@@ -758,13 +1068,14 @@ private slots:
         QCOMPARE(SimControl::sent().setpoint[2], 5.23e-7);
     }
 
-    void failedSetpointReadKeepsTheFields()
+    void failedSetpointReadShowsDashes()
     {
         WidgetFeedbackControl panel;
+        panel.show();
         const Form form(panel);
+        form.slider->setValue(5e-7f);
+        form.handle->setValue(40);
         form.fieldX->setValue(1.5);
-        form.fieldY->setValue(-2.5);
-        form.fieldI0->setValue(3.5);
         QCOMPARE(::setSetpoint2(0, 100.0), 0);
         QCOMPARE(::setSetpoint2(1, 200.0), 0);
         QCOMPARE(::setSetpoint2(2, 3e-7), 0);
@@ -772,9 +1083,19 @@ private slots:
 
         panel.updateXYfields();
 
-        QCOMPARE(form.fieldX->value(), 1.5);
-        QCOMPARE(form.fieldY->value(), -2.5);
-        QCOMPARE(form.fieldI0->value(), 3.5);
+        // Neither the fields' old values nor whatever the library left behind.
+        QCOMPARE(form.fieldTexts(), QStringList(3, DASH));
+        QVERIFY(form.noteText().contains("Position X, Position Y, I0"));
+        // The dash is no value for the handle either.
+        QCOMPARE(form.handle->value(), 40);
+
+        SimControl::clearFailures();
+        panel.updateXYfields();
+        QCOMPARE(form.fieldX->value(), 100.0);
+        QCOMPARE(form.fieldY->value(), 200.0);
+        QCOMPARE(form.fieldI0->value(), 300.0);
+        QVERIFY(!form.fieldTexts().contains(DASH));
+        QCOMPARE(form.noteText(), QString());
     }
 
     // ---- I0 field and handle ----------------------------------------------------------------------

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,6 +27,26 @@ const QString noBox;
 QAction* action(const MainWindow& window, const char* name)
 {
     return window.findChild<QAction*>(name);
+}
+
+// Types as an operator does: each key goes to whatever has the keyboard focus
+// at that moment; a tab moves to the next field, a line feed is Return.
+bool typeAtFocus(const QString& keys)
+{
+    for (const QChar key : keys) {
+        QWidget* focus = QApplication::focusWidget();
+        if (!focus) {
+            qWarning("nothing has the keyboard for \"%s\"", qPrintable(keys));
+            return false;
+        }
+        if (key == QLatin1Char('\t'))
+            QTest::keyClick(focus, Qt::Key_Tab);
+        else if (key == QLatin1Char('\n'))
+            QTest::keyClick(focus, Qt::Key_Return);
+        else
+            QTest::keyClicks(focus, QString(key));
+    }
+    return true;
 }
 
 // The three measurement entries, which always move together: -1 when they disagree.
@@ -341,6 +362,85 @@ private slots:
         QVERIFY(DIALOG_LOGIN->isVisible());
         QCOMPARE(user(*DIALOG_LOGIN)->text(), QString());
         QCOMPARE(spy.count(), 2);
+    }
+
+    void keyboardAloneLogsInTwice_data()
+    {
+        QTest::addColumn<QString>("refused");     // the first try, typed from the user name field
+        QTest::addColumn<QString>("boxTitle");    // empty: refused without a box
+        QTest::addColumn<QString>("field");       // where the keyboard goes after the refusal
+        QTest::addColumn<QString>("correction");  // typed from there
+        QTest::addColumn<int>("firstLevel");
+
+        QTest::newRow("wrong password for user") << "user\twrong\n" << "Wrong password" << "passwordLineEdit"
+                                                 << "user\n" << 1;
+        QTest::newRow("wrong password for admin") << "admin\tuser\n" << "Wrong password" << "passwordLineEdit"
+                                                  << "admin\n" << 2;
+        QTest::newRow("wrong user name") << "usr\tuser\n" << "Wrong username" << "usernameLineEdit"
+                                         << "user\tuser\n" << 1;
+        QTest::newRow("capital letter in the name") << "Admin\tadmin\n" << "Wrong username" << "usernameLineEdit"
+                                                    << "admin\tadmin\n" << 2;
+        QTest::newRow("cruise with a wrong password, refused in silence")
+            << "cruise\tx\n" << "" << "passwordLineEdit" << "cruise\n" << 0;
+    }
+
+    // Opened from the menu, refused once, corrected, then opened again: the
+    // keyboard alone does it all, and the second opening also raises a dialog
+    // left open behind the main window.
+    void keyboardAloneLogsInTwice()
+    {
+        QFETCH(QString, refused);
+        QFETCH(QString, boxTitle);
+        QFETCH(QString, field);
+        QFETCH(QString, correction);
+        QFETCH(int, firstLevel);
+
+        std::unique_ptr<MainWindow> window = buildWindow();
+        DIALOG_LOGIN = new DialogLogin(window.get());
+        DIALOG_LOGIN->initConnections();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+        action(*window, "action_Login")->trigger();
+        QTRY_COMPARE(QApplication::activeWindow(), DIALOG_LOGIN);
+        QCOMPARE(QApplication::focusWidget(), user(*DIALOG_LOGIN));
+
+        QVERIFY(typeAtFocus(refused));
+        QCOMPARE(SimControl::callCount("getLock"), 1);
+        QVERIFY(DIALOG_LOGIN->isVisible());
+        if (boxTitle.isEmpty()) {
+            QVERIFY(Prompts::shown().isEmpty());
+        } else {
+            QCOMPARE(Prompts::shown().size(), 1);
+            QCOMPARE(Prompts::shown().at(0).title, boxTitle);
+        }
+        QTRY_COMPARE(QApplication::activeWindow(), DIALOG_LOGIN);
+        QCOMPARE(QApplication::focusWidget()->objectName(), field);
+
+        QVERIFY(typeAtFocus(correction));
+        QCOMPARE(SimControl::callCount("getLock"), 2);
+        QCOMPARE(USER_LEVEL, firstLevel);
+        QVERIFY(!DIALOG_LOGIN->isVisible());
+
+        // Opened and left half typed behind the main window, then chosen again.
+        action(*window, "action_Login")->trigger();
+        QTRY_COMPARE(QApplication::activeWindow(), DIALOG_LOGIN);
+        QVERIFY(typeAtFocus(QStringLiteral("adm\tad")));
+        window->activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), window.get());
+        action(*window, "action_Login")->trigger();
+        QTRY_COMPARE(QApplication::activeWindow(), DIALOG_LOGIN);
+        QCOMPARE(user(*DIALOG_LOGIN)->text(), QString());
+        QCOMPARE(password(*DIALOG_LOGIN)->text(), QString());
+        QCOMPARE(QApplication::focusWidget(), user(*DIALOG_LOGIN));
+
+        const QString second = firstLevel == USER_LEVEL_ADMIN ? QStringLiteral("user\tuser\n")
+                                                              : QStringLiteral("admin\tadmin\n");
+        QVERIFY(typeAtFocus(second));
+        QCOMPARE(SimControl::callCount("getLock"), 3);
+        QCOMPARE(USER_LEVEL, firstLevel == USER_LEVEL_ADMIN ? int(USER_LEVEL_USER) : int(USER_LEVEL_ADMIN));
+        QVERIFY(!DIALOG_LOGIN->isVisible());
+        QCOMPARE(Prompts::shown().size(), boxTitle.isEmpty() ? 0 : 1);
     }
 
     void loginEntryWithoutDialogDoesNothing()

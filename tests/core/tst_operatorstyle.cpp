@@ -10,6 +10,7 @@
 #include <QDockWidget>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -219,6 +220,23 @@ QWidget* openWindow(const QString& title)
     return nullptr;
 }
 
+// The program's style, noting every icon it hands out.
+class RecordingStyle : public OperatorStyle
+{
+public:
+    QIcon standardIcon(StandardPixmap pixmap, const QStyleOption* option = nullptr,
+                       const QWidget* widget = nullptr) const override
+    {
+        const QIcon icon = OperatorStyle::standardIcon(pixmap, option, widget);
+        handedOut[pixmap].insert(icon.cacheKey());
+        ++requests[pixmap];
+        return icon;
+    }
+
+    mutable QHash<int, QSet<qint64>> handedOut;
+    mutable QHash<int, int> requests;
+};
+
 }  // namespace
 
 class TestOperatorStyle : public QObject
@@ -353,6 +371,50 @@ private slots:
                 }
             }
         }
+    }
+
+    void drawnIconsAreBuiltOnce_data() { drawnIconsAreLightInEveryState_data(); }
+
+    // A new icon at every request would be drawn anew at every paint.
+    void drawnIconsAreBuiltOnce()
+    {
+        QFETCH(int, pixmap);
+        const auto standard = QStyle::StandardPixmap(pixmap);
+        OperatorStyle style;
+        QWidget widget;
+        QStyleOption option;
+        option.initFrom(&widget);
+        const QIcon first = style.standardIcon(standard);
+        QVERIFY(!first.isNull());
+        QCOMPARE(style.standardIcon(standard, &option, &widget).cacheKey(), first.cacheKey());
+        // Through the style sheet, as the program's widgets ask.
+        QCOMPARE(QApplication::style()->standardIcon(standard).cacheKey(),
+                 QApplication::style()->standardIcon(standard).cacheKey());
+    }
+
+    void dockTitlesReuseTheirIcons()
+    {
+        RecordingStyle style;
+        QMainWindow window;
+        auto* dock = new QDockWidget(QStringLiteral("Graph XY"), &window);
+        dock->setWidget(new QLabel(QStringLiteral("content")));
+        window.addDockWidget(Qt::LeftDockWidgetArea, dock);
+        dock->setStyle(&style);
+        window.resize(400, 300);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        for (int paint = 0; paint < 50; ++paint)
+            dock->repaint();
+
+        // The title bar asked for its marks at every paint, and got the same ones.
+        QVERIFY(style.requests.value(QStyle::SP_TitleBarCloseButton) >= 50);
+        for (auto it = style.handedOut.constBegin(); it != style.handedOut.constEnd(); ++it)
+            QVERIFY2(it.value().size() == 1, qPrintable(QStringLiteral("pixmap %1: %2 different icons over %3 requests")
+                                                           .arg(it.key())
+                                                           .arg(it.value().size())
+                                                           .arg(style.requests.value(it.key()))));
+        dock->setStyle(nullptr);
     }
 
     void dialogButtonsCarryNoIcons()

@@ -19,6 +19,7 @@
 #include "support/ScatterRects.h"
 #include "VornLibrary.h"
 #include "WidgetGraphXY.h"
+#include "support/LogCapture.h"
 #include "support/ProgramFixture.h"
 
 namespace {
@@ -52,6 +53,15 @@ bool fuzzyEqual(double a, double b)
     return std::abs(a - b) <= 1e-9 * std::max(1.0, std::abs(b));
 }
 
+// The note the plot shows over a marker it cannot draw; empty when hidden.
+QString markerNote(QCustomPlot* plot)
+{
+    for (int i = 0; i < plot->itemCount(); ++i)
+        if (auto* text = qobject_cast<QCPItemText*>(plot->item(i)))
+            return text->visible() ? text->text() : QString();
+    return QStringLiteral("(no note item)");
+}
+
 QString invalidSetpointText()
 {
     return QStringLiteral("Setpoint was set outside Region of Interest.\n\n");
@@ -72,7 +82,8 @@ private slots:
     void marker_data();
     void marker();
     void markerForCodesOutsideTheTable();
-    void failedSetpointReadKeepsLastValues();
+    void failedReadDrawsNoMarker_data();
+    void failedReadDrawsNoMarker();
     void clickSets_data();
     void clickSets();
     void clickRefused_data();
@@ -82,6 +93,8 @@ private slots:
     void clickGating_data();
     void clickGating();
     void clickChecksStoredRoiNotRectangles();
+    void clickWithoutAReadingSendsNothing_data();
+    void clickWithoutAReadingSendsNothing();
     void resetZoom_data();
     void resetZoom();
     void setRoiRects();
@@ -99,6 +112,7 @@ private:
 
 void TestWidgetGraphXY::init()
 {
+    LogCapture::install();
     m_program.emplace(ProgramFixture::Options().atUserLevel(USER_LEVEL_USER));
     writeRoi(0, 100.0, 50.0, 110.0);
     writeRoi(1, 20.0, 10.0, 150.0);
@@ -299,23 +313,53 @@ void TestWidgetGraphXY::markerForCodesOutsideTheTable()
             QCOMPARE(WidgetGraphXY::markerFor(code, bpm, bpm, bpm), Marker::None);
 }
 
-void TestWidgetGraphXY::failedSetpointReadKeepsLastValues()
+void TestWidgetGraphXY::failedReadDrawsNoMarker_data()
 {
-    setCode(1);
-    WidgetGraphXY panel(0);
-    panel.updateGraphXY();
-    QCOMPARE(pointsOf(plotOf(&panel)->graph(1)), Points({{START_X, START_Y}}));
+    QTest::addColumn<QString>("function");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("note");  // empty: the marker is drawn
 
-    // The controller moves on, but the read fails: the marker stays where it was known to be.
+    QTest::newRow("setpoint read fails, code 1: no cross") << "getSetpoint2" << 1
+                                                           << "Setpoint marker: no reading of the setpoint";
+    QTest::newRow("setpoint read fails, code 0: no line") << "getSetpoint2" << 0
+                                                          << "Setpoint marker: no reading of the setpoint";
+    // Nothing would be drawn for code 5 anyway, so nothing is missing.
+    QTest::newRow("setpoint read fails, code 5: nothing to miss") << "getSetpoint2" << 5 << "";
+    QTest::newRow("regulated axes read fails") << "getPIDconf" << 1
+                                               << "Setpoint marker: no reading of the regulated axes";
+}
+
+void TestWidgetGraphXY::failedReadDrawsNoMarker()
+{
+    QFETCH(QString, function);
+    QFETCH(int, code);
+    QFETCH(QString, note);
+
+    setCode(code);
+    WidgetGraphXY panel(0);
+    QCustomPlot* plot = plotOf(&panel);
+    panel.updateGraphXY();
+    const Points before = pointsOf(plot->graph(1));
+    QCOMPARE(before.isEmpty(), code == 5);
+    QCOMPARE(markerNote(plot), QString());
+
+    // The controller moves on, but the read fails: the marker drawn before is
+    // not shown as if it were current.
     QCOMPARE(setSetpoint2(0, 40.0), 0);
     QCOMPARE(setSetpoint2(1, 30.0), 0);
-    SimControl::failCall("getSetpoint2");
+    SimControl::failCall(function.toStdString());
     panel.updateGraphXY();
-    QCOMPARE(pointsOf(plotOf(&panel)->graph(1)), Points({{START_X, START_Y}}));
+    QVERIFY(plot->graph(1)->visible());
+    QVERIFY(pointsOf(plot->graph(1)).isEmpty());
+    QCOMPARE(markerNote(plot), note);
 
-    SimControl::clearFailure("getSetpoint2");
+    SimControl::clearFailure(function.toStdString());
     panel.updateGraphXY();
-    QCOMPARE(pointsOf(plotOf(&panel)->graph(1)), Points({{40.0, 30.0}}));
+    QCOMPARE(markerNote(plot), QString());
+    if (code == 1)
+        QCOMPARE(pointsOf(plot->graph(1)), Points({{40.0, 30.0}}));
+    if (code == 0)
+        QCOMPARE(pointsOf(plot->graph(1)), Points({{40.0, -55.0}, {40.0, 55.0}}));
 }
 
 void TestWidgetGraphXY::clickSets_data()
@@ -536,6 +580,79 @@ void TestWidgetGraphXY::clickChecksStoredRoiNotRectangles()
     clickAt(*panel, 10.0, 0.0);
     QCOMPARE(Prompts::shown().size(), 1);
     QCOMPARE(SimControl::sent().setpoint[0], START_X);
+}
+
+void TestWidgetGraphXY::clickWithoutAReadingSendsNothing_data()
+{
+    QTest::addColumn<int>("bpm");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("failing");    // a library call that fails, or empty
+    QTest::addColumn<QString>("spoiltKey");  // a stored limit that is no number, or empty
+    QTest::addColumn<QPointF>("click");
+    QTest::addColumn<QString>("named");      // what the refusal names; empty: the click goes on
+
+    // The controller regulates Y only; a failed read once passed for "X only".
+    QTest::newRow("regulated axes unread, Y only") << 0 << 3 << "getPIDconf" << "" << QPointF(100, -50)
+                                                   << "getPIDconf";
+    QTest::newRow("regulated axes unread, X and Y") << 1 << 1 << "getPIDconf" << "" << QPointF(5, 5)
+                                                    << "getPIDconf";
+    QTest::newRow("stored RoiX no number, code 0") << 0 << 0 << "" << "ROCandROI/RoiX" << QPointF(0, 0)
+                                                   << "ROCandROI/RoiX";
+    QTest::newRow("stored RoiY no number, code 1 on BPM2") << 1 << 1 << "" << "ROCandROI2/RoiY" << QPointF(5, 5)
+                                                           << "ROCandROI2/RoiY";
+    QTest::newRow("stored RoiY no number, code 4") << 0 << 4 << "" << "ROCandROI/RoiY" << QPointF(0, 10)
+                                                   << "ROCandROI/RoiY";
+    // Code 0 checks only x: a spoilt RoiY does not stand in its way.
+    QTest::newRow("stored RoiY no number, code 0 still sets X") << 0 << 0 << "" << "ROCandROI/RoiY"
+                                                                << QPointF(30, 0) << "";
+}
+
+void TestWidgetGraphXY::clickWithoutAReadingSendsNothing()
+{
+    QFETCH(int, bpm);
+    QFETCH(int, code);
+    QFETCH(QString, failing);
+    QFETCH(QString, spoiltKey);
+    QFETCH(QPointF, click);
+    QFETCH(QString, named);
+
+    setCode(code);
+    BPM_SEL_X = bpm;
+    BPM_SEL_Y = bpm;
+    if (!spoiltKey.isEmpty()) {
+        QSettings ini(m_program->configPath(), QSettings::IniFormat);
+        ini.setValue(spoiltKey, "abc");
+    }
+    std::unique_ptr<WidgetGraphXY> panel = shownPanel(bpm);
+    QVERIFY(panel);
+    QTest::mouseClick(buttonOf(panel.get(), "targetEnable"), Qt::LeftButton);
+    QSignalSpy changed(panel.get(), &WidgetGraphXY::XYchanged);
+    if (!failing.isEmpty())
+        SimControl::failCall(failing.toStdString());
+    LogCapture::clear();
+
+    const QPointF at = clickAt(*panel, click.x(), click.y());
+
+    if (named.isEmpty()) {
+        QVERIFY(Prompts::shown().isEmpty());
+        QCOMPARE(SimControl::sent().setpoint[0], at.x());
+        QCOMPARE(changed.count(), 1);
+        return;
+    }
+    QCOMPARE(SimControl::callCount("setSetpoint2"), 2);  // the two of init() only
+    QCOMPARE(SimControl::sent().setpoint[0], START_X);
+    QCOMPARE(SimControl::sent().setpoint[1], START_Y);
+    QCOMPARE(changed.count(), 0);
+    const QList<Prompts::Shown> shown = Prompts::shown();
+    QCOMPARE(shown.size(), 1);
+    QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
+    QCOMPARE(shown[0].title, QStringLiteral("Setpoint not set"));
+    QVERIFY2(shown[0].text.contains(named), qPrintable(shown[0].text));
+    const QString bpmName = bpm == 0 ? QStringLiteral("BPM1") : QStringLiteral("BPM2");
+    QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn)
+                    .filter(QStringLiteral("Click on the %1 scatter not acted on").arg(bpmName))
+                    .filter(named)
+                    .size() == 1);
 }
 
 void TestWidgetGraphXY::resetZoom_data()
