@@ -76,8 +76,6 @@ void WindowManOutCtrl::showWindow()
     const bool resume = muxRead && !holdsOutputs() && mux == MUX_PROGRAM && !m_outputs.isHeld();
     // A preset the operator set while manual control was off waits for its hand-over.
     const bool voltsRead = (m_preset && !resume) || readBack();
-    if (resume && voltsRead)
-        m_preset = false;
     // Showing what was read writes nothing back. While another tool holds the
     // outputs the box stays clear; after a failed read it stays as it is.
     if (muxRead) {

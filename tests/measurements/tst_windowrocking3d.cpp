@@ -561,6 +561,59 @@ private slots:
         QCOMPARE(marked, 2);
     }
 
+    // A block of cells that could not be read, across the flank of the hill: the
+    // view draws the rest of the surface and leaves a hole where they are.
+    void screenshotShowsTheMissingCells()
+    {
+        SteppedMeasurementClock clock;
+        WindowRocking3D window(m_program->outputs, clock);
+        window.resize(874, 610);
+        // Rows 24 to 30 (channel 1), columns 20 to 44 (channel 2) fail.
+        const auto inBlock = [](int point) {
+            const int a = point / POINTS, i = point % POINTS;
+            return a >= 24 && a <= 30 && i >= 20 && i <= 44;
+        };
+        int failing = -1;
+        clock.beforeEach = [&](int) {
+            const int point = SimControl::sent().dacWrites - 1;
+            if (point != failing && inBlock(point)) {
+                SimControl::failIoctl(DEVICE_ZENTRIM0);
+                failing = point;
+            } else if (point != failing && failing >= 0) {
+                SimControl::clearFailures();
+                failing = -1;
+            }
+            if (point == 40 * POINTS - 1)
+                later(&window, [&window] { window.stopMeasurement(); });
+        };
+        click(&window, "goButton");
+        QCOMPARE(SimControl::sent().dacWrites, 40 * POINTS);
+        int missing = 0;
+        for (int k = 0; k < CELLS; ++k)
+            missing += RasterScan::isMissing(window.rawGrid()[size_t(k)]);
+        QCOMPARE(missing, 7 * 25);
+        // Every quad with a corner in the block goes: columns 19 to 44, rows 23 to 30.
+        const Graph3D* view = child<Graph3D>(&window, "graph3D");
+        QCOMPARE(view->surface()->quads().size(), size_t(63 * 63 - 26 * 8));
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QImage shot;
+        QTRY_VERIFY((shot = window.screen()->grabWindow(window.winId()).toImage(), countRed(shot) > 50));
+        const QString folder = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
+        QVERIFY(shot.save(folder + "/rocking3d-missing-cells.png"));
+        // Seen from above, where the hill does not hide the hole.
+        Graph3D* turned = child<Graph3D>(&window, "graph3D");
+        turned->setXRotation(5760 - 16 * 20);
+        turned->setYRotation(0);
+        turned->setZRotation(16 * 200);
+        const QImage before = shot;
+        QTRY_VERIFY((shot = window.screen()->grabWindow(window.winId()).toImage(), shot != before && countRed(shot) > 50));
+        QVERIFY(shot.save(folder + "/rocking3d-missing-cells-above.png"));
+        window.hide();
+        Prompts::clear();
+    }
+
     // A raster whose corners lie beyond the output unit's range does not start:
     // the operator is told the box and value, and nothing reaches the feedback,
     // the multiplexer or the outputs. The limits themselves are put out.
