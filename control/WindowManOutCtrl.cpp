@@ -38,13 +38,15 @@ WindowManOutCtrl::WindowManOutCtrl(OutputOwner& outputs, QWidget* parent)
     m_boxes = {ui->boxCh1, ui->boxCh2, ui->boxCh3, ui->boxCh4};
     ui->deviceProblem->hide();
     ui->readProblem->hide();
-    setManual(false);
+    ui->muxProblem->hide();
+    updateControls();
 
     connect(ui->checboxEnableMan, &QCheckBox::toggled, this, &WindowManOutCtrl::enableMan_changed);
     for (QSlider* slider : m_sliders)
         connect(slider, &QSlider::valueChanged, this, &WindowManOutCtrl::sliders_changed);
     for (QDoubleSpinBox* box : m_boxes)
         connect(box, &QDoubleSpinBox::valueChanged, this, &WindowManOutCtrl::boxes_changed);
+    connect(&m_outputs, &OutputOwner::heldChanged, this, &WindowManOutCtrl::outputsHeldChanged);
 
     m_fd = DeviceIo::open(DEVICE_ORVANE, O_RDWR | O_SYNC);
     if (m_fd < 0) {
@@ -57,6 +59,9 @@ WindowManOutCtrl::WindowManOutCtrl(OutputOwner& outputs, QWidget* parent)
 
 WindowManOutCtrl::~WindowManOutCtrl()
 {
+    // Giving the outputs back below must not reach the form any more.
+    disconnect(&m_outputs, nullptr, this, nullptr);
+    m_lease.reset();
     if (m_fd >= 0)
         DeviceIo::close(m_fd);
     delete ui;
@@ -66,21 +71,26 @@ void WindowManOutCtrl::showWindow()
 {
     bool muxRead = false;
     const uint8_t mux = MAILBOX_COMM ? MAILBOX_COMM->getOutputMux(&muxRead) : MUX_FEEDBACK;
-    const bool voltsRead = readBack();
-    // Showing what was read writes nothing back. The program already driving
-    // the outputs with no tool holding them is manual control, resumed; while
-    // another tool holds them the box stays clear; after a failed read it stays
-    // as it is.
+    // The program driving the outputs with no tool holding them is manual control,
+    // resumed: the boxes must show what the unit puts out, preset or not.
+    const bool resume = muxRead && !holdsOutputs() && mux == MUX_PROGRAM && !m_outputs.isHeld();
+    // A preset the operator set while manual control was off waits for its hand-over.
+    const bool voltsRead = (m_preset && !resume) || readBack();
+    // Showing what was read writes nothing back. While another tool holds the
+    // outputs the box stays clear; after a failed read it stays as it is.
     if (muxRead) {
-        if (holdsOutputs() && mux == MUX_FEEDBACK) {
+        ui->muxProblem->hide();
+        if (holdsOutputs() && mux == MUX_FEEDBACK)
             m_lease.reset();  // the feedback has them again
-            setManual(false);
-        } else if (!holdsOutputs() && mux == MUX_PROGRAM && voltsRead && !m_outputs.isHeld()) {
+        else if (resume && voltsRead)
             m_lease = m_outputs.take(windowTitle());
-            setManual(m_lease != nullptr);
-        }
         setChecked(holdsOutputs());
+    } else {
+        ui->muxProblem->setText(tr("The output multiplexer could not be read (getOutputMux failed): \"Enable "
+                                   "Manual Control\" shows the state last known, not one read now."));
+        ui->muxProblem->show();
     }
+    updateControls();
     show();
 }
 
@@ -89,13 +99,15 @@ bool WindowManOutCtrl::readBack()
     const OutputVoltages read = readOutputVoltages();
     if (!read.valid()) {
         QLOG_WARN() << QStringLiteral("The output voltages cannot be read: %1").arg(read.error);
-        ui->readProblem->setText(
-            tr("The output voltages cannot be read (%1): manual control cannot be switched on.").arg(read.error));
+        ui->readProblem->setText(tr("The output voltages cannot be read (%1): the boxes do not show what the "
+                                    "outputs hold, and manual control cannot start from them.")
+                                     .arg(read.error));
         ui->readProblem->show();
         return false;
     }
     ui->readProblem->hide();
     m_volts = read.volts;
+    m_preset = false;
     showVolts();
     return true;
 }
@@ -111,14 +123,28 @@ void WindowManOutCtrl::showVolts()
     }
 }
 
-void WindowManOutCtrl::setManual(bool on)
+void WindowManOutCtrl::updateControls()
 {
-    // Nothing to edit while the feedback drives the outputs: the dialog writes
-    // only while it holds them.
+    // While a measurement drives the outputs, a change here would land in its run.
+    const bool free = mayWrite();
     for (size_t c = 0; c < m_boxes.size(); ++c) {
-        m_boxes[c]->setEnabled(on);
-        m_sliders[c]->setEnabled(on);
+        m_boxes[c]->setEnabled(free);
+        m_sliders[c]->setEnabled(free);
     }
+    QString note;
+    if (!free)
+        note = tr("The outputs are in use by %1: these controls write nothing until it has given them back.")
+                   .arg(m_outputs.holder());
+    else if (!holdsOutputs() && m_preset)
+        note = tr("Preset: these values take effect when manual control is switched on; until then the feedback "
+                  "loop drives the outputs.");
+    ui->stateNote->setText(note);
+    ui->stateNote->setVisible(!note.isEmpty());
+}
+
+void WindowManOutCtrl::outputsHeldChanged()
+{
+    updateControls();
 }
 
 void WindowManOutCtrl::setChecked(bool checked)
@@ -127,51 +153,86 @@ void WindowManOutCtrl::setChecked(bool checked)
     ui->checboxEnableMan->setChecked(checked);
 }
 
+uint8_t WindowManOutCtrl::muxNow(bool* known) const
+{
+    return MAILBOX_COMM->getOutputMux(known);
+}
+
 void WindowManOutCtrl::enableMan_changed(bool enable)
 {
     if (!MAILBOX_COMM || enable == holdsOutputs()) {
         setChecked(holdsOutputs());
         return;
     }
-    if (!enable) {
-        // A refused switch leaves the outputs with the program, and the box says so.
-        if (MAILBOX_COMM->setOutputMux(MUX_FEEDBACK) < 0) {
-            setChecked(true);
-            return;
-        }
-        m_lease.reset();
-        setManual(false);
-        return;
-    }
+    if (enable)
+        switchOn();
+    else
+        switchOff();
+    setChecked(holdsOutputs());
+    updateControls();
+}
 
+void WindowManOutCtrl::switchOn()
+{
     // Refused while a measurement holds the outputs: nothing is written.
     m_lease = m_outputs.takeOrExplain(this, windowTitle());
-    if (!m_lease) {
-        setChecked(false);
+    if (!m_lease)
         return;
-    }
-    // Started from the voltages the unit holds, written back as they are before
-    // the multiplexer switches, so the beam does not move.
-    bool handedOver = false;
+    // Untouched values start from what the unit holds now (the feedback may have
+    // moved it since the dialog opened), so the beam does not move; a preset is
+    // handed over as the operator set it. Either is written before the switch.
     QString refusal;
-    if (!readBack())
+    if (!m_preset && !readBack())
         refusal = tr("%1\n\nManual control was not switched on: it would start from voltages the outputs do not "
                      "hold.")
                       .arg(ui->readProblem->text());
     else if (!writeOutputs())
-        refusal = tr("The output unit did not take its present voltages, so manual control was not switched on."
-                     "\n\n%1")
+        refusal = tr("The output unit did not take the voltages of the boxes, so manual control was not switched "
+                     "on.\n\n%1")
                       .arg(ui->deviceProblem->text());
-    else  // a refused switch is logged by the device link; the box says it
-        handedOver = MAILBOX_COMM->setOutputMux(MUX_PROGRAM) >= 0;
-    if (handedOver) {
-        setManual(true);
+    else if (MAILBOX_COMM->setOutputMux(MUX_PROGRAM) < 0) {
+        // Switched or not: the dialog shows what the controller does.
+        bool known = false;
+        if (muxNow(&known) == MUX_PROGRAM && known) {
+            m_preset = false;
+            Prompts::warning(this, windowTitle(),
+                             tr("The controller reported a failure handing the outputs to the program "
+                                "(setOutputMux(0) failed), but its multiplexer reads 0: the program drives the "
+                                "outputs, and manual control is on."));
+            return;
+        }
+        refusal = tr("The outputs could not be handed to the program (setOutputMux(0) failed).\n\nManual control is "
+                     "off: the feedback loop still drives the outputs%1.")
+                      .arg(known ? QString() : tr(" as far as known (the multiplexer could not be read back)"));
+    }
+    if (refusal.isEmpty()) {
+        m_preset = false;
         return;
     }
     m_lease.reset();
-    setChecked(false);
-    if (!refusal.isEmpty())
-        Prompts::warning(this, windowTitle(), refusal);
+    Prompts::warning(this, windowTitle(), refusal);
+}
+
+void WindowManOutCtrl::switchOff()
+{
+    if (MAILBOX_COMM->setOutputMux(MUX_FEEDBACK) >= 0) {
+        m_lease.reset();
+        return;
+    }
+    bool known = false;
+    if (muxNow(&known) == MUX_FEEDBACK && known) {
+        m_lease.reset();
+        Prompts::warning(this, windowTitle(),
+                         tr("The controller reported a failure giving the outputs back to the feedback loop "
+                            "(setOutputMux(1) failed), but its multiplexer reads 1: the feedback loop drives the "
+                            "outputs, and manual control is off."));
+        return;
+    }
+    // The program still drives the outputs, so the dialog keeps them.
+    Prompts::warning(this, windowTitle(),
+                     tr("The outputs could not be given back to the feedback loop (setOutputMux(1) failed).\n\n"
+                        "Manual control stays on: the outputs keep the values of the boxes%1.")
+                         .arg(known ? QString() : tr(" as far as known (the multiplexer could not be read back)")));
 }
 
 void WindowManOutCtrl::sliders_changed()
@@ -185,7 +246,7 @@ void WindowManOutCtrl::sliders_changed()
             m_shown[c] = m_boxes[c]->value();
         }
     }
-    writeOutputs();
+    changed();
 }
 
 void WindowManOutCtrl::boxes_changed()
@@ -200,14 +261,30 @@ void WindowManOutCtrl::boxes_changed()
             m_sliders[c]->setValue(whole);
         }
     }
+    changed();
+}
+
+void WindowManOutCtrl::changed()
+{
+    if (!mayWrite())
+        return;
+    if (!holdsOutputs() && !m_preset) {
+        m_preset = true;
+        updateControls();
+    }
     writeOutputs();
+}
+
+bool WindowManOutCtrl::mayWrite() const
+{
+    return holdsOutputs() || !m_outputs.isHeld();
 }
 
 bool WindowManOutCtrl::writeOutputs()
 {
-    // Only while the dialog holds the outputs (or is taking them): otherwise a
-    // write would land in the middle of a scan or a sweep.
-    if (m_fd < 0 || !holdsOutputs())
+    // Never while another tool holds the outputs: the write would land in the
+    // middle of a scan or a sweep.
+    if (m_fd < 0 || !mayWrite())
         return false;
     const bool written = writeDacOutputs(m_fd, m_volts[0], m_volts[1], m_volts[2], m_volts[3]);
     const int error = errno;

@@ -1,10 +1,12 @@
 #pragma once
 // The four output voltages set by hand, and the output multiplexer handed
-// between the feedback loop and the program. Manual control takes the outputs
-// from the program's one owner and starts from the voltages the output unit
-// holds, read back, so that the hand-over does not move the beam; while it is
-// off the dialog writes nothing. The output device stays open for the dialog's
-// lifetime.
+// between the feedback loop and the program. Every change is written to the
+// output unit while no other tool holds the outputs: with manual control off the
+// feedback loop still drives them, so the values are a preset that takes effect
+// at the hand-over. The dialog opens with the voltages the unit holds, read back,
+// so that a hand-over with untouched values does not move the beam. While manual
+// control is on the dialog holds the outputs through the program's one owner.
+// The output device stays open for the dialog's lifetime.
 #include <QDialog>
 
 #include <array>
@@ -27,15 +29,21 @@ public:
     explicit WindowManOutCtrl(OutputOwner& outputs, QWidget* parent = nullptr);
     ~WindowManOutCtrl() override;
 
-    // Reads the multiplexer and the output voltages, shows them, then the dialog.
+    // Reads the multiplexer and (unless a preset waits) the output voltages,
+    // shows them, then the dialog.
     void showWindow();
     // Manual control is on: the dialog holds the outputs.
     bool holdsOutputs() const { return m_lease != nullptr; }
+    // The boxes hold values the operator set while manual control was off, to
+    // take effect at the hand-over.
+    bool presetWaiting() const { return m_preset; }
 
 private slots:
     void enableMan_changed(bool enable);
     void sliders_changed();
     void boxes_changed();
+    // Another tool took the outputs or gave them back.
+    void outputsHeldChanged();
 
 private:
     // Reads the voltages the unit holds into the form; false (with the reason
@@ -43,8 +51,17 @@ private:
     bool readBack();
     // Boxes and sliders from m_volts, without a write.
     void showVolts();
-    void setManual(bool on);
+    void switchOn();
+    void switchOff();
+    // After a refused switch: what the multiplexer reads now. `known` is false
+    // when it cannot be read.
+    uint8_t muxNow(bool* known) const;
     void setChecked(bool checked);
+    // The controls work unless another tool holds the outputs; the note says why not.
+    void updateControls();
+    // The values after a change of the boxes or sliders.
+    void changed();
+    bool mayWrite() const;
     bool writeOutputs();
     void showDeviceProblem(const QString& text);
 
@@ -53,6 +70,7 @@ private:
     std::unique_ptr<OutputLease> m_lease;
     int m_fd = -1;
     bool m_writeFailing = false;
+    bool m_preset = false;
     // What the output unit holds, as last read back or written; index 0 is Ch1.
     // A change of one channel changes only its own entry.
     std::array<double, 4> m_volts{};

@@ -3,6 +3,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <cmath>
 
 namespace RasterScan {
 
@@ -16,14 +17,23 @@ double summedCurrent(const ZentrimCurrentSample& sample)
     return ((sample.channel(0) + sample.channel(1)) + sample.channel(2)) + sample.channel(3);
 }
 
+bool isMissing(float cell)
+{
+    return !std::isfinite(cell);
+}
+
 void normalise(const float* raw, float* normalised, int cells)
 {
-    if (cells <= 0)
-        return;
-    const auto [smallest, largest] = std::minmax_element(raw, raw + cells);
-    const float range = *largest - *smallest;
+    float smallest = std::numeric_limits<float>::infinity();
+    float largest = -smallest;
     for (int k = 0; k < cells; ++k)
-        normalised[k] = range > 0.0f ? (raw[k] - *smallest) / range : 0.0f;
+        if (!isMissing(raw[k])) {
+            smallest = std::min(smallest, raw[k]);
+            largest = std::max(largest, raw[k]);
+        }
+    const float range = largest - smallest;  // unused when every cell is missing
+    for (int k = 0; k < cells; ++k)
+        normalised[k] = isMissing(raw[k]) ? MISSING : range > 0.0f ? (raw[k] - smallest) / range : 0.0f;
 }
 
 QByteArray fileContents(const FileStamp& stamp, const Raster& raster, const float* raw)
@@ -32,9 +42,15 @@ QByteArray fileContents(const FileStamp& stamp, const Raster& raster, const floa
     QTextStream out(&text);
     out << measurementFileHeader(stamp) << "ch0,ch1,I0\r\n";
     for (int a = 0; a < POINTS; ++a)
-        for (int i = 0; i < POINTS; ++i)
-            out << voltage(raster.xMin, raster.xSpan, a) << ',' << voltage(raster.yMin, raster.ySpan, i) << ','
-                << raw[a * POINTS + i] << "\r\n";
+        for (int i = 0; i < POINTS; ++i) {
+            out << voltage(raster.xMin, raster.xSpan, a) << ',' << voltage(raster.yMin, raster.ySpan, i) << ',';
+            const float cell = raw[a * POINTS + i];
+            if (isMissing(cell))
+                out << "nan";
+            else
+                out << cell;
+            out << "\r\n";
+        }
     out.flush();
     return text.toUtf8();
 }

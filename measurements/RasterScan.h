@@ -3,6 +3,8 @@
 // normalised grid for the view, and the saved file.
 #include <QByteArray>
 
+#include <limits>
+
 #include "MeasurementFileHeader.h"
 #include "VornRecords.h"
 
@@ -12,6 +14,11 @@ inline constexpr int POINTS = 64;  // per axis
 inline constexpr int CELLS = POINTS * POINTS;
 inline constexpr int READINGS_PER_POINT = 10;
 
+// A cell whose readings failed: it has no current. Not a number, so that it can
+// never pass for one; the surface leaves it out and the file writes "nan".
+inline constexpr float MISSING = std::numeric_limits<float>::quiet_NaN();
+bool isMissing(float cell);
+
 // Voltage of raster step k (0 to 63): the minimum at 0, minimum + span at 63.
 double voltage(double minimum, double span, int k);
 
@@ -19,7 +26,7 @@ double voltage(double minimum, double span, int k);
 double summedCurrent(const ZentrimCurrentSample& sample);
 
 // (raw - smallest) / (largest - smallest) for every cell, so the grid spans 0 to 1;
-// all 0 when the grid is flat.
+// all 0 when the grid is flat. Missing cells take no part and stay missing.
 void normalise(const float* raw, float* normalised, int cells);
 
 // The scan's first voltages and spans, channel 1 (x) and channel 2 (y).
@@ -32,7 +39,9 @@ struct Raster
 };
 
 // The file: the header lines, "ch0,ch1,I0", then one row per point with the two
-// voltages and the raw current, in scan order; every line ends with "\r\n".
+// voltages and the raw current, in scan order; every line ends with "\r\n". A
+// missing cell keeps its row, with "nan" for its current: what C's strtod,
+// numpy, pandas and MATLAB read as not-a-number, never as a current.
 QByteArray fileContents(const FileStamp& stamp, const Raster& raster, const float* raw);
 
 }  // namespace RasterScan

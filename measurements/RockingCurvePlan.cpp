@@ -1,5 +1,7 @@
 #include "RockingCurvePlan.h"
 
+#include <algorithm>
+
 namespace RockingCurvePlan {
 
 namespace {
@@ -36,6 +38,12 @@ bool validChannel(int index)
 double rampVoltage(int i, int n, double start, double stop)
 {
     return (double(i) / double(n)) * (stop - start) + start;
+}
+
+RampEnds rampEnds(int n, double start, double stop)
+{
+    // The ramp is linear in i, so its two ends bound every point.
+    return {rampVoltage(0, std::max(n, 1), start, stop), rampVoltage(std::max(n - 1, 0), std::max(n, 1), start, stop)};
 }
 
 std::array<double, CHANNELS> outputs(double ramp, double held, bool scanY, int dacX, int dacY)

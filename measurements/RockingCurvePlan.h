@@ -26,6 +26,15 @@ bool validChannel(int index);
 // Point i of n from start towards stop; the stop voltage itself is never reached.
 double rampVoltage(int i, int n, double start, double stop);
 
+// The first and the last voltage of a ramp of n points (the same one for n = 1;
+// both `start` for n < 1, when nothing is put out).
+struct RampEnds
+{
+    double first = 0.0;
+    double last = 0.0;
+};
+RampEnds rampEnds(int n, double start, double stop);
+
 // Output channels 1..4: the ramp on the scanned axis' channel, the held level
 // on the other one, 0 elsewhere. Channels must be valid.
 std::array<double, CHANNELS> outputs(double ramp, double held, bool scanY, int dacX, int dacY);

@@ -13,6 +13,7 @@
 #include "OutputOwner.h"
 #include "Prompts.h"
 #include "QsLog.h"
+#include "VornLibrary.h"
 #include "VornRecords.h"
 
 namespace {
@@ -52,11 +53,10 @@ bool ScanSession::begin()
         }
         (path == DEVICE_ZENTRIM0 ? m_picoammeter : m_outputDevice) = fd;
     }
-    if (refusal.isEmpty()) {
-        MAILBOX_COMM->setFBenable(0);
-        if (MAILBOX_COMM->setOutputMux(0) < 0)
-            refusal = QObject::tr("The outputs could not be taken from the feedback loop (setOutputMux failed).");
-    }
+    if (refusal.isEmpty())
+        refusal = switchFeedbackOff();
+    if (refusal.isEmpty() && MAILBOX_COMM->setOutputMux(0) < 0)
+        refusal = QObject::tr("The outputs could not be taken from the feedback loop (setOutputMux failed).");
     if (!refusal.isEmpty()) {
         QLOG_WARN() << QStringLiteral("%1 refused: %2").arg(m_tool, refusal);
         for (int* fd : {&m_picoammeter, &m_outputDevice})
@@ -73,9 +73,38 @@ bool ScanSession::begin()
     return true;
 }
 
+QString ScanSession::switchFeedbackOff()
+{
+    // A scan against a live loop measures the loop, and the loop fights the scan.
+    if (MAILBOX_COMM->setFBenable(0) < 0)
+        return QObject::tr("The feedback could not be switched off (setFBenable(0) failed).\n"
+                           "The feedback loop keeps the outputs.");
+    // Any status but off means the loop still runs (a fault or beam-off status too).
+    const int status = ::getPIDstatus();
+    if (status < 0) {
+        QLOG_WARN() << "getPIDstatus() failed";
+        return QObject::tr("The feedback status could not be read (getPIDstatus failed), so the feedback is not "
+                           "known to be off.");
+    }
+    if (status != PID_STATUS_OFF)
+        return QObject::tr("The controller still reports the feedback on (status %1) after it was asked to switch "
+                           "it off.\nThe feedback loop keeps the outputs.")
+            .arg(status);
+    return QString();
+}
+
 bool ScanSession::write(const std::array<double, 4>& volts)
 {
-    if (writeDacOutputs(m_outputDevice, volts[0], volts[1], volts[2], volts[3]))
+    // Nothing outside the unit's range reaches it; the run ends at such a point.
+    std::array<double, 4> exact = volts;
+    for (size_t c = 0; c < exact.size(); ++c) {
+        if (!isOutputVoltage(exact[c])) {
+            m_rangeError = outsideOutputRangeText(QObject::tr("Output channel %1").arg(c + 1), exact[c]);
+            return false;
+        }
+        exact[c] = exactOutputVoltage(exact[c]);
+    }
+    if (writeDacOutputs(m_outputDevice, exact[0], exact[1], exact[2], exact[3]))
         return true;
     m_writeError = QObject::tr("%1, %2, %3, %4 V (%5)")
                        .arg(volts[0])
@@ -149,6 +178,8 @@ void ScanSession::end()
 QString ScanSession::failureText() const
 {
     QStringList parts;
+    if (!m_rangeError.isEmpty())
+        parts << QObject::tr("%1\nNothing outside the range was written; the scan was ended there.").arg(m_rangeError);
     if (!m_writeError.isEmpty())
         parts << QObject::tr("The output unit did not take the voltages %1.\nThe scan was ended there.")
                      .arg(m_writeError);

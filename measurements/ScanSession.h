@@ -41,8 +41,9 @@ public:
     // when the run may not start: nothing has changed then.
     bool begin();
 
-    // Writes output channels 1..4. False when the driver did not take the record:
-    // the run is over (end() says so), and nothing may be read against it.
+    // Writes output channels 1..4. False when a channel lies outside the output
+    // range (nothing is written then) or the driver did not take the record: the
+    // run is over (end() says so), and nothing may be read against it.
     bool write(const std::array<double, 4>& volts);
     // One reading of BPM1's four currents. False when it failed: the caller leaves
     // that point out; the first failure is logged, end() tells how many there were.
@@ -72,6 +73,9 @@ public:
 
 private:
     QString failureText() const;
+    // Switches the feedback off and checks that the controller took it; the
+    // reason when it did not, empty when it is off.
+    QString switchFeedbackOff();
 
     QPointer<QWidget> m_window;
     QString m_tool;
@@ -90,6 +94,7 @@ private:
     long long m_lastDraw = 0;
     bool m_drawn = false;
 
+    QString m_rangeError;       // the point outside the output range that ended the run
     QString m_writeError;       // why the write that ended the run failed
     int m_readings = 0;
     int m_failedReadings = 0;

@@ -16,6 +16,8 @@ public:
 
     // grid holds rows x columns values, row r and column c at grid[r * columns + c].
     // Rebuilds every quad; fewer than 2 columns or rows leave the surface empty.
+    // A value that is not finite (a missing cell) takes no part in the colour
+    // scale and leaves out every quad it is a corner of.
     void setData(const float* grid, int columns, int rows);
 
     const std::vector<SurfaceQuad>& quads() const { return m_quads; }

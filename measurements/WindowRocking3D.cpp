@@ -3,9 +3,11 @@
 #include <QCoreApplication>
 #include <QIcon>
 
+#include "DacOutputsWriter.h"
 #include "MeasurementClock.h"
 #include "MeasurementFileWriter.h"
 #include "Prompts.h"
+#include "QsLog.h"
 #include "ScanSession.h"
 #include "ui_windowrocking3d.h"
 
@@ -42,6 +44,23 @@ void WindowRocking3D::startMeasurement()
     // The form stays live between points; a second Go would start a scan inside the first.
     if (scanning())
         return;
+    // The raster's corners bound every voltage it puts out; channels 3 and 4 stay at 0.
+    const struct
+    {
+        QString name;
+        double volts;
+    } corners[] = {{tr("X min"), ui->xMinBox->value()},
+                   {tr("X max"), ui->xMaxBox->value()},
+                   {tr("Y min"), ui->yMinBox->value()},
+                   {tr("Y max"), ui->yMaxBox->value()}};
+    for (const auto& corner : corners)
+        if (!isOutputVoltage(corner.volts)) {
+            const QString refusal = outsideOutputRangeText(corner.name, corner.volts);
+            QLOG_WARN() << QStringLiteral("3D Rocking Curve refused: %1").arg(refusal);
+            Prompts::warning(this, tr("3D Rocking Curve"),
+                             tr("The scan cannot start:\n%1\n\nNothing was written.").arg(refusal));
+            return;
+        }
     m_raster.xMin = ui->xMinBox->value();
     m_raster.yMin = ui->yMinBox->value();
     m_raster.xSpan = ui->xMaxBox->value() - ui->xMinBox->value();
@@ -97,8 +116,9 @@ bool WindowRocking3D::measurePoint(ScanSession& session, int a, int i)
         else
             read = false;
     }
-    if (read)
-        m_raw[size_t(a * POINTS + i)] = sum / float(RasterScan::READINGS_PER_POINT);
+    // A cell without its ten readings has no current: it stays out of the
+    // surface and is saved as missing.
+    m_raw[size_t(a * POINTS + i)] = read ? sum / float(RasterScan::READINGS_PER_POINT) : RasterScan::MISSING;
     if (session.drawDue())
         showGrid();
     return session.pause(stepUs);
@@ -106,7 +126,7 @@ bool WindowRocking3D::measurePoint(ScanSession& session, int a, int i)
 
 void WindowRocking3D::showGrid()
 {
-    // The cells not measured yet hold 0 and take part in the range.
+    // The cells not measured yet hold 0 and take part in the range; missing ones do not.
     RasterScan::normalise(m_raw.data(), m_normalised.data(), CELLS);
     ui->graph3D->setData(m_normalised.data(), POINTS, POINTS);
     ui->graph3D->update();

@@ -28,7 +28,8 @@ public:
     // Where the time and host name of a saved file come from.
     void setStampSource(FileStampSource source);
 
-    // Averaged summed current of point (a, i) at a * 64 + i, amperes.
+    // Averaged summed current of point (a, i) at a * 64 + i, amperes; 0 where not
+    // measured yet, RasterScan::MISSING where a reading failed.
     const std::array<float, RasterScan::CELLS>& rawGrid() const { return m_raw; }
     const std::array<float, RasterScan::CELLS>& normalisedGrid() const { return m_normalised; }
 
@@ -42,7 +43,7 @@ private:
     void scan(ScanSession& session);
     // One point: the output record, the settling time, ten readings averaged into
     // its cell. False when the run ends in it (a failed write, a stop); a cell
-    // with a failed reading is left at 0, as if not measured.
+    // with a failed reading is missing.
     bool measurePoint(ScanSession& session, int a, int i);
     // The normalised grid to the view, repainted.
     void showGrid();

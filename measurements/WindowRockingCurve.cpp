@@ -5,11 +5,13 @@
 #include <qcustomplot.h>
 
 #include "ConfigSettings.h"
+#include "DacOutputsWriter.h"
 #include "Globals.h"
 #include "GraphFrame.h"
 #include "MeasurementClock.h"
 #include "PlotRefresher.h"
 #include "Prompts.h"
+#include "QsLog.h"
 #include "RockingCurvePlan.h"
 #include "ScanSession.h"
 #include "VornRecords.h"
@@ -67,14 +69,20 @@ void WindowRockingCurve::setupPlot()
 
 double WindowRockingCurve::heldOutputLevel(bool scanY, bool* usable) const
 {
-    double freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset;
     QStringList unread;
-    if (scanY)
-        CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset, &unread);
-    else
-        CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset, &unread);
+    const double offset = storedOffset(scanY, &unread);
     if (usable)
-        *usable = !unread.contains(QStringLiteral("Offset"));
+        *usable = !unread.contains(QStringLiteral("Offset")) && isOutputVoltage(offset);
+    return offset;
+}
+
+double WindowRockingCurve::storedOffset(bool scanY, QStringList* unread) const
+{
+    double freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset = 0.0;
+    if (scanY)
+        CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset, unread);
+    else
+        CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset, unread);
     return offset;
 }
 
@@ -91,6 +99,55 @@ void WindowRockingCurve::clearGraph()
     ui->graph->replot();
 }
 
+QString WindowRockingCurve::channelRefusal(const ChannelMaps& maps) const
+{
+    using RockingCurvePlan::validChannel;
+    if (!maps.unread.isEmpty())
+        return tr("The output map or BPM1's channel map could not be read from the configuration file (%1; see "
+                  "the log).\nPlease set them in the beamline configuration.")
+            .arg(maps.unread.join(QStringLiteral(", ")));
+    if (validChannel(maps.dacX) && validChannel(maps.dacY) && validChannel(maps.top) && validChannel(maps.right) &&
+        validChannel(maps.bottom) && validChannel(maps.left))
+        return QString();
+    return tr("The scan needs channel indices 0 to 3.\n"
+              "Output map: X %1, Y %2. BPM1 channel map: top %3, right %4, bottom %5, left %6.\n"
+              "Please correct the beamline configuration.")
+        .arg(maps.dacX)
+        .arg(maps.dacY)
+        .arg(maps.top)
+        .arg(maps.right)
+        .arg(maps.bottom)
+        .arg(maps.left);
+}
+
+QString WindowRockingCurve::voltageRefusal(bool scanY) const
+{
+    // The other output would stand at a level nobody chose, or beyond the unit's range.
+    QStringList unread;
+    const double held = storedOffset(scanY, &unread);
+    const QString key = scanY ? QStringLiteral("PID_X/Offset") : QStringLiteral("PID_Y/Offset");
+    const QString loop = scanY ? QStringLiteral("X") : QStringLiteral("Y");
+    if (unread.contains(QStringLiteral("Offset")))
+        return tr("The stored offset of the %1 loop (%2), at which the scan holds the other output, is not a usable "
+                  "voltage (see the log).\nPlease set it in the PID parameters.")
+            .arg(loop, key);
+    if (!isOutputVoltage(held))
+        return tr("%1\nThe scan holds the other output there. Please set it in the PID parameters.")
+            .arg(outsideOutputRangeText(tr("The stored offset of the %1 loop (%2)").arg(loop, key), held));
+
+    const int n = ui->boxN->value();
+    if (n < 1)
+        return QString();
+    const double start = ui->boxStart->value(), stop = ui->boxStop->value();
+    const RockingCurvePlan::RampEnds ends = RockingCurvePlan::rampEnds(n, start, stop);
+    const QString ramp = tr("(Start %1 V, Stop %2 V, N %3)").arg(start).arg(stop).arg(n);
+    if (!isOutputVoltage(ends.first))
+        return outsideOutputRangeText(tr("The first point %1").arg(ramp), ends.first);
+    if (!isOutputVoltage(ends.last))
+        return outsideOutputRangeText(tr("The last point %1").arg(ramp), ends.last);
+    return QString();
+}
+
 void WindowRockingCurve::startMeasurement()
 {
     // The form stays live between points: a second scan would interleave its
@@ -98,42 +155,25 @@ void WindowRockingCurve::startMeasurement()
     if (scanning())
         return;
 
-    int dacX = 0, dacY = 1, dacI0 = 2;
-    CONFIG_SETTINGS->getDACmap(&dacX, &dacY, &dacI0);
-    int top = 0, right = 0, bottom = 0, left = 0;
-    CONFIG_SETTINGS->getQuadrants(&top, &right, &bottom, &left, 0);
-    using RockingCurvePlan::validChannel;
-    if (!validChannel(dacX) || !validChannel(dacY) || !validChannel(top) || !validChannel(right) ||
-        !validChannel(bottom) || !validChannel(left)) {
-        Prompts::warning(this, tr("Rocking Curve"),
-                         tr("The scan needs channel indices 0 to 3.\n"
-                            "Output map: X %1, Y %2. BPM1 channel map: top %3, right %4, bottom %5, left %6.\n"
-                            "Please correct the beamline configuration.")
-                             .arg(dacX)
-                             .arg(dacY)
-                             .arg(top)
-                             .arg(right)
-                             .arg(bottom)
-                             .arg(left));
-        return;
-    }
-
-    // The other output would stand at a level nobody chose.
+    ChannelMaps maps;
+    int dacI0 = 2;
+    CONFIG_SETTINGS->getDACmap(&maps.dacX, &maps.dacY, &dacI0, &maps.unread);
+    // The intensity output plays no part here.
+    maps.unread.removeAll(QStringLiteral("DAC_I0"));
+    CONFIG_SETTINGS->getQuadrants(&maps.top, &maps.right, &maps.bottom, &maps.left, 0, &maps.unread);
     const bool scanY = ui->chSel->currentText() == QLatin1String("posY");
-    bool heldUsable = true;
-    heldOutputLevel(scanY, &heldUsable);
-    if (!heldUsable) {
-        Prompts::warning(this, tr("Rocking Curve"),
-                         tr("The stored offset of the %1 loop (%2), at which the scan holds the other output, "
-                            "is not a usable voltage (see the log).\nPlease set it in the PID parameters.")
-                             .arg(scanY ? QStringLiteral("X") : QStringLiteral("Y"),
-                                  scanY ? QStringLiteral("PID_X") : QStringLiteral("PID_Y")));
+    QString refusal = channelRefusal(maps);
+    if (refusal.isEmpty())
+        refusal = voltageRefusal(scanY);
+    if (!refusal.isEmpty()) {
+        QLOG_WARN() << QStringLiteral("Rocking Curve refused: %1").arg(QString(refusal).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        Prompts::warning(this, tr("Rocking Curve"), tr("The scan cannot start:\n%1\n\nNothing was written.").arg(refusal));
         return;
     }
 
     runScan(tr("Rocking Curve"), [&](ScanSession& session) {
         ui->buttonStart->setEnabled(false);
-        scan(session, dacX, dacY, top, right, bottom, left);
+        scan(session, maps.dacX, maps.dacY, maps.top, maps.right, maps.bottom, maps.left);
         ui->buttonStart->setEnabled(true);
     });
 }

@@ -1,8 +1,10 @@
 // The manual output dialog against the simulated output unit: the hand-over
-// that starts from the voltages the unit holds (the beam does not move), the
-// outputs taken from and given back to the program's one owner, the record each
-// change writes, the coupling of each slider with its own box, and a device or
-// a read-back that cannot be used.
+// that starts from the voltages the unit holds (the beam does not move) or from
+// a preset set while manual control was off, the outputs taken from and given
+// back to the program's one owner and kept from the dialog while another tool
+// holds them, the record each change writes, the coupling of each slider with
+// its own box, a multiplexer switch the controller refuses, and a device or a
+// read-back that cannot be used.
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
@@ -42,6 +44,8 @@ struct Form
         : enable(child<QCheckBox>(dialog, "checboxEnableMan"))
         , problem(child<QLabel>(dialog, "deviceProblem"))
         , readProblem(child<QLabel>(dialog, "readProblem"))
+        , muxProblem(child<QLabel>(dialog, "muxProblem"))
+        , note(child<QLabel>(dialog, "stateNote"))
     {
         for (int ch = 1; ch <= 4; ++ch) {
             sliders << child<QSlider>(dialog, qPrintable(QString("ch%1slider").arg(ch)));
@@ -74,6 +78,8 @@ struct Form
     QCheckBox* enable;
     QLabel* problem;
     QLabel* readProblem;
+    QLabel* muxProblem;
+    QLabel* note;
     QList<QSlider*> sliders;  // index 0 is Ch1
     QList<QDoubleSpinBox*> boxes;
 };
@@ -220,8 +226,12 @@ private slots:
         QVERIFY(!form.enable->isChecked());
         QVERIFY(form.problem->isHidden());
         QVERIFY(form.readProblem->isHidden());
-        // The feedback has the outputs: nothing to edit until manual control is on.
-        QVERIFY(!form.editable());
+        QVERIFY(form.muxProblem->isHidden());
+        QVERIFY(form.note->isHidden());
+        // Editable at once: what is set while the feedback drives the outputs is a
+        // preset for the hand-over.
+        QVERIFY(form.editable());
+        QVERIFY(!dialog.presetWaiting());
 
         // Nothing is written, and the multiplexer is left alone, until the operator acts.
         QCOMPARE(SimControl::sent().dacWrites, 0);
@@ -311,13 +321,169 @@ private slots:
         QVERIFY(!dialog.holdsOutputs());
         QVERIFY(!m_program->outputs.isHeld());
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
-        QVERIFY(!form.editable());
+        QVERIFY(form.editable());
+        QVERIFY(!dialog.presetWaiting());
 
-        // Changes now would land in whatever takes the outputs next: none is written.
+        // A change now is a preset: written to the unit, while the feedback loop
+        // keeps driving the outputs.
         const int writes = SimControl::sent().dacWrites;
         form.boxes[0]->setValue(1.0);
         form.sliders[1]->setValue(-3);
+        QCOMPARE(SimControl::sent().dacWrites, writes + 2);
+        const double start = START_OUTPUT_V;
+        QCOMPARE(lastWrite(), Outputs({1.0, -3.0, start, start}));
+        QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
+        QVERIFY(!m_program->outputs.isHeld());
+        QVERIFY(dialog.presetWaiting());
+        QVERIFY(!form.note->isHidden());
+        QVERIFY(form.note->text().startsWith("Preset"));
+    }
+
+    // With the feedback holding the beam off centre and the plant's disturbances
+    // on: values set while manual control is off reach the unit but not the beam;
+    // they survive closing and opening the dialog; ticking the box hands the
+    // outputs over to them, and the beam moves by the plant's gain.
+    void presetTakesEffectAtTheHandOver()
+    {
+        m_program.emplace(ProgramFixture::Options().noConfig());
+        QCOMPARE(::setSetpoint2(0, 30.0), 0);
+        QCOMPARE(::setSetpoint2(1, -20.0), 0);
+        QCOMPARE(::setPIDconf(1), 0);
+        QCOMPARE(::setFBenable(1), 0);
+        SimControl::step(3.0);
+        const Position before = bpm1Position();
+        const Outputs held = applied();
+
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        dialog.showWindow();
+        QVERIFY(shownAs(form.boxValues(), held));
+        form.boxes[0]->setValue(held[0] + 0.2);
+        form.boxes[1]->setValue(held[1] - 0.3);
+        // The boxes hold five decimals; the channels not touched keep what was read.
+        const Outputs preset{form.boxes[0]->value(), form.boxes[1]->value(), held[2], held[3]};
+        QCOMPARE(lastWrite(), preset);
+        QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
+        QVERIFY(dialog.presetWaiting());
+        QVERIFY(!form.note->isHidden());
+        QVERIFY(!form.enable->isChecked());
+
+        // The feedback loop still has the beam.
+        SimControl::step(1.0);
+        const Position waiting = bpm1Position();
+        for (int axis = 0; axis < 2; ++axis)
+            QVERIFY2(std::fabs(waiting.mean[axis] - before.mean[axis]) < 3.0 * before.rms[axis],
+                     qPrintable(QString("axis %1 moved %2 um").arg(axis).arg(waiting.mean[axis] - before.mean[axis])));
+
+        // Closed and opened again: the preset is kept, not replaced by a read-back.
+        dialog.hide();
+        dialog.showWindow();
+        QVERIFY(shownAs(form.boxValues(), preset));
+        QVERIFY(dialog.presetWaiting());
+
+        const int writes = SimControl::sent().dacWrites;
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(dialog.holdsOutputs());
+        QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
+        QCOMPARE(SimControl::sent().dacWrites, writes + 1);
+        QCOMPARE(lastWrite(), preset);
+        QCOMPARE(applied(), preset);
+        QVERIFY(!dialog.presetWaiting());
+        QVERIFY(form.note->isHidden());
+        QVERIFY(Prompts::shown().isEmpty());
+
+        SimControl::step(1.0);
+        const Position moved = bpm1Position();
+        const double expected[2] = {before.mean[0] + GAIN_UM_PER_V[0] * (preset[0] - held[0]),
+                                    before.mean[1] + GAIN_UM_PER_V[0] * (preset[1] - held[1])};
+        for (int axis = 0; axis < 2; ++axis)
+            QVERIFY2(std::fabs(moved.mean[axis] - expected[axis]) < 3.0 * before.rms[axis],
+                     qPrintable(QString("axis %1 at %2 um, expected %3 um")
+                                    .arg(axis)
+                                    .arg(moved.mean[axis])
+                                    .arg(expected[axis])));
+    }
+
+    // Untouched boxes hand over at what the unit holds when the box is ticked,
+    // not at what it held when the dialog opened: the feedback may have moved it.
+    void untouchedHandOverStartsFromWhatTheUnitHoldsNow()
+    {
+        QCOMPARE(::setPIDconf(1), 0);
+        QCOMPARE(::setFBenable(1), 0);
+        SimControl::step(3.0);
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        dialog.showWindow();
+        const Outputs atOpening = form.boxValues();
+
+        QCOMPARE(::setSetpoint2(0, 40.0), 0);
+        SimControl::step(3.0);
+        const Outputs now = applied();
+        QVERIFY(std::fabs(now[0] - atOpening[0]) > 0.1);
+
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(dialog.holdsOutputs());
+        QCOMPARE(lastWrite(), now);
+        QCOMPARE(applied(), now);
+        QVERIFY(shownAs(form.boxValues(), now));
+    }
+
+    // A preset is the operator's own choice: handed over as it stands, even when
+    // the unit's voltages cannot be read back.
+    void presetNeedsNoReadBack()
+    {
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        SimControl::failOpen(DEVICE_DISPLAY, EACCES);
+        dialog.showWindow();
+        QVERIFY(!form.readProblem->isHidden());
+        form.boxes[0]->setValue(2.5);
+        form.boxes[3]->setValue(-1.0);
+        const Outputs preset = form.boxValues();
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(dialog.holdsOutputs());
+        QCOMPARE(lastWrite(), preset);
+        QCOMPARE(applied(), preset);
+        QVERIFY(Prompts::shown().isEmpty());
+    }
+
+    // While another tool drives the outputs the controls are off and say who
+    // holds them; nothing reaches the unit until it gives them back.
+    void anotherToolKeepsTheControls_data()
+    {
+        QTest::addColumn<bool>("heldBeforeOpening");
+        QTest::newRow("taken while the dialog is open") << false;
+        QTest::newRow("held when the dialog is made") << true;
+    }
+
+    void anotherToolKeepsTheControls()
+    {
+        QFETCH(bool, heldBeforeOpening);
+        std::unique_ptr<OutputLease> sweep;
+        if (heldBeforeOpening)
+            sweep = m_program->outputs.take(QStringLiteral("Frequency Analysis"));
+        WindowManOutCtrl dialog(m_program->outputs);
+        Form form(dialog);
+        dialog.showWindow();
+        if (!heldBeforeOpening) {
+            QVERIFY(form.editable());
+            sweep = m_program->outputs.take(QStringLiteral("Frequency Analysis"));
+        }
+        QVERIFY(!form.editable());
+        QVERIFY(!form.note->isHidden());
+        QVERIFY2(form.note->text().contains("in use by Frequency Analysis"), qPrintable(form.note->text()));
+        const int writes = SimControl::sent().dacWrites;
+        form.boxes[0]->setValue(3.0);
+        form.sliders[2]->setValue(-4);
         QCOMPARE(SimControl::sent().dacWrites, writes);
+        QVERIFY(!dialog.presetWaiting());
+
+        sweep.reset();
+        QVERIFY(form.editable());
+        QVERIFY(form.note->isHidden());
+        form.boxes[0]->setValue(1.5);
+        QCOMPARE(SimControl::sent().dacWrites, writes + 1);
+        QCOMPARE(lastWrite()[0], 1.5);
     }
 
     void refusedWhileAMeasurementHoldsTheOutputs()
@@ -548,7 +714,10 @@ private slots:
         QCOMPARE(form.enable->isChecked(), ticked);
         // The box says whether the dialog holds the outputs.
         QCOMPARE(dialog.holdsOutputs(), ticked);
-        QCOMPARE(form.editable(), ticked);
+        // Editable unless another tool holds the outputs.
+        QCOMPARE(form.editable(), !scanHolds);
+        // A multiplexer that cannot be read is said to be so, not shown as a state.
+        QCOMPARE(form.muxProblem->isHidden(), !readFails);
         if (!scanHolds)
             QCOMPARE(m_program->outputs.isHeld(), ticked);
         // Opening never writes the multiplexer or the outputs.
@@ -569,19 +738,44 @@ private slots:
         QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
     }
 
+    // The controller refused the switch: the operator is told, and the box shows
+    // what the controller does (the feedback loop keeps the outputs).
+    void refusedHandOverUnticksTheBox_data()
+    {
+        QTest::addColumn<bool>("readBackFails");
+        QTest::newRow("the multiplexer reads 1 after") << false;
+        QTest::newRow("the multiplexer cannot be read after") << true;
+    }
+
     void refusedHandOverUnticksTheBox()
     {
+        QFETCH(bool, readBackFails);
         WindowManOutCtrl dialog(m_program->outputs);
         Form form(dialog);
         dialog.showWindow();
         SimControl::failCall("setOutputMux");
+        if (readBackFails)
+            SimControl::failCall("getOutputMux");
         WidgetClicks::clickCheckBox(form.enable);
 
         QVERIFY(!form.enable->isChecked());
+        QVERIFY(!dialog.holdsOutputs());
         QVERIFY(!m_program->outputs.isHeld());
-        QVERIFY(!form.editable());
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
         QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn).contains("setOutputMux( 0 ) failed "));
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
+        QCOMPARE(shown[0].title, TOOL);
+        QVERIFY2(shown[0].text.contains("setOutputMux(0) failed"), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains("Manual control is off"), qPrintable(shown[0].text));
+        QCOMPARE(shown[0].text.contains("could not be read back"), readBackFails);
+
+        // Once the controller takes it, the hand-over goes through.
+        SimControl::clearFailures();
+        WidgetClicks::clickCheckBox(form.enable);
+        QVERIFY(dialog.holdsOutputs());
+        QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
     }
 
     void refusedGiveBackKeepsManualControl()
@@ -592,10 +786,14 @@ private slots:
         SimControl::failCall("setOutputMux");
         WidgetClicks::clickCheckBox(form.enable);
 
-        // The program still drives the outputs, so the dialog keeps them.
+        // The program still drives the outputs, so the dialog keeps them, and says so.
         QVERIFY(form.enable->isChecked());
         QVERIFY(dialog.holdsOutputs());
         QCOMPARE(SimControl::sent().outputMux, uint8_t(0));
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains("setOutputMux(1) failed"), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains("Manual control stays on"), qPrintable(shown[0].text));
     }
 
     // ---- a device that cannot be used --------------------------------------------------

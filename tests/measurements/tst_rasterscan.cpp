@@ -1,8 +1,9 @@
 // The raster scan's computations: its voltages, the normalised grid and the
-// saved file, without a window.
+// saved file, missing cells among them, without a window.
 #include <QtTest>
 
 #include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "RasterScan.h"
@@ -78,6 +79,73 @@ private slots:
         RasterScan::normalise(raw.data(), out.data(), RasterScan::CELLS);
         for (float v : out)
             QCOMPARE(v, 0.0f);  // never a division by zero
+    }
+
+    // A cell whose readings failed takes no part in the range and stays missing;
+    // it never becomes the floor of the grid.
+    void normaliseLeavesMissingCellsOut_data()
+    {
+        QTest::addColumn<QList<float>>("raw");
+        QTest::addColumn<QList<float>>("normalised");  // NaN: missing
+        const float gap = RasterScan::MISSING;
+        QTest::newRow("a gap between measured cells") << QList<float>{2.0f, gap, 4.0f, 3.0f}
+                                                      << QList<float>{0.0f, gap, 1.0f, 0.5f};
+        QTest::newRow("a gap below all, not counted as the smallest")
+            << QList<float>{gap, 5.0f, 6.0f} << QList<float>{gap, 0.0f, 1.0f};
+        QTest::newRow("cells not measured yet (0) still count") << QList<float>{4.0f, gap, 0.0f}
+                                                                << QList<float>{1.0f, gap, 0.0f};
+        QTest::newRow("one measured cell among gaps: flat") << QList<float>{gap, 7.0f, gap}
+                                                            << QList<float>{gap, 0.0f, gap};
+        QTest::newRow("every cell missing") << QList<float>{gap, gap} << QList<float>{gap, gap};
+    }
+
+    void normaliseLeavesMissingCellsOut()
+    {
+        QFETCH(QList<float>, raw);
+        QFETCH(QList<float>, normalised);
+        std::vector<float> out(size_t(raw.size()), -1.0f);
+        RasterScan::normalise(raw.constData(), out.data(), int(raw.size()));
+        for (qsizetype k = 0; k < raw.size(); ++k) {
+            if (std::isnan(normalised[k]))
+                QVERIFY2(RasterScan::isMissing(out[size_t(k)]), qPrintable(QString::number(k)));
+            else
+                QCOMPARE(out[size_t(k)], normalised[k]);
+        }
+    }
+
+    // The file keeps one row per point; a missing cell's current reads as
+    // not-a-number, never as 0 A or any other current.
+    void missingCellsAreMarkedInTheFile()
+    {
+        std::vector<float> raw(RasterScan::CELLS, 2.5e-5f);
+        raw[0] = RasterScan::MISSING;
+        raw[65] = RasterScan::MISSING;
+        raw[RasterScan::CELLS - 1] = RasterScan::MISSING;
+        raw[64] = 0.0f;  // not measured yet
+        const FileStamp stamp{QDateTime(QDate(2026, 4, 1), QTime(9, 3, 0)), "ws"};
+        QList<QByteArray> lines = RasterScan::fileContents(stamp, {4.0, 2.0, 4.0, 2.0}, raw.data()).split('\n');
+        lines.removeLast();
+        QCOMPARE(lines.size(), 5 + 1 + 4096);
+        for (QByteArray& line : lines)
+            line.chop(1);
+        QCOMPARE(lines[6], QByteArray("4,4,nan"));
+        QCOMPARE(lines[6 + 65], QByteArray("4.03175,4.03175,nan"));
+        QCOMPARE(lines.last(), QByteArray("6,6,nan"));
+        QCOMPARE(lines[6 + 64], QByteArray("4.03175,4,0"));
+        int marked = 0;
+        for (int k = 0; k < RasterScan::CELLS; ++k) {
+            const QList<QByteArray> fields = lines[6 + k].split(',');
+            QCOMPARE(fields.size(), 3);
+            // What a reader of the file gets: C's strtod, as numpy and pandas parse it.
+            const double current = std::strtod(fields[2].constData(), nullptr);
+            if (RasterScan::isMissing(raw[size_t(k)])) {
+                QVERIFY(std::isnan(current));
+                ++marked;
+            } else {
+                QVERIFY(!std::isnan(current));
+            }
+        }
+        QCOMPARE(marked, 3);
     }
 
     void fileLayout()

@@ -66,6 +66,21 @@ private slots:
         QFETCH(QList<double>, points);
         for (int i = 0; i < n; ++i)
             QVERIFY(qAbs(RockingCurvePlan::rampVoltage(i, n, start, stop) - points[i]) < 1e-12);
+        // Its two ends bound every point, for the range check before a scan.
+        const RockingCurvePlan::RampEnds ends = RockingCurvePlan::rampEnds(n, start, stop);
+        QVERIFY(qAbs(ends.first - points.first()) < 1e-12);
+        QVERIFY(qAbs(ends.last - points.last()) < 1e-12);
+    }
+
+    void rampEndsOfTheDefaultAndOfNoPoints()
+    {
+        // The default form: 4 V to 5.998 V; the stop voltage itself is never put out.
+        const RockingCurvePlan::RampEnds ends = RockingCurvePlan::rampEnds(1000, 4.0, 6.0);
+        QCOMPARE(ends.first, 4.0);
+        QVERIFY(qAbs(ends.last - 5.998) < 1e-12);
+        const RockingCurvePlan::RampEnds none = RockingCurvePlan::rampEnds(0, 4.0, 99.0);
+        QCOMPARE(none.first, 4.0);
+        QCOMPARE(none.last, 4.0);
     }
 
     void defaultRampSteps()

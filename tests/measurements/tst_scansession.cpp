@@ -1,8 +1,10 @@
 // One scan run apart from its window: the schedule its waits keep when sleeps
-// overshoot and redraws take time, how often it lets the window draw, and what it
-// refuses and reports at its start and end.
+// overshoot and redraws take time, how often it lets the window draw, what it
+// refuses (a feedback that stays on, a point beyond the output range) and what it
+// reports at its start and end.
 #include <QtTest>
 
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -140,6 +142,86 @@ private slots:
         // Once only.
         session.end();
         QCOMPARE(SimControl::callCount("setOutputMux", 1), 1);
+    }
+
+    // A scan against a live feedback loop measures the loop: when the controller
+    // does not take the switch-off, or its status cannot show that it did, the
+    // run does not start and nothing reaches the outputs or the multiplexer.
+    void feedbackNotSwitchedOffRefusesTheRun_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<bool>("feedbackOn");  // before the run
+        QTest::addColumn<QString>("told");
+
+        QTest::newRow("setFBenable fails") << "fail" << true << "setFBenable(0) failed";
+        QTest::newRow("setFBenable fails, feedback already off") << "fail" << false << "setFBenable(0) failed";
+        QTest::newRow("taken without effect: the status shows it on") << "ignored" << true
+                                                                       << "still reports the feedback on (status 3)";
+        QTest::newRow("the status cannot be read") << "status" << true << "getPIDstatus failed";
+    }
+
+    void feedbackNotSwitchedOffRefusesTheRun()
+    {
+        QFETCH(QString, fault);
+        QFETCH(bool, feedbackOn);
+        QFETCH(QString, told);
+        LogCapture::install();
+        QVERIFY(setFBenable(feedbackOn ? 1 : 0) >= 0);
+        if (fault == "fail")
+            SimControl::failCall("setFBenable");
+        else if (fault == "ignored")
+            SimControl::failCall("setFBenable", 0);
+        else
+            SimControl::failCall("getPIDstatus");
+        FakeClock clock;
+        {
+            ScanSession session(nullptr, TOOL, m_program->outputs, clock);
+            QVERIFY(!session.begin());
+            QVERIFY(!session.write({4.0, 4.0, 0.0, 0.0}));
+        }
+        QCOMPARE(SimControl::sent().dacWrites, 0);
+        QCOMPARE(SimControl::callCount("setOutputMux"), 0);
+        QCOMPARE(int(SimControl::sent().outputMux), 1);
+        QCOMPARE(int(SimControl::sent().fbEnable), fault == "status" ? 0 : int(feedbackOn));
+        QVERIFY(!m_program->outputs.isHeld());
+        QCOMPARE(SimControl::openFileCount(DEVICE_ZENTRIM0) + SimControl::openFileCount(DEVICE_ORVANE), 0);
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
+        QCOMPARE(shown[0].title, TOOL);
+        QVERIFY2(shown[0].text.contains("The scan cannot start"), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains(told), qPrintable(shown[0].text));
+        QTRY_VERIFY(!LogCapture::messagesAt(QsLogging::Warn).filter(TOOL + " refused").isEmpty());
+    }
+
+    // A point beyond the unit's range ends the run without reaching the unit,
+    // and the operator is told which channel and voltage it was.
+    void pointOutsideTheOutputRangeEndsTheRun_data()
+    {
+        QTest::addColumn<QList<double>>("volts");
+        QTest::addColumn<QString>("told");
+        QTest::newRow("Ch1 at 13 V") << QList<double>{13.0, 5.0, 0.0, 0.0} << "Output channel 1 is 13 V";
+        QTest::newRow("Ch2 at -15 V") << QList<double>{5.0, -15.0, 0.0, 0.0} << "Output channel 2 is -15 V";
+        QTest::newRow("Ch4 not a number") << QList<double>{5.0, 5.0, 0.0, std::nan("")} << "Output channel 4 is nan V";
+    }
+
+    void pointOutsideTheOutputRangeEndsTheRun()
+    {
+        QFETCH(QList<double>, volts);
+        QFETCH(QString, told);
+        FakeClock clock;
+        ScanSession session(nullptr, TOOL, m_program->outputs, clock);
+        QVERIFY(session.begin());
+        QVERIFY(session.write({4.0, 12.0, 0.0, -12.0}));
+        QVERIFY(!session.write({volts[0], volts[1], volts[2], volts[3]}));
+        session.end();
+        QCOMPARE(SimControl::sent().dacWrites, 1);
+        QCOMPARE(SimControl::sent().lastDacWrite.ch2, 12.0);
+        QCOMPARE(int(SimControl::sent().outputMux), 1);
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains(told + ", outside the output range of -12 to 12 V"), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains("Nothing outside the range was written"), qPrintable(shown[0].text));
     }
 
     // The outputs could not be taken from the feedback loop: nothing written

@@ -184,6 +184,72 @@ private slots:
         QVERIFY(plot.quads().empty());
     }
 
+    // A missing cell (not a number) leaves a hole: every quad it is a corner of
+    // is left out, the others keep their place, heights and colours, and the
+    // colour scale is that of the cells that have values.
+    void missingCellsLeaveHoles_data()
+    {
+        QTest::addColumn<QList<int>>("missing");      // cells, row r and column c at r * 4 + c
+        QTest::addColumn<QList<int>>("quadsLeft");    // of the nine, by their place c * 3 + r
+
+        QTest::newRow("an inner cell takes its four quads") << QList<int>{5} << QList<int>{2, 5, 6, 7, 8};
+        QTest::newRow("a corner cell takes one") << QList<int>{0} << QList<int>{1, 2, 3, 4, 5, 6, 7, 8};
+        QTest::newRow("two neighbours on an edge") << QList<int>{1, 2} << QList<int>{1, 2, 4, 5, 7, 8};
+        QTest::newRow("every cell: nothing drawn") << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}
+                                                   << QList<int>{};
+    }
+
+    void missingCellsLeaveHoles()
+    {
+        QFETCH(QList<int>, missing);
+        QFETCH(QList<int>, quadsLeft);
+        // 4 x 4, rising along the columns: 0, 1/3, 2/3, 1 on every row.
+        std::vector<float> grid(16);
+        for (int k = 0; k < 16; ++k)
+            grid[size_t(k)] = float(k % 4) / 3.0f;
+        SurfacePlot full;
+        full.setData(grid.data(), 4, 4);
+        QCOMPARE(full.quads().size(), size_t(9));
+        // A value that would be the top of the colour scale if it were counted.
+        for (int cell : missing)
+            grid[size_t(cell)] = std::numeric_limits<float>::quiet_NaN();
+
+        SurfacePlot plot;
+        plot.setData(grid.data(), 4, 4);
+        QCOMPARE(int(plot.quads().size()), quadsLeft.size());
+        for (qsizetype q = 0; q < quadsLeft.size(); ++q) {
+            const SurfaceQuad& drawn = plot.quads()[size_t(q)];
+            const SurfaceQuad& whole = full.quads()[size_t(quadsLeft[q])];
+            for (int k = 0; k < 4; ++k)
+                for (int d = 0; d < 3; ++d) {
+                    QVERIFY(std::isfinite(drawn.corner[k][d]));
+                    QCOMPARE(drawn.corner[k][d], whole.corner[k][d]);
+                }
+            QVERIFY(std::isfinite(drawn.red) && std::isfinite(drawn.green) && std::isfinite(drawn.blue));
+        }
+        // After a grid without gaps the surface is whole again.
+        SurfacePlot again;
+        again.setData(grid.data(), 4, 4);
+        for (float& v : grid)
+            v = 0.5f;
+        again.setData(grid.data(), 4, 4);
+        QCOMPARE(again.quads().size(), size_t(9));
+    }
+
+    // The gaps take no part in the colour scale: the largest value that is there
+    // sets it, not an infinite one.
+    void missingCellsStayOutOfTheColourScale()
+    {
+        const float gap = std::numeric_limits<float>::infinity();
+        const float grid[] = {0.5f, 0.5f, gap,  //
+                              0.5f, 0.5f, 1.0f};
+        SurfacePlot plot;
+        plot.setData(grid, 3, 2);
+        QCOMPARE(plot.quads().size(), size_t(1));
+        // Mean 0.5 over a span of 1: green, as without the gap.
+        QVERIFY(sameColor(colorOf(plot.quads()[0]), GREEN));
+    }
+
     void quadColouredFromAColour()
     {
         SurfaceQuad quad(0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0);

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "ConfigSettings.h"
+#include "DacOutputsWriter.h"
 #include "Globals.h"
 #include "Graph3D.h"
 #include "MainWindow.h"
@@ -488,13 +489,16 @@ private slots:
         QVERIFY2(shown[0].text.contains("/dev/vorn_zentrim0 could not be opened"), qPrintable(shown[0].text));
     }
 
-    // A cell with a failed reading is left out (0, as if not measured); the run goes
-    // on and says so once, on screen and in the log.
+    // A cell with a failed reading has no current: it is missing from the grid,
+    // leaves a hole in the surface and is marked "nan" in the saved file, never
+    // drawn at the floor or saved as 0 A. The run goes on and says so once, on
+    // screen and in the log.
     void failedReadingsLeaveTheirCellsOut()
     {
         LogCapture::install();
         SteppedMeasurementClock clock;
         WindowRocking3D window(m_program->outputs, clock);
+        window.setStampSource([] { return STAMP; });
         clock.beforeEach = [&](int n) {
             // Point 1 loses its fourth reading; point 2 all of them.
             if (n == callIn(1, 4))
@@ -512,13 +516,178 @@ private slots:
         QCOMPARE(SimControl::sent().dacWrites, 5);
         const auto& raw = window.rawGrid();
         QVERIFY(raw[0] > 0.0f && raw[3] > 0.0f && raw[4] > 0.0f);
-        QCOMPARE(raw[1], 0.0f);
-        QCOMPARE(raw[2], 0.0f);
+        QVERIFY(RasterScan::isMissing(raw[1]));
+        QVERIFY(RasterScan::isMissing(raw[2]));
+        for (int k = 5; k < CELLS; ++k)
+            QCOMPARE(raw[size_t(k)], 0.0f);  // not measured yet
         QCOMPARE(SimControl::sent().outputMux, uint8_t(1));
         const QList<Prompts::Shown> shown = Prompts::shown();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.contains("11 of 50 picoammeter readings failed"), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains("Their points are left out."), qPrintable(shown[0].text));
         QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).filter("readings failed").size(), 1);
+
+        // The grid spans the measured cells, 0 to 1, without the missing ones.
+        const auto& normalised = window.normalisedGrid();
+        QVERIFY(RasterScan::isMissing(normalised[1]) && RasterScan::isMissing(normalised[2]));
+        QCOMPARE(std::max({normalised[0], normalised[3], normalised[4]}), 1.0f);
+        for (int k : {0, 3, 4})
+            QVERIFY(normalised[size_t(k)] > 0.0f);
+        // The surface: cells 1 and 2 of row 0 take the quads of columns 0 to 2 of
+        // that row; every quad drawn has real corners.
+        const auto& quads = child<Graph3D>(&window, "graph3D")->surface()->quads();
+        QCOMPARE(quads.size(), size_t(63 * 63 - 3));
+        for (const SurfaceQuad& quad : quads)
+            for (const float* corner : quad.corner)
+                QVERIFY(std::isfinite(corner[2]));
+        QCOMPARE(quads[0].corner[0][0], 0.0f);
+        QCOMPARE(quads[0].corner[0][1], 1.0f / 63.0f);  // column 0 starts at row 1
+
+        // The file keeps its 4096 rows; the two missing cells read as no value.
+        const QString path = m_program->filePath("gaps.csv");
+        Prompts::queueFileName(path);
+        click(&window, "saveButton");
+        const QList<QByteArray> lines = crlfLines(contents(path));
+        QCOMPARE(lines.size(), 5 + 1 + CELLS);
+        QCOMPARE(lines[6 + 1], QByteArray("4,4.03175,nan"));
+        QCOMPARE(lines[6 + 2], QByteArray("4,4.06349,nan"));
+        int marked = 0;
+        for (int k = 0; k < CELLS; ++k) {
+            const QByteArray current = lines[6 + k].split(',').value(2);
+            marked += current == "nan";
+            if (k == 0 || k == 3 || k == 4)
+                QVERIFY2(current.toDouble() > 0.0, lines[6 + k].constData());
+        }
+        QCOMPARE(marked, 2);
+    }
+
+    // A block of cells that could not be read, across the flank of the hill: the
+    // view draws the rest of the surface and leaves a hole where they are.
+    void screenshotShowsTheMissingCells()
+    {
+        SteppedMeasurementClock clock;
+        WindowRocking3D window(m_program->outputs, clock);
+        window.resize(874, 610);
+        // Rows 24 to 30 (channel 1), columns 20 to 44 (channel 2) fail.
+        const auto inBlock = [](int point) {
+            const int a = point / POINTS, i = point % POINTS;
+            return a >= 24 && a <= 30 && i >= 20 && i <= 44;
+        };
+        int failing = -1;
+        clock.beforeEach = [&](int) {
+            const int point = SimControl::sent().dacWrites - 1;
+            if (point != failing && inBlock(point)) {
+                SimControl::failIoctl(DEVICE_ZENTRIM0);
+                failing = point;
+            } else if (point != failing && failing >= 0) {
+                SimControl::clearFailures();
+                failing = -1;
+            }
+            if (point == 40 * POINTS - 1)
+                later(&window, [&window] { window.stopMeasurement(); });
+        };
+        click(&window, "goButton");
+        QCOMPARE(SimControl::sent().dacWrites, 40 * POINTS);
+        int missing = 0;
+        for (int k = 0; k < CELLS; ++k)
+            missing += RasterScan::isMissing(window.rawGrid()[size_t(k)]);
+        QCOMPARE(missing, 7 * 25);
+        // Every quad with a corner in the block goes: columns 19 to 44, rows 23 to 30.
+        const Graph3D* view = child<Graph3D>(&window, "graph3D");
+        QCOMPARE(view->surface()->quads().size(), size_t(63 * 63 - 26 * 8));
+
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QImage shot;
+        QTRY_VERIFY((shot = window.screen()->grabWindow(window.winId()).toImage(), countRed(shot) > 50));
+        const QString folder = qEnvironmentVariable("VORN_TEST_TMP", QDir::tempPath());
+        QVERIFY(shot.save(folder + "/rocking3d-missing-cells.png"));
+        // Seen from above, where the hill does not hide the hole.
+        Graph3D* turned = child<Graph3D>(&window, "graph3D");
+        turned->setXRotation(5760 - 16 * 20);
+        turned->setYRotation(0);
+        turned->setZRotation(16 * 200);
+        const QImage before = shot;
+        QTRY_VERIFY((shot = window.screen()->grabWindow(window.winId()).toImage(), shot != before && countRed(shot) > 50));
+        QVERIFY(shot.save(folder + "/rocking3d-missing-cells-above.png"));
+        window.hide();
+        Prompts::clear();
+    }
+
+    // A raster whose corners lie beyond the output unit's range does not start:
+    // the operator is told the box and value, and nothing reaches the feedback,
+    // the multiplexer or the outputs. The limits themselves are put out.
+    void cornersOutsideTheOutputRange_data()
+    {
+        QTest::addColumn<QList<double>>("corners");  // X min, X max, Y min, Y max
+        QTest::addColumn<QString>("told");           // empty: the scan runs
+
+        QTest::newRow("X max 99 V") << QList<double>{4, 99, 4, 6} << "X max is 99 V";
+        QTest::newRow("X min 15 V") << QList<double>{15, 6, 4, 6} << "X min is 15 V";
+        QTest::newRow("X min -20 V") << QList<double>{-20, 6, 4, 6} << "X min is -20 V";
+        QTest::newRow("Y min -13 V") << QList<double>{4, 6, -13, 6} << "Y min is -13 V";
+        QTest::newRow("Y max 12.5 V") << QList<double>{4, 6, 4, 12.5} << "Y max is 12.5 V";
+        QTest::newRow("from -12 to 12 V") << QList<double>{-12, 12, 12, -12} << "";
+    }
+
+    void cornersOutsideTheOutputRange()
+    {
+        QFETCH(QList<double>, corners);
+        QFETCH(QString, told);
+        SteppedMeasurementClock clock;
+        WindowRocking3D window(m_program->outputs, clock);
+        const char* boxes[] = {"xMinBox", "xMaxBox", "yMinBox", "yMaxBox"};
+        for (int b = 0; b < 4; ++b)
+            child<QDoubleSpinBox>(&window, boxes[b])->setValue(corners[b]);
+        std::vector<DacOutputs> records;
+        clock.beforeEach = [&](int) {
+            if (SimControl::sent().dacWrites > int(records.size()))
+                records.push_back(SimControl::sent().lastDacWrite);
+            // The last point of the first row, then stop.
+            if (SimControl::sent().dacWrites == POINTS)
+                later(&window, [&window] { window.stopMeasurement(); });
+        };
+        click(&window, "goButton");
+
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        if (!told.isEmpty()) {
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
+            QCOMPARE(shown[0].title, QString("3D Rocking Curve"));
+            QVERIFY2(shown[0].text.contains(told + ", outside the output range of -12 to 12 V"),
+                     qPrintable(shown[0].text));
+            QCOMPARE(SimControl::sent().dacWrites, 0);
+            QCOMPARE(SimControl::callCount("setFBenable"), 0);
+            QCOMPARE(SimControl::callCount("setOutputMux"), 0);
+            QVERIFY(!m_program->outputs.isHeld());
+            return;
+        }
+        QVERIFY(shown.isEmpty());
+        QCOMPARE(int(records.size()), POINTS);
+        QCOMPARE(records.front().ch1, -12.0);
+        QCOMPARE(records.front().ch2, 12.0);
+        QCOMPARE(records.back().ch2, -12.0);
+        for (const DacOutputs& r : records)
+            QVERIFY(r.ch2 >= DAC_OUTPUT_MIN_V && r.ch2 <= DAC_OUTPUT_MAX_V);
+    }
+
+    // The feedback left on would fight the scan: the scan does not start.
+    void feedbackNotSwitchedOffRefusesTheScan()
+    {
+        QVERIFY(setFBenable(1) >= 0);
+        SimControl::failCall("setFBenable");
+        SteppedMeasurementClock clock;
+        WindowRocking3D window(m_program->outputs, clock);
+        click(&window, "goButton");
+        QCOMPARE(SimControl::sent().dacWrites, 0);
+        QCOMPARE(SimControl::callCount("setOutputMux"), 0);
+        QCOMPARE(SimControl::sent().fbEnable, uint8_t(1));
+        QVERIFY(!m_program->outputs.isHeld());
+        QVERIFY(child<QPushButton>(&window, "goButton")->isEnabled());
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QString("3D Rocking Curve"));
+        QVERIFY2(shown[0].text.contains("setFBenable(0) failed"), qPrintable(shown[0].text));
     }
 
     void failedWriteEndsTheRun()

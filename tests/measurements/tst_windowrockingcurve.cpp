@@ -18,8 +18,10 @@
 
 #include <qcustomplot.h>
 
+#include "DacOutputsWriter.h"
 #include "DeviceIo.h"
 #include "PlantConstants.h"
+#include "RockingCurvePlan.h"
 #include "ScanSession.h"
 #include "VornLibrary.h"
 #include "WindowRockingCurve.h"
@@ -588,6 +590,122 @@ private slots:
         QCOMPARE(SimControl::callCount("setFBenable"), 0);
         QCOMPARE(SimControl::callCount("setOutputMux"), 0);
         QVERIFY(bench.form.startButton->isEnabled());
+    }
+
+    // Every point the scan would put out, and the level it holds the other output
+    // at, lie within the output unit's range, or the scan does not start: the
+    // operator is told the value, and nothing reaches the feedback, the
+    // multiplexer or the outputs.
+    void voltagesOutsideTheOutputRangeAreRefused_data()
+    {
+        QTest::addColumn<double>("start");
+        QTest::addColumn<double>("stop");
+        QTest::addColumn<int>("n");
+        QTest::addColumn<QString>("direction");
+        QTest::addColumn<double>("heldOffset");  // of the loop the direction holds
+        QTest::addColumn<QString>("told");       // empty: the scan runs
+
+        const double held = CENTRE_OUTPUT_V;
+        QTest::newRow("Stop 99 V: the last point at 98.905 V") << 4.0 << 99.0 << 1000 << "posX" << held
+                                                            << "The last point (Start 4 V, Stop 99 V, N 1000) is 98.905 V";
+        QTest::newRow("Stop 13 V: the last point at 12.991 V") << 4.0 << 13.0 << 1000 << "posX" << held
+                                                            << "is 12.991 V, outside the output range";
+        QTest::newRow("Start 15 V") << 15.0 << 6.0 << 1000 << "posY" << held
+                                    << "The first point (Start 15 V, Stop 6 V, N 1000) is 15 V";
+        QTest::newRow("Start -30 V") << -30.0 << 6.0 << 10 << "posX" << held << "is -30 V, outside";
+        QTest::newRow("held X offset 13 V while Y is scanned") << 4.0 << 6.0 << 10 << "posY" << 13.0 << "PID_X/Offset";
+        QTest::newRow("held Y offset -12.5 V while X is scanned") << 4.0 << 6.0 << 10 << "posX" << -12.5
+                                                                  << "PID_Y/Offset";
+        // The stop voltage itself is never put out: 4 V and 12 V, the limit.
+        QTest::newRow("Stop 20 V with N 2 ends at 12 V") << 4.0 << 20.0 << 2 << "posX" << held << "";
+        QTest::newRow("from -12 V upwards") << -12.0 << 0.0 << 3 << "posX" << held << "";
+        QTest::newRow("held offset at -12 V") << 4.0 << 6.0 << 2 << "posX" << -12.0 << "";
+    }
+
+    void voltagesOutsideTheOutputRangeAreRefused()
+    {
+        QFETCH(double, start);
+        QFETCH(double, stop);
+        QFETCH(int, n);
+        QFETCH(QString, direction);
+        QFETCH(double, heldOffset);
+        QFETCH(QString, told);
+        Bench bench;
+        bench.setup.setPidOffset(direction == "posY" ? 0 : 1, heldOffset);
+        bench.form.start->setValue(start);
+        bench.form.stop->setValue(stop);
+        bench.form.n->setValue(n);
+        bench.form.direction->setCurrentText(direction);
+        bench.logPoints();
+        bench.form.startButton->click();
+
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        if (!told.isEmpty()) {
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
+            QCOMPARE(shown[0].title, QString("Rocking Curve"));
+            QVERIFY2(shown[0].text.contains(told), qPrintable(shown[0].text));
+            QCOMPARE(SimControl::sent().dacWrites, 0);
+            QCOMPARE(SimControl::callCount("setFBenable"), 0);
+            QCOMPARE(SimControl::callCount("setOutputMux"), 0);
+            QCOMPARE(bench.form.plot->graph(2)->data()->size(), 0);
+            QVERIFY(!bench.setup.outputs.isHeld());
+            return;
+        }
+        QVERIFY2(shown.isEmpty(), shown.isEmpty() ? "" : qPrintable(shown[0].text));
+        QCOMPARE(int(bench.log.records.size()), n);
+        for (const DacOutputs& r : bench.log.records)
+            for (double v : channelsOf(r))
+                QVERIFY2(v >= DAC_OUTPUT_MIN_V && v <= DAC_OUTPUT_MAX_V, qPrintable(QString::number(v, 'g', 17)));
+        const DacOutputs& last = bench.log.records.back();
+        QCOMPARE(last.ch1, RockingCurvePlan::rampVoltage(n - 1, n, start, stop));
+    }
+
+    // The form stays live during a scan: a Stop moved beyond the range ends the
+    // scan before the first point outside, and says so.
+    void stopMovedBeyondTheRangeDuringAScanEndsIt()
+    {
+        Bench bench;
+        bench.form.n->setValue(10);
+        bench.logPoints();
+        auto log = bench.clock.beforeEach;
+        bench.clock.beforeEach = [&](int call) {
+            log(call);
+            // In point 3; from point 4 on, 4 + (i / 10) x 95 V.
+            if (SimControl::sent().dacWrites == 4 && bench.form.stop->value() < 99.0)
+                bench.form.stop->setValue(99.0);
+        };
+        bench.form.startButton->click();
+        QCOMPARE(SimControl::sent().dacWrites, 4);
+        for (const DacOutputs& r : bench.log.records)
+            QVERIFY(r.ch1 <= 6.0);
+        QCOMPARE(int(bench.form.plot->graph(2)->data()->size()), 4);
+        QCOMPARE(int(SimControl::sent().outputMux), 1);
+        QVERIFY(!bench.setup.outputs.isHeld());
+        QVERIFY(bench.form.startButton->isEnabled());
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains("Output channel 1 is 42 V, outside the output range of -12 to 12 V"),
+                 qPrintable(shown[0].text));
+    }
+
+    // The feedback left on would fight the scan: the scan does not start.
+    void feedbackThatStaysOnRefusesTheScan()
+    {
+        Bench bench;
+        QVERIFY(setFBenable(1) >= 0);
+        SimControl::failCall("setFBenable", 0);  // taken, without effect
+        bench.form.startButton->click();
+        QCOMPARE(SimControl::sent().dacWrites, 0);
+        QCOMPARE(SimControl::callCount("setOutputMux"), 0);
+        QCOMPARE(int(SimControl::sent().fbEnable), 1);
+        QCOMPARE(bench.form.plot->graph(2)->data()->size(), 0);
+        QVERIFY(!bench.setup.outputs.isHeld());
+        QVERIFY(bench.form.startButton->isEnabled());
+        const QList<Prompts::Shown> shown = Prompts::shown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].title, QString("Rocking Curve"));
+        QVERIFY2(shown[0].text.contains("still reports the feedback on"), qPrintable(shown[0].text));
     }
 
     void heldLevelAndRange()
