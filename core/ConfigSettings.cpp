@@ -1,20 +1,15 @@
 #include "ConfigSettings.h"
 
-#include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSettings>
-#include <QTemporaryFile>
 
 #include <climits>
 #include <cmath>
 #include <limits>
 
+#include "ConfigFileCopies.h"
 #include "QsLog.h"
 
 namespace {
@@ -111,58 +106,6 @@ QString rawText(const QVariant& raw)
     if (raw.typeId() == QMetaType::QStringList)
         return raw.toStringList().join(QLatin1Char(','));
     return raw.toString();
-}
-
-// Content of each file this process last found parsable or has copied away,
-// by path: the check runs again only when the file changed.
-QMutex& backupMutex()
-{
-    static QMutex mutex;
-    return mutex;
-}
-
-QHash<QString, QByteArray>& checkedContent()
-{
-    static QHash<QString, QByteArray> content;
-    return content;
-}
-
-// QSettings parses a file once and serves every later object from its cache,
-// without the error; a private copy of the bytes gives a status of its own.
-bool isUnparsable(const QByteArray& content)
-{
-    QTemporaryFile probe(QDir::tempPath() + QStringLiteral("/vorn-config-check-XXXXXX.ini"));
-    // Unchecked is treated as unparsable: one copy too many is cheap.
-    if (!probe.open() || probe.write(content) != content.size() || !probe.flush())
-        return true;
-    QSettings settings(probe.fileName(), QSettings::IniFormat);
-    // Sections are parsed on first use: listing every key parses them all.
-    settings.allKeys();
-    return settings.status() == QSettings::FormatError;
-}
-
-// Writes data to a file that did not exist before; never replaces an earlier copy.
-QString writeNewCopy(const QString& path, const QByteArray& data)
-{
-    const QString base = path + QStringLiteral(".corrupt-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    for (int attempt = 1; attempt < 1000; ++attempt) {
-        const QString name = attempt == 1 ? base : base + QLatin1Char('-') + QString::number(attempt);
-        QFile copy(name);
-        if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (copy.exists())
-                continue;
-            return QString();
-        }
-        if (copy.write(data) != data.size() || !copy.flush()) {
-            copy.close();
-            copy.remove();
-            return QString();
-        }
-        copy.close();
-        return name;
-    }
-    return QString();
 }
 
 // One write: the settings object, then a check that the file took it.
@@ -324,49 +267,21 @@ QString ConfigSettings::fileProblem() const
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot be read");
-    if (isUnparsable(file.readAll()))
+    if (ConfigFileCopies::isUnparsable(file.readAll()))
         return QStringLiteral("cannot be parsed");
     return QString();
 }
 
-bool ConfigSettings::mayWrite() const
-{
-    // A missing or unreadable file has nothing to lose; QSettings leaves an
-    // unreadable one alone.
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    const QString absolute = QFileInfo(m_path).absoluteFilePath();
-    const QByteArray content = file.readAll();
-    file.close();
-    const QByteArray digest = QCryptographicHash::hash(content, QCryptographicHash::Sha256);
-
-    QMutexLocker lock(&backupMutex());
-    if (checkedContent().value(absolute) == digest)
-        return true;
-    if (!isUnparsable(content)) {
-        checkedContent().insert(absolute, digest);
-        return true;
-    }
-    const QString copy = writeNewCopy(absolute, content);
-    if (copy.isEmpty()) {
-        QLOG_ERROR() << "Configuration file" << QDir::toNativeSeparators(absolute)
-                     << "has lines that cannot be parsed and no copy of it could be made; the change is not written";
-        return false;
-    }
-    checkedContent().insert(absolute, digest);
-    QLOG_WARN() << "Configuration file" << QDir::toNativeSeparators(absolute)
-                << "has lines that cannot be parsed; kept a copy in" << QDir::toNativeSeparators(copy);
-    return true;
-}
-
 bool ConfigSettings::write(const std::function<void(QSettings&)>& fill)
 {
-    if (!mayWrite())
+    if (!ConfigFileCopies::beforeRewrite(m_path))
         return false;
     WriteSession session(m_path);
     fill(session.settings);
-    return session.finish();
+    if (!session.finish())
+        return false;
+    ConfigFileCopies::rewritten(m_path);
+    return true;
 }
 
 // ---- BPMn ----

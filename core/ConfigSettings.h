@@ -10,7 +10,9 @@
 // to `unread` when the caller passes that list: it is never clamped into range.
 //
 // Writing: every setter returns false when the file did not take the change.
-// Numbers are written in their shortest round-trip form.
+// Numbers are written in their shortest round-trip form. A file that the
+// rewrite would cost lines (comments, lines that cannot be parsed) is copied
+// beside itself first (ConfigFileCopies).
 #include <QString>
 #include <QStringList>
 
@@ -112,12 +114,9 @@ private:
     static void readIIRgroup(Reader& reader, const QString& group, double a[IIR_COEFFICIENTS],
                              double b[IIR_COEFFICIENTS]);
 
-    // One write session: `fill` sets the keys; false when the file did not take them.
+    // One write session: `fill` sets the keys; false when the file did not take
+    // them, or when it would lose lines of which no copy could be kept.
     bool write(const std::function<void(QSettings&)>& fill);
-
-    // Before a write: a file QSettings cannot parse would lose its unparsed
-    // lines, so a copy is kept first; false when no copy could be made.
-    bool mayWrite() const;
 
     QString m_path;
 };
