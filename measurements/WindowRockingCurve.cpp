@@ -5,6 +5,7 @@
 #include <qcustomplot.h>
 
 #include "ConfigSettings.h"
+#include "DacOutputsWriter.h"
 #include "Globals.h"
 #include "GraphFrame.h"
 #include "MeasurementClock.h"
@@ -74,7 +75,8 @@ double WindowRockingCurve::heldOutputLevel(bool scanY, bool* usable) const
     else
         CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offset, &unread);
     if (usable)
-        *usable = !unread.contains(QStringLiteral("Offset"));
+        *usable = !unread.contains(QStringLiteral("Offset")) && offset >= DAC_OUTPUT_MIN_V
+                  && offset <= DAC_OUTPUT_MAX_V;
     return offset;
 }
 

@@ -243,7 +243,7 @@ void TestConfigSettings::limitsRoundTrip()
     QFETCH(QString, group);
 
     ConfigSettings config(m_path);
-    config.saveROCandROI(bpm, 100.0, 50.0, 1e-9, 2.5e-6, 120.0);
+    config.saveROCandROI(bpm, 100.0, 50.0, 1e-9, 2.5e-6, 80.0);
     config.setBeamOffTh(bpm, 3e-10);
 
     // RocX and RocY hold the half-widths, not the percentage.
@@ -251,8 +251,8 @@ void TestConfigSettings::limitsRoundTrip()
     QCOMPARE(rawValue(group + "/RoiY").toDouble(), 50.0);
     QCOMPARE(rawValue(group + "/RoiI0min").toDouble(), 1e-9);
     QCOMPARE(rawValue(group + "/RoiI0max").toDouble(), 2.5e-6);
-    QCOMPARE(rawValue(group + "/RocX").toDouble(), 120.0);
-    QCOMPARE(rawValue(group + "/RocY").toDouble(), 60.0);
+    QCOMPARE(rawValue(group + "/RocX").toDouble(), 80.0);
+    QCOMPARE(rawValue(group + "/RocY").toDouble(), 40.0);
     QCOMPARE(rawValue(group + "/BeamOffTh").toDouble(), 3e-10);
     QCOMPARE(QSettings(m_path, QSettings::IniFormat).childGroups(), QStringList({group}));
 
@@ -262,7 +262,7 @@ void TestConfigSettings::limitsRoundTrip()
     QCOMPARE(y, 50.0);
     QCOMPARE(lo, 1e-9);
     QCOMPARE(hi, 2.5e-6);
-    QCOMPARE(percent, 120.0);
+    QCOMPARE(percent, 80.0);
     config.getBeamOffTh(&th, bpm);
     QCOMPARE(th, 3e-10);
 }
@@ -272,8 +272,8 @@ void TestConfigSettings::rocPercentWithoutRoiX_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<double>("percent");
 
-    QTest::newRow("RoiX 0, RoiY 50, RocY 60: Y gives 120")
-        << QByteArray("[ROCandROI]\nRoiX=0\nRocX=0\nRoiY=50\nRocY=60\n") << 120.0;
+    QTest::newRow("RoiX 0, RoiY 50, RocY 40: Y gives 80")
+        << QByteArray("[ROCandROI]\nRoiX=0\nRocX=0\nRoiY=50\nRocY=40\n") << 80.0;
     QTest::newRow("RoiX 0 with RocX 10, RoiY 0: 0")
         << QByteArray("[ROCandROI]\nRoiX=0\nRocX=10\nRoiY=0\nRocY=5\n") << 0.0;
     QTest::newRow("RoiX missing, RocX present: 0") << QByteArray("[ROCandROI]\nRocX=5\n") << 0.0;
