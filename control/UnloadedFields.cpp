@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 
 #include <cmath>
@@ -187,6 +188,19 @@ void UnloadedFields::clearStoredNotes()
     m_storedNotes.clear();
     updateNote();
     emit changed();
+}
+
+void UnloadedFields::growToFit(QWidget* window)
+{
+    QLayout* layout = window->layout();
+    if (!layout)
+        return;
+    layout->activate();
+    const QSize hint = window->sizeHint().expandedTo(window->minimumSizeHint());
+    const int width = qMax(window->width(), hint.width());
+    const int height = layout->hasHeightForWidth() ? qMax(hint.height(), layout->totalHeightForWidth(width))
+                                                   : hint.height();
+    window->resize(window->size().expandedTo(QSize(width, height)));
 }
 
 bool UnloadedFields::isUnloaded(const QDoubleSpinBox* box) const

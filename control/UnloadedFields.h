@@ -63,6 +63,10 @@ public:
     // Takes every such note away, as a new load does.
     void clearStoredNotes();
 
+    // Grows a window (never shrinks it) to what its layout needs, notes
+    // included: a word-wrapped note asks for its height only at a given width.
+    static void growToFit(QWidget* window);
+
 signals:
     void changed();
 

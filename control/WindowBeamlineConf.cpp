@@ -13,6 +13,7 @@
 #include "MailboxComm.h"
 #include "Prompts.h"
 #include "QsLog.h"
+#include "UnloadedFields.h"
 #include "Updater.h"
 #include "ui_windowbeamlineconf.h"
 
@@ -52,6 +53,8 @@ void WindowBeamlineConf::showAndRefresh()
     checkUserLevel();
     loadAllBPMsettings();
     nr_zentrims_changed(0);
+    // The load's notes may need more room than the last opening gave.
+    UnloadedFields::growToFit(this);
     show();
 }
 

@@ -115,6 +115,8 @@ void WindowROC_ROI::showAndRefresh()
 {
     checkUserLevel();
     loadROCsettings();
+    // The load's notes may need more room than the last opening gave.
+    UnloadedFields::growToFit(this);
     show();
 }
 

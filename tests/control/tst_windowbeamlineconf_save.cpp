@@ -413,6 +413,25 @@ private slots:
         QCOMPARE(SimControl::callCount("setBPMscale"), 0);
     }
 
+    // The notes take room: the dialog grows to hold them, and squeezes no
+    // control below what it needs to be read and pressed.
+    void notesGetRoomInTheDialog()
+    {
+        TestFiles::put(m_program->configPath(), "[BPM1]\nOrient=7\nTop=7\nRight=1\nBottom=2\nLeft=3\n"
+                                                "Scale_X=-2\nScale_Y=1e9\nOffset_X=-20000\nOffset_Y=2e8\n");
+        WindowBeamlineConf dialog;
+        dialog.showAndRefresh();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        BPM* box = boxOf(dialog, 0);
+        QCOMPARE(box->storedNotes().size(), 6);
+        for (const char* name : {"enableHVbutton", "setHVbutton", "biasVoltageDoubleSpinBox", "xGain"}) {
+            auto* control = child<QWidget>(*box, name);
+            QVERIFY2(control->height() >= control->sizeHint().height(), name);
+        }
+        auto* note = child<QLabel>(*box, "loadNote");
+        QVERIFY(note->height() >= note->heightForWidth(note->width()));
+    }
+
     // On a controller without offsets their rows are hidden: an offset the box
     // cannot show is neither sent as its clamp nor written over in the file.
     void hiddenOffsetBeyondItsBoxStaysInTheFile()
