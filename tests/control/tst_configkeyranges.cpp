@@ -20,7 +20,7 @@ private slots:
     void initTestCase() { m_program.emplace(); }
     void cleanupTestCase() { m_program.reset(); }
 
-    void storeRangeIsTheFieldRange_data()
+    void tableRangeIsTheFieldRange_data()
     {
         QTest::addColumn<QString>("form");
         QTest::addColumn<QString>("field");
@@ -43,7 +43,7 @@ private slots:
             QTest::newRow(pidKeys[i]) << "PID" << pidFields[i] << pidKeys[i] << 1.0;
     }
 
-    void storeRangeIsTheFieldRange()
+    void tableRangeIsTheFieldRange()
     {
         QFETCH(QString, form);
         QFETCH(QString, field);
