@@ -13,6 +13,8 @@
 #include "UnloadedFields.h"
 #include "ui_bpm.h"
 
+#include <tuple>
+
 // The pictures sit in a static library; referencing the bundle here keeps the
 // linker from dropping it.
 static int anchorBeamlineResources()
@@ -85,12 +87,14 @@ BPM::BPM(QWidget* parent)
     m_unloaded->watch(ui->xOffset, tr("X offset"), QStringLiteral("Offset_X"));
     m_unloaded->watch(ui->yOffset, tr("Y offset"), QStringLiteral("Offset_Y"));
     m_unloaded->setNote(ui->loadNote);
+    m_unloaded->watchChoice(ui->BPMorientation);
     connect(ui->enableHVbutton, &QPushButton::released, this, &BPM::HVenable);
     connect(ui->setHVbutton, &QPushButton::released, this, &BPM::HVsetV);
     for (QComboBox* box : {ui->BPM90_top, ui->BPM90_right, ui->BPM90_bottom, ui->BPM90_left, ui->BPM45_top,
                            ui->BPM45_right, ui->BPM45_bottom, ui->BPM45_left}) {
         box->setPlaceholderText(QString::fromLatin1(NO_CHANNEL));
         connect(box, &QComboBox::currentIndexChanged, this, &BPM::checkConfiguration);
+        m_unloaded->watchChoice(box);
     }
 }
 
@@ -162,14 +166,79 @@ void BPM::getScaling(double* x, double* y) const
     *y = ui->yGain->value();
 }
 
+QString BPM::group() const
+{
+    return m_index == 0 ? QStringLiteral("BPM1") : QStringLiteral("BPM2");
+}
+
 void BPM::setScaling(double x, double y)
 {
     ui->xGain->setValue(x);
     ui->yGain->setValue(y);
     QStringList unread;
-    ui->xOffset->setValue(CONFIG_SETTINGS->getOffsetX(m_index, &unread));
-    ui->yOffset->setValue(CONFIG_SETTINGS->getOffsetY(m_index, &unread));
+    const double offsetX = CONFIG_SETTINGS->getOffsetX(m_index, &unread);
+    const double offsetY = CONFIG_SETTINGS->getOffsetY(m_index, &unread);
+    ui->xOffset->setValue(offsetX);
+    ui->yOffset->setValue(offsetY);
     m_unloaded->markKeys({QStringLiteral("Offset_X"), QStringLiteral("Offset_Y")}, unread);
+    m_offsetsDiffer = false;
+    for (const auto& [box, name, value] : {std::tuple{ui->xOffset, "Offset_X", offsetX},
+                                           std::tuple{ui->yOffset, "Offset_Y", offsetY}}) {
+        const QString key = group() + QLatin1Char('/') + QLatin1String(name);
+        if (!CONFIG_SETTINGS->holds(key) || m_unloaded->isUnloaded(box))
+            continue;
+        m_offsetsDiffer = m_offsetsDiffer || !UnloadedFields::showsValue(box, value);
+        // Rows the controller has no use for are not shown, nor noted.
+        if (offsetsShown())
+            m_unloaded->noteStored(box, key, value);
+    }
+}
+
+void BPM::noteStored(int orient, const BeamlineConfRules::ChannelMap& stored, double scaleX, double scaleY,
+                     const QStringList& unread)
+{
+    const QString prefix = group() + QLatin1Char('/');
+    QString orientNote;
+    if (unread.contains(QStringLiteral("Orient")))
+        orientNote = tr("Orientation: %1Orient was not read from the configuration file; choose one.").arg(prefix);
+    else if (orient != 0 && orient != 1 && CONFIG_SETTINGS->holds(prefix + QStringLiteral("Orient")))
+        orientNote = tr("Orientation: the file holds %1Orient = %2; the box stays at %3.")
+                         .arg(prefix)
+                         .arg(orient)
+                         .arg(orientationChosen() ? ui->BPMorientation->currentText()
+                                                  : QString::fromLatin1(NO_ORIENTATION));
+    m_unloaded->setStoredNote(ui->BPMorientation, orientNote);
+
+    const std::array<QComboBox*, 4> boxes = combosInForce();
+    const int channels[4] = {stored.top, stored.right, stored.bottom, stored.left};
+    const char* const keys[4] = {"Top", "Right", "Bottom", "Left"};
+    const char* const sides[4] = {QT_TR_NOOP("Top"), QT_TR_NOOP("Right"), QT_TR_NOOP("Bottom"), QT_TR_NOOP("Left")};
+    for (int e = 0; e < 4; ++e) {
+        const QString key = prefix + QLatin1String(keys[e]);
+        QString line;
+        if (unread.contains(QLatin1String(keys[e])))
+            line = tr("%1: %2 was not read from the configuration file; choose a channel.").arg(tr(sides[e]), key);
+        else if ((channels[e] < 0 || channels[e] >= BeamlineConfRules::CHANNELS) && CONFIG_SETTINGS->holds(key))
+            line = tr("%1: the file holds %2 = %3; the box shows no channel.").arg(tr(sides[e]), key).arg(channels[e]);
+        m_unloaded->setStoredNote(boxes[e], line);
+    }
+
+    for (const auto& [box, name, value] :
+         {std::tuple{ui->xGain, "Scale_X", scaleX}, std::tuple{ui->yGain, "Scale_Y", scaleY}}) {
+        const QString key = prefix + QLatin1String(name);
+        if (CONFIG_SETTINGS->holds(key))
+            m_unloaded->noteStored(box, key, value);
+    }
+}
+
+QStringList BPM::storedNotes() const
+{
+    return m_unloaded->storedNotes();
+}
+
+bool BPM::offsetsDiffer() const
+{
+    return m_offsetsDiffer;
 }
 
 void BPM::markScalesUnread(const QStringList& unread)

@@ -46,6 +46,17 @@ public:
     void setScaling(double x, double y);
     // After a load of the scale keys: those among `unread` show as unloaded.
     void markScalesUnread(const QStringList& unread);
+    // After a load: a note for each stored value the box cannot show as the
+    // file holds it (an orientation other than 0 and 1, a channel outside
+    // Ch 1..Ch 4, a scale outside its field) and for each choice not read, with
+    // the key and what the file holds. The offsets are noted by setScaling.
+    void noteStored(int orient, const BeamlineConfRules::ChannelMap& stored, double scaleX, double scaleY,
+                    const QStringList& unread);
+    // The notes of the load that still stand, one line each.
+    QStringList storedNotes() const;
+    // At the last load an offset field took something else than the file holds
+    // (shown or not).
+    bool offsetsDiffer() const;
     // The fields that were neither loaded nor typed; the offsets only while shown.
     QStringList unloadedNames() const;
     bool offsetsUnloaded() const;
@@ -73,9 +84,12 @@ public slots:
 private:
     // Top, right, bottom, left.
     std::array<QComboBox*, 4> combosInForce() const;
+    // "BPM1" or "BPM2", the box's group in the configuration file.
+    QString group() const;
 
     Ui::BPM* ui;
     UnloadedFields* m_unloaded;
     quint8 m_index = 0;
     bool m_hvEnabled = false;
+    bool m_offsetsDiffer = false;
 };

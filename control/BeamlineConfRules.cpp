@@ -25,6 +25,24 @@ bool hasDuplicate(const ChannelMap& map)
     return std::adjacent_find(channels.begin(), channels.end()) != channels.end();
 }
 
+QStringList repeatedChannels(const ChannelMap& map)
+{
+    const std::array<int, CHANNELS> channels = asArray(map);
+    const char* const sides[CHANNELS] = {"top", "right", "bottom", "left"};
+    QStringList repeated;
+    for (int channel = 0; channel < CHANNELS; ++channel) {
+        QStringList at;
+        for (int e = 0; e < CHANNELS; ++e)
+            if (channels[e] == channel)
+                at << QLatin1String(sides[e]);
+        if (at.size() < 2)
+            continue;
+        const QString last = at.takeLast();
+        repeated << QStringLiteral("Ch %1 (%2 and %3)").arg(channel + 1).arg(at.join(QStringLiteral(", ")), last);
+    }
+    return repeated;
+}
+
 QStringList saveProblems(const BoxEntries& entries)
 {
     QStringList problems;
@@ -32,8 +50,6 @@ QStringList saveProblems(const BoxEntries& entries)
         problems << QStringLiteral("no orientation is chosen");
     if (!isComplete(entries.map))
         problems << QStringLiteral("an electrode has no channel");
-    else if (hasDuplicate(entries.map))
-        problems << QStringLiteral("two electrodes share a channel");
     const bool xUnloaded = entries.unloaded.contains(QStringLiteral("X scaling"));
     const bool yUnloaded = entries.unloaded.contains(QStringLiteral("Y scaling"));
     if (!xUnloaded && !(entries.scaleX > 0.0))

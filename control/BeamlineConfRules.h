@@ -28,6 +28,10 @@ bool hasDuplicate(const ChannelMap& map);
 // What the "Invalid BPM configuration" label warns about.
 inline bool isInvalid(const ChannelMap& map) { return hasDuplicate(map) || !isComplete(map); }
 
+// The channels that two or more electrodes name, as the operator reads them
+// ("Ch 2 (top and left)"); empty when there are none.
+QStringList repeatedChannels(const ChannelMap& map);
+
 // What one BPM box holds when Save is pressed.
 struct BoxEntries
 {
@@ -39,8 +43,8 @@ struct BoxEntries
 };
 
 // Why the box may not be sent or stored, one phrase each; empty when it may.
-// A monitor's four electrodes are four different channels, and a scale of 0
-// would put every position at the centre.
+// Every electrode needs a channel, and a scale of 0 would put every position at
+// the centre. A repeated channel is not among them: the operator is asked.
 QStringList saveProblems(const BoxEntries& entries);
 
 // The widest bias range of the picoammeters' high-voltage supplies, volts either way.

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "ConfigSettings.h"
 #include "Globals.h"
 #include "UnloadedFields.h"
 #include "ui_widgetpidparams.h"
@@ -94,4 +95,24 @@ void WidgetPIDparams::markUnread(const QStringList& unread)
 QStringList WidgetPIDparams::unloadedNames() const
 {
     return m_unloaded->unloadedNames();
+}
+
+void WidgetPIDparams::noteStored(const PidParams& stored, const QString& group, const ConfigSettings& config)
+{
+    QDoubleSpinBox* const boxes[] = {ui->curFreqBox, ui->boxKp,   ui->boxKi,   ui->boxKd,    ui->boxemin,
+                                     ui->boxImax,    ui->boxOmin, ui->boxOmax, ui->boxOgain, ui->offsetDoubleSpinBox};
+    const double values[] = {stored.Freq, stored.Kp,   stored.Ki,   stored.Kd,    stored.emin,
+                             stored.Imax, stored.Omin, stored.Omax, stored.Ogain, stored.Offset};
+    for (size_t i = 0; i < std::size(KEYS); ++i) {
+        const QString key = group + QLatin1Char('/') + QLatin1String(KEYS[i]);
+        if (config.holds(key))
+            m_unloaded->noteStored(boxes[i], key, values[i]);
+        else
+            m_unloaded->setStoredNote(boxes[i], QString());
+    }
+}
+
+QStringList WidgetPIDparams::storedNotes() const
+{
+    return m_unloaded->storedNotes();
 }

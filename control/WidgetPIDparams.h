@@ -8,6 +8,7 @@
 namespace Ui {
 class WidgetPIDparams;
 }
+class ConfigSettings;
 class UnloadedFields;
 
 class WidgetPIDparams : public QWidget
@@ -43,6 +44,12 @@ public:
     void markUnread(const QStringList& unread);
     // The labels of those fields, in the editor's order.
     QStringList unloadedNames() const;
+    // After a load from `group` ("PID_X"): a stored value that an editor clamps
+    // or rounds gets a note with the key and what the file holds. An absent key
+    // gets none: its default is what the editor shows.
+    void noteStored(const PidParams& stored, const QString& group, const ConfigSettings& config);
+    // The notes of the load, one line each; empty when every editor shows the file.
+    QStringList storedNotes() const;
 
 public slots:
     // Shows the real rate for the requested rate val at the present base rate.

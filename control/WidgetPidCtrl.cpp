@@ -35,6 +35,7 @@ void WidgetPidCtrl::loadPIDparams()
         editors[channel]->setFreq(p.Freq);
         editors[channel]->setParams(p.Kp, p.Ki, p.Kd, p.emin, p.Imax, p.Omin, p.Omax, p.Ogain, p.Offset);
         editors[channel]->markUnread(unread);
+        editors[channel]->noteStored(p, PidTransfer::groupName(channel), *CONFIG_SETTINGS);
     }
 }
 
@@ -59,33 +60,16 @@ QString loopNames(const QList<int>& channels)
 void WidgetPidCtrl::savePIDparams()
 {
     WidgetPIDparams* const editors[PID_CHANNEL_COUNT] = {ui->posXwidget, ui->posYwidget, ui->posI0widget};
-    // A value the file did not give usably and nobody typed is not the loop's.
-    QStringList unloaded;
-    for (int channel = 0; channel < PID_CHANNEL_COUNT; ++channel) {
-        const QStringList names = editors[channel]->unloadedNames();
-        if (!names.isEmpty())
-            unloaded << QStringLiteral("%1: %2").arg(PidTransfer::loopName(channel), names.join(QStringLiteral(", ")));
-    }
-    if (!unloaded.isEmpty()) {
-        Prompts::warning(this, QStringLiteral("PID parameters not sent"),
-                         QStringLiteral("These were not read from the configuration file:\n%1\n\nType them and "
-                                        "press Update again. Nothing was sent or stored.")
-                             .arg(unloaded.join(QLatin1Char('\n'))));
-        return;
-    }
-
-    const PidParams loops[PID_CHANNEL_COUNT] = {editors[0]->params(), editors[1]->params(), editors[2]->params()};
+    // A value the file did not give usably and nobody typed is not the loop's:
+    // such a loop is left out, the others go.
+    PidTransfer::Loop loops[PID_CHANNEL_COUNT];
+    for (int channel = 0; channel < PID_CHANNEL_COUNT; ++channel)
+        loops[channel] = {editors[channel]->params(), editors[channel]->unloadedNames()};
     ConfigWriteReport writes(*CONFIG_SETTINGS);
     const PidTransfer::Outcome outcome =
         PidTransfer::sendAndStore(*MAILBOX_COMM, *CONFIG_SETTINGS, loops, PID_BASE_FREQ, writes);
-    if (!outcome.disordered.isEmpty()) {
-        Prompts::warning(this, QStringLiteral("Output limits not in order"),
-                         QStringLiteral("%1: O min must be below O max; only then does the controller clamp the "
-                                        "output. Nothing was sent or stored. Correct the limits and press Update "
-                                        "again.")
-                             .arg(loopNames(outcome.disordered)));
-        return;
-    }
+    if (!outcome.leftOut.isEmpty())
+        tellLeftOut(outcome);
     if (!outcome.refused.isEmpty()) {
         Prompts::warning(this, QStringLiteral("Controller refused"),
                          QStringLiteral("The controller refused %1.\nThe configuration file keeps the earlier values "
@@ -93,4 +77,25 @@ void WidgetPidCtrl::savePIDparams()
                              .arg(outcome.refused.join(QStringLiteral(", ")), loopNames(outcome.notStored)));
     }
     writes.tell(this);
+}
+
+void WidgetPidCtrl::tellLeftOut(const PidTransfer::Outcome& outcome)
+{
+    QStringList parts;
+    parts << (outcome.sent.isEmpty() ? QStringLiteral("Nothing was sent or stored.")
+                                     : QStringLiteral("Sent: %1. Left out, with nothing of them sent or stored:")
+                                           .arg(loopNames(outcome.sent)));
+    parts << outcome.why.join(QLatin1Char('\n'));
+    if (!outcome.offsetSentAlone.isEmpty())
+        parts << QStringLiteral("The three offsets go to the controller in one call: the Offset of %1 went with "
+                                "the others, as its editor shows it.")
+                     .arg(loopNames(outcome.offsetSentAlone));
+    // The editors take edits at admin only.
+    parts << (USER_LEVEL == USER_LEVEL_ADMIN
+                  ? QStringLiteral("Correct them and press Update again.")
+                  : QStringLiteral("Changing them needs the admin level (Settings > Login)."));
+    Prompts::warning(this,
+                     outcome.sent.isEmpty() ? QStringLiteral("PID parameters not sent")
+                                            : QStringLiteral("PID loops left out"),
+                     parts.join(QStringLiteral("\n\n")));
 }

@@ -6,6 +6,9 @@
 namespace Ui {
 class WidgetPidCtrl;
 }
+namespace PidTransfer {
+struct Outcome;
+}
 class WidgetPIDparams;
 
 class WidgetPidCtrl : public QWidget
@@ -27,5 +30,8 @@ private slots:
     void savePIDparams();
 
 private:
+    // Names the loops Update left out and why.
+    void tellLeftOut(const PidTransfer::Outcome& outcome);
+
     Ui::WidgetPidCtrl* ui;
 };

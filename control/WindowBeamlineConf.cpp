@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QTimer>
 
+#include <utility>
+
 #include "BPM.h"
 #include "ConfigSettings.h"
 #include "ConfigWriteReport.h"
@@ -10,6 +12,8 @@
 #include "Globals.h"
 #include "MailboxComm.h"
 #include "Prompts.h"
+#include "QsLog.h"
+#include "UnloadedFields.h"
 #include "Updater.h"
 #include "ui_windowbeamlineconf.h"
 
@@ -49,6 +53,8 @@ void WindowBeamlineConf::showAndRefresh()
     checkUserLevel();
     loadAllBPMsettings();
     nr_zentrims_changed(0);
+    // The load's notes may need more room than the last opening gave.
+    UnloadedFields::growToFit(this);
     show();
 }
 
@@ -64,26 +70,33 @@ void WindowBeamlineConf::loadBPMsettings(int bpm)
     const int index = bpm == 0 ? 0 : 1;
     QStringList unread;
     const int orient = CONFIG_SETTINGS->getOrient(index, &unread);
-    int top = 0, right = 0, bottom = 0, left = 0;
-    // A channel the file does not give usably selects nothing.
-    CONFIG_SETTINGS->getQuadrants(&top, &right, &bottom, &left, index, &unread);
+    BeamlineConfRules::ChannelMap stored{};
+    CONFIG_SETTINGS->getQuadrants(&stored.top, &stored.right, &stored.bottom, &stored.left, index, &unread);
+    // A channel the file does not give usably selects nothing, as one outside Ch 1..Ch 4 does.
+    BeamlineConfRules::ChannelMap shown = stored;
+    for (const auto& [channel, name] : {std::pair{&shown.top, "Top"}, std::pair{&shown.right, "Right"},
+                                        std::pair{&shown.bottom, "Bottom"}, std::pair{&shown.left, "Left"}})
+        if (unread.contains(QLatin1String(name)))
+            *channel = -1;
     if (unread.contains(QStringLiteral("Orient"))) {
         // An orientation the file does not give is not guessed: it must be
         // chosen, and either picture then shows the stored map.
         for (int picture : {1, 0}) {
             target->setOrientation(picture);
-            target->setChannelMap(top, right, bottom, left);
+            target->setChannelMap(shown.top, shown.right, shown.bottom, shown.left);
         }
         target->clearOrientation();
     } else {
+        // Any value but 0 and 1 leaves the choice as it was.
         target->setOrientation(orient);
         // Into the picture the orientation just chose.
-        target->setChannelMap(top, right, bottom, left);
+        target->setChannelMap(shown.top, shown.right, shown.bottom, shown.left);
     }
     const double x = CONFIG_SETTINGS->getScaleX(index, &unread);
     const double y = CONFIG_SETTINGS->getScaleY(index, &unread);
     target->setScaling(x, y);
     target->markScalesUnread(unread);
+    target->noteStored(orient, stored, x, y, unread);
     target->checkConfiguration();
 }
 
@@ -92,10 +105,21 @@ QString WindowBeamlineConf::problemsOf(const QList<int>& bpms) const
     QStringList lines;
     for (int bpm : bpms) {
         const QStringList problems = BeamlineConfRules::saveProblems(box(bpm)->entries());
-        if (!problems.isEmpty())
-            lines << tr("BPM %1: %2.").arg(bpm + 1).arg(problems.join(QStringLiteral("; ")));
+        if (problems.isEmpty())
+            continue;
+        lines << tr("BPM %1: %2.").arg(bpm + 1).arg(problems.join(QStringLiteral("; ")));
+        // What the file holds, where the box shows something else.
+        for (const QString& note : box(bpm)->storedNotes())
+            lines << QStringLiteral("    ") + note;
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+bool WindowBeamlineConf::savableAsItIs(int bpm) const
+{
+    const BPM* source = box(bpm);
+    return BeamlineConfRules::saveProblems(source->entries()).isEmpty()
+           && !BeamlineConfRules::hasDuplicate(source->channelMap()) && source->storedNotes().isEmpty();
 }
 
 bool WindowBeamlineConf::saveBPMsettings(int bpm)
@@ -108,10 +132,31 @@ bool WindowBeamlineConf::saveBoxes(const QList<int>& bpms)
     // Every box is checked before anything goes out.
     const QString problems = problemsOf(bpms);
     if (!problems.isEmpty()) {
+        // Below admin the boxes take no edits: the operator cannot mend it here.
+        const QString remedy = USER_LEVEL == USER_LEVEL_ADMIN
+                                   ? tr("Correct the box and press Save again.")
+                                   : tr("Changing the configuration needs the admin level (Settings > Login).");
         Prompts::warning(this, tr("Invalid BPM configuration"),
-                         tr("Nothing was sent or stored.\n\n%1").arg(problems));
+                         tr("Nothing was sent or stored.\n\n%1\n\n%2").arg(problems, remedy));
         return false;
     }
+    // A repeated channel is saved as shown once the operator says so.
+    QStringList repeated;
+    for (int bpm : bpms) {
+        const QStringList channels = BeamlineConfRules::repeatedChannels(box(bpm)->channelMap());
+        if (!channels.isEmpty())
+            repeated << tr("BPM %1: %2 is wired to more than one electrode.")
+                            .arg(bpm + 1)
+                            .arg(channels.join(tr("; ")));
+    }
+    if (!repeated.isEmpty()
+        && Prompts::question(this, tr("Invalid BPM configuration"),
+                             tr("%1\n\nThe controller then reads that channel for each of them. Save this map "
+                                "anyway?")
+                                 .arg(repeated.join(QLatin1Char('\n'))))
+               != QMessageBox::Yes)
+        return false;
+
     ConfigWriteReport writes(*CONFIG_SETTINGS);
     QStringList refused;
     for (int bpm : bpms)
@@ -143,8 +188,10 @@ void WindowBeamlineConf::sendAndStore(int bpm, ConfigWriteReport& writes, QStrin
         writes.note(CONFIG_SETTINGS->setScaleY(bpm, y));
     }
 
-    // Offsets that were not loaded and cannot be typed (their rows hidden) stay as they are.
-    if (!source->offsetsUnloaded()) {
+    // Offsets that were not loaded, and hidden ones (which cannot be seen or
+    // typed) that show something else than the file holds, stay as they are.
+    const bool keepStored = source->offsetsUnloaded() || (!source->offsetsShown() && source->offsetsDiffer());
+    if (!keepStored) {
         double offsetX = 0.0, offsetY = 0.0;
         source->getOffsets(&offsetX, &offsetY);
         if (MAILBOX_COMM->setBPMoffset(bpm, offsetX, offsetY) < 0) {
@@ -165,10 +212,18 @@ void WindowBeamlineConf::sendAndStore(int bpm, ConfigWriteReport& writes, QStrin
 
 bool WindowBeamlineConf::saveAllBPMsettings()
 {
-    QList<int> bpms{0};
+    QList<int> bpms;
+    // BPM 1's box, hidden while its picoammeter is absent, is stored only as it
+    // stands: what it cannot save without a word stays in the file as it is and
+    // never blocks BPM 2's.
+    if (!ui->boxBPM1->isHidden() || savableAsItIs(0))
+        bpms << 0;
+    else
+        QLOG_INFO() << "BPM 1 is not saved: its box is hidden (no picoammeter on device 0) and holds values that "
+                       "cannot be saved as they are; the configuration file keeps its own";
     if (ui->boxBPM2->isVisible())
         bpms << 1;
-    const bool saved = saveBoxes(bpms);
+    const bool saved = bpms.isEmpty() || saveBoxes(bpms);
     emit BPMscaleChanged();
     return saved;
 }

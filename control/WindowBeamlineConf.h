@@ -32,7 +32,9 @@ public:
     // took it. A box that cannot be saved (see BeamlineConfRules::saveProblems)
     // sends and stores nothing; false then, or when anything was refused.
     bool saveBPMsettings(int bpm);
-    // BPM 1, and BPM 2 while its box is on screen; both are checked first.
+    // BPM 1, and BPM 2 while its box is on screen; both are checked first. BPM 1's
+    // box, hidden while its picoammeter is absent, is saved only when it can be
+    // without a question, and otherwise left as the file holds it.
     bool saveAllBPMsettings();
     // bpm 0 or 1; other values do nothing.
     void updateBPMhvStatus(int status, int bpm, float voltage, float current);
@@ -55,6 +57,8 @@ private:
     BPM* box(int bpm) const;
     // Why the boxes of these BPMs cannot be saved; empty when they can.
     QString problemsOf(const QList<int>& bpms) const;
+    // Nothing to refuse, to ask or to tell: the box would store what it shows.
+    bool savableAsItIs(int bpm) const;
     bool saveBoxes(const QList<int>& bpms);
     void sendAndStore(int bpm, ConfigWriteReport& writes, QStringList& refused);
 

@@ -52,6 +52,11 @@ double currentOf(const QDoubleSpinBox* field, const QComboBox* unit)
 
 constexpr int LIMITS_PER_BPM = 3;  // ROC X, ROC Y, beam off
 
+QString limitsGroup(int bpm)
+{
+    return bpm == 0 ? QStringLiteral("ROCandROI") : QStringLiteral("ROCandROI2");
+}
+
 }  // namespace
 
 WindowROC_ROI::WindowROC_ROI(QWidget* parent)
@@ -110,6 +115,8 @@ void WindowROC_ROI::showAndRefresh()
 {
     checkUserLevel();
     loadROCsettings();
+    // The load's notes may need more room than the last opening gave.
+    UnloadedFields::growToFit(this);
     show();
 }
 
@@ -134,10 +141,34 @@ void WindowROC_ROI::loadForm(int bpm)
     f->rocFactorBox->setValue(rocPercent);
     f->beamOffTh->setValue(threshold / RocLimits::AMPERES_PER_MICRO);
     // What the file did not give usably shows a dash, not the field's clamp of it.
-    form->unloaded()->markKeys({QStringLiteral("RoiX"), QStringLiteral("RoiY"), QStringLiteral("RocX"),
-                                QStringLiteral("RoiI0min"), QStringLiteral("RoiI0max"),
-                                QStringLiteral("BeamOffTh")},
-                               unread);
+    UnloadedFields* fields = form->unloaded();
+    fields->markKeys({QStringLiteral("RoiX"), QStringLiteral("RoiY"), QStringLiteral("RocX"),
+                      QStringLiteral("RoiI0min"), QStringLiteral("RoiI0max"), QStringLiteral("BeamOffTh")},
+                     unread);
+
+    // A stored value the field cannot show: its nearest value, and a note.
+    const QString group = limitsGroup(bpm);
+    auto note = [&](QDoubleSpinBox* box, const char* name, double stored, double perUnit, const QString& unit) {
+        const QString key = group + QLatin1Char('/') + QLatin1String(name);
+        if (CONFIG_SETTINGS->holds(key))
+            fields->noteStored(box, key, stored, perUnit, unit);
+    };
+    note(f->roiXDoubleSpinBox, "RoiX", roiX, 1.0, QString());
+    note(f->roiYDoubleSpinBox, "RoiY", roiY, 1.0, QString());
+    note(f->roiI0minBox, "RoiI0min", i0min, RocLimits::unitFactor(f->roiI0minUnit->currentText()),
+         QStringLiteral("A"));
+    note(f->roiI0maxBox, "RoiI0max", i0max, RocLimits::unitFactor(f->roiI0maxUnit->currentText()),
+         QStringLiteral("A"));
+    note(f->beamOffTh, "BeamOffTh", threshold, RocLimits::AMPERES_PER_MICRO, QStringLiteral("A"));
+    // Half-widths of 0 on an ROI of 0 fit any percentage: there is nothing to tell.
+    const bool rocStored = (CONFIG_SETTINGS->holds(group + QStringLiteral("/RocX"))
+                            || CONFIG_SETTINGS->holds(group + QStringLiteral("/RocY")))
+                           && (rocPercent != 0.0 || roiX != 0.0 || roiY != 0.0);
+    QString rocNote;
+    if (rocStored && !fields->isUnloaded(f->rocFactorBox) && !UnloadedFields::showsValue(f->rocFactorBox, rocPercent))
+        rocNote = tr("ROC: the file's %1/RocX is %2 % of the ROI; the field shows %3.")
+                      .arg(group, ConfigSettings::numberText(rocPercent), f->rocFactorBox->text());
+    fields->setStoredNote(f->rocFactorBox, rocNote);
 }
 
 void WindowROC_ROI::nrZentrimChanged(int nrZentrims)

@@ -1,20 +1,14 @@
 #include "ConfigSettings.h"
 
-#include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSettings>
-#include <QTemporaryFile>
 
-#include <climits>
 #include <cmath>
-#include <limits>
 
+#include "ConfigFileCopies.h"
+#include "ConfigReader.h"
 #include "QsLog.h"
 
 namespace {
@@ -50,121 +44,6 @@ template <typename T> void assign(T* target, T value)
         *target = value;
 }
 
-constexpr double ANY = std::numeric_limits<double>::max();
-
-// The range each stored number's field in the program can show; a stored value
-// outside it reads as missing rather than clamped into the field.
-struct KeyRange
-{
-    const char* name;
-    double min;
-    double max;
-};
-const KeyRange KEY_RANGES[] = {
-    {"Orient", 0, 1},
-    {"Top", 0, 3},
-    {"Right", 0, 3},
-    {"Bottom", 0, 3},
-    {"Left", 0, 3},
-    {"Scale_X", 0, 1e8},
-    {"Scale_Y", 0, 1e8},
-    {"Offset_X", -1e4, 1e8},
-    {"Offset_Y", -1e4, 1e8},
-    {"RoiX", 0, 1000},
-    {"RoiY", 0, 1000},
-    {"RoiI0min", 0, 1e-3},  // amperes: up to 1000 uA
-    {"RoiI0max", 0, 1e-3},
-    {"RocX", 0, 1e4},  // half-widths: up to 1000 % of a 1000 um ROI
-    {"RocY", 0, 1e4},
-    {"BeamOffTh", 0, 10},  // amperes: up to 1e7 uA
-    {"Freq", 1, 1000},
-    {"Kp", 0, 1e7},
-    {"Ki", 0, 1e8},
-    {"Kd", 0, 1e7},
-    {"emin", 0, 1000},
-    {"Imax", 0, 1e5},
-    {"Omin", -99, 99.99},
-    {"Omax", -99, 99.99},
-    {"Ogain", -90, 1e5},
-    {"Offset", -12, 12},
-    {"enable", INT_MIN, INT_MAX},
-    {"DAC_posX", 0, 3},
-    {"DAC_posY", 0, 3},
-    {"DAC_I0", 0, 3},
-    {"BPM_posX", 0, 1},
-    {"BPM_posY", 0, 1},
-    {"BPM_I0", 0, 1},
-    {"val", -ANY, ANY},  // IIR coefficients
-};
-
-const KeyRange* rangeOf(const QString& name)
-{
-    for (const KeyRange& r : KEY_RANGES)
-        if (name == QLatin1String(r.name))
-            return &r;
-    return nullptr;
-}
-
-QString rawText(const QVariant& raw)
-{
-    // A value with a comma reads as a list.
-    if (raw.typeId() == QMetaType::QStringList)
-        return raw.toStringList().join(QLatin1Char(','));
-    return raw.toString();
-}
-
-// Content of each file this process last found parsable or has copied away,
-// by path: the check runs again only when the file changed.
-QMutex& backupMutex()
-{
-    static QMutex mutex;
-    return mutex;
-}
-
-QHash<QString, QByteArray>& checkedContent()
-{
-    static QHash<QString, QByteArray> content;
-    return content;
-}
-
-// QSettings parses a file once and serves every later object from its cache,
-// without the error; a private copy of the bytes gives a status of its own.
-bool isUnparsable(const QByteArray& content)
-{
-    QTemporaryFile probe(QDir::tempPath() + QStringLiteral("/vorn-config-check-XXXXXX.ini"));
-    // Unchecked is treated as unparsable: one copy too many is cheap.
-    if (!probe.open() || probe.write(content) != content.size() || !probe.flush())
-        return true;
-    QSettings settings(probe.fileName(), QSettings::IniFormat);
-    // Sections are parsed on first use: listing every key parses them all.
-    settings.allKeys();
-    return settings.status() == QSettings::FormatError;
-}
-
-// Writes data to a file that did not exist before; never replaces an earlier copy.
-QString writeNewCopy(const QString& path, const QByteArray& data)
-{
-    const QString base = path + QStringLiteral(".corrupt-") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    for (int attempt = 1; attempt < 1000; ++attempt) {
-        const QString name = attempt == 1 ? base : base + QLatin1Char('-') + QString::number(attempt);
-        QFile copy(name);
-        if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (copy.exists())
-                continue;
-            return QString();
-        }
-        if (copy.write(data) != data.size() || !copy.flush()) {
-            copy.close();
-            copy.remove();
-            return QString();
-        }
-        copy.close();
-        return name;
-    }
-    return QString();
-}
-
 // One write: the settings object, then a check that the file took it.
 struct WriteSession
 {
@@ -191,107 +70,6 @@ void putNumber(QSettings& settings, const QString& name, double value)
 
 }  // namespace
 
-// Every read of a number goes through here.
-class ConfigSettings::Reader
-{
-public:
-    enum class Found { Absent, Usable, Unusable };
-
-    Reader(const QString& path, QStringList* unread)
-        : m_settings(path, QSettings::IniFormat)
-        , m_path(path)
-        , m_unread(unread)
-    {
-        QFile file(path);
-        m_unreadable = file.exists() && !file.open(QIODevice::ReadOnly);
-    }
-
-    ~Reader()
-    {
-        if (m_unreadable && !m_unreadKeys.isEmpty())
-            QLOG_WARN() << QStringLiteral("Configuration keys %1 read as missing: the file %2 cannot be read")
-                               .arg(m_unreadKeys.join(QStringLiteral(", ")),
-                                    QDir::toNativeSeparators(QFileInfo(m_path).absoluteFilePath()));
-    }
-
-    QSettings& settings() { return m_settings; }
-
-    // `key` below the settings' current group; its last part names the range.
-    // `listed`: an unusable value goes to the caller's list of unread keys.
-    Found read(const QString& key, bool integral, double* value, bool listed = true)
-    {
-        const QString name = key.section(QLatin1Char('/'), -1);
-        const QString prefix = m_settings.group();
-        const QString full = prefix.isEmpty() ? key : prefix + QLatin1Char('/') + key;
-        if (m_unreadable) {
-            m_unreadKeys << full;
-            list(name, listed);
-            return Found::Unusable;
-        }
-        const QVariant raw = m_settings.value(key);
-        if (!raw.isValid())
-            return Found::Absent;
-        const QString text = rawText(raw).trimmed();
-        bool ok = false;
-        const double number = integral ? double(text.toInt(&ok)) : text.toDouble(&ok);
-        const KeyRange* range = rangeOf(name);
-        const double min = range ? range->min : -ANY;
-        const double max = range ? range->max : ANY;
-        if (ok && std::isfinite(number) && number >= min && number <= max) {
-            *value = number;
-            return Found::Usable;
-        }
-        const QString wanted = range && range->max < ANY
-                                   ? QStringLiteral("a number from %1 to %2").arg(numberText(min), numberText(max))
-                                   : QStringLiteral("a finite number");
-        QLOG_WARN() << QStringLiteral("Configuration key %1 holds \"%2\", not %3; it reads as missing")
-                           .arg(full, text, wanted);
-        list(name, listed);
-        return Found::Unusable;
-    }
-
-    double number(const QString& key, double fallback)
-    {
-        double value = fallback;
-        return read(key, false, &value) == Found::Usable ? value : fallback;
-    }
-
-    // A stored choice (a channel, a BPM, an orientation) that cannot be used
-    // selects nothing: -1.
-    int choice(const QString& key, int fallback)
-    {
-        double value = fallback;
-        switch (read(key, true, &value)) {
-        case Found::Usable:
-            return int(value);
-        case Found::Absent:
-            return fallback;
-        case Found::Unusable:
-            break;
-        }
-        return -1;
-    }
-
-    int integer(const QString& key, int fallback)
-    {
-        double value = fallback;
-        return read(key, true, &value) == Found::Usable ? int(value) : fallback;
-    }
-
-    void list(const QString& name, bool listed = true)
-    {
-        if (listed && m_unread && !m_unread->contains(name))
-            m_unread->append(name);
-    }
-
-private:
-    QSettings m_settings;
-    QString m_path;
-    QStringList* m_unread;
-    bool m_unreadable = false;
-    QStringList m_unreadKeys;
-};
-
 ConfigSettings::ConfigSettings(const QString& path)
     : m_path(path)
 {
@@ -307,14 +85,14 @@ QString ConfigSettings::numberText(double value)
     return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }
 
-bool ConfigSettings::keyRange(const QString& name, double* min, double* max)
+double ConfigSettings::rocPercentOf(double rocHalfWidth, double roiHalfWidth)
 {
-    const KeyRange* range = rangeOf(name);
-    if (!range)
-        return false;
-    assign(min, range->min);
-    assign(max, range->max);
-    return true;
+    const double percent = rocHalfWidth / roiHalfWidth * 100.0;
+    if (!std::isfinite(percent))
+        return std::nan("");
+    // Twelve digits are far more than any field shows and drop the last bit
+    // that the division adds (1000.0000000000002 for 1000 % of some ROIs).
+    return QString::number(percent, 'g', ROC_PERCENT_DIGITS).toDouble();
 }
 
 QString ConfigSettings::fileProblem() const
@@ -324,49 +102,26 @@ QString ConfigSettings::fileProblem() const
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot be read");
-    if (isUnparsable(file.readAll()))
+    if (ConfigFileCopies::isUnparsable(file.readAll()))
         return QStringLiteral("cannot be parsed");
     return QString();
 }
 
-bool ConfigSettings::mayWrite() const
+bool ConfigSettings::holds(const QString& fullKey) const
 {
-    // A missing or unreadable file has nothing to lose; QSettings leaves an
-    // unreadable one alone.
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    const QString absolute = QFileInfo(m_path).absoluteFilePath();
-    const QByteArray content = file.readAll();
-    file.close();
-    const QByteArray digest = QCryptographicHash::hash(content, QCryptographicHash::Sha256);
-
-    QMutexLocker lock(&backupMutex());
-    if (checkedContent().value(absolute) == digest)
-        return true;
-    if (!isUnparsable(content)) {
-        checkedContent().insert(absolute, digest);
-        return true;
-    }
-    const QString copy = writeNewCopy(absolute, content);
-    if (copy.isEmpty()) {
-        QLOG_ERROR() << "Configuration file" << QDir::toNativeSeparators(absolute)
-                     << "has lines that cannot be parsed and no copy of it could be made; the change is not written";
-        return false;
-    }
-    checkedContent().insert(absolute, digest);
-    QLOG_WARN() << "Configuration file" << QDir::toNativeSeparators(absolute)
-                << "has lines that cannot be parsed; kept a copy in" << QDir::toNativeSeparators(copy);
-    return true;
+    return QSettings(m_path, QSettings::IniFormat).contains(fullKey);
 }
 
 bool ConfigSettings::write(const std::function<void(QSettings&)>& fill)
 {
-    if (!mayWrite())
+    if (!ConfigFileCopies::beforeRewrite(m_path))
         return false;
     WriteSession session(m_path);
     fill(session.settings);
-    return session.finish();
+    if (!session.finish())
+        return false;
+    ConfigFileCopies::rewritten(m_path);
+    return true;
 }
 
 // ---- BPMn ----
@@ -380,7 +135,7 @@ bool ConfigSettings::writeBpmNumber(int bpm, const char* name, double value)
 double ConfigSettings::readBpmNumber(int bpm, const char* name, QStringList* unread) const
 {
     const QString group = bpmGroup(bpm);
-    return group.isEmpty() ? 0.0 : Reader(m_path, unread).number(key(group, name), 0.0);
+    return group.isEmpty() ? 0.0 : ConfigReader(m_path, unread).number(key(group, name), 0.0);
 }
 
 bool ConfigSettings::setOrient(int value, int bpm)
@@ -394,7 +149,7 @@ int ConfigSettings::getOrient(int bpm, QStringList* unread) const
     const QString group = bpmGroup(bpm);
     if (group.isEmpty())
         return 0;
-    return Reader(m_path, unread).choice(key(group, "Orient"), 0);
+    return ConfigReader(m_path, unread).integer(key(group, "Orient"), 0);
 }
 
 bool ConfigSettings::setScaleX(int bpm, double value)
@@ -458,11 +213,11 @@ void ConfigSettings::getQuadrants(int* top, int* right, int* bottom, int* left, 
         assign(left, 0);
         return;
     }
-    Reader reader(m_path, unread);
-    assign(top, reader.choice(key(group, "Top"), 0));
-    assign(right, reader.choice(key(group, "Right"), 0));
-    assign(bottom, reader.choice(key(group, "Bottom"), 0));
-    assign(left, reader.choice(key(group, "Left"), 0));
+    ConfigReader reader(m_path, unread);
+    assign(top, reader.integer(key(group, "Top"), 0));
+    assign(right, reader.integer(key(group, "Right"), 0));
+    assign(bottom, reader.integer(key(group, "Bottom"), 0));
+    assign(left, reader.integer(key(group, "Left"), 0));
 }
 
 // ---- ROCandROI[2] ----
@@ -493,41 +248,50 @@ void ConfigSettings::loadROCandROI(double* roiX, double* roiY, double* roiI0min,
         assign(rocPercent, 0.0);
         return;
     }
-    Reader reader(m_path, unread);
-    const double x = reader.number(key(group, "RoiX"), 0.0);
-    const double y = reader.number(key(group, "RoiY"), 0.0);
+    ConfigReader reader(m_path, unread);
+    double x = 0.0, y = 0.0;
+    const ConfigReader::Found xFound = reader.read(key(group, "RoiX"), &x);
+    const ConfigReader::Found yFound = reader.read(key(group, "RoiY"), &y);
     assign(roiX, x);
     assign(roiY, y);
     assign(roiI0min, reader.number(key(group, "RoiI0min"), 0.0));
     assign(roiI0max, reader.number(key(group, "RoiI0max"), 0.0));
 
-    // Both ROC half-widths were written with one percentage: without a usable
-    // X axis the Y axis gives it back. Without either it is missing (0); one
-    // that is stored but gives no percentage the ROC field can show is unread.
-    bool spoilt = false;
-    auto percentOf = [&](double roi, const char* name, double* percent) {
-        double roc = 0.0;
-        const Reader::Found found = reader.read(key(group, name), false, &roc, false);
-        spoilt = spoilt || found == Reader::Found::Unusable;
-        if (found != Reader::Found::Usable || roi <= 0.0)
-            return false;
-        const double p = roc / roi * 100.0;
-        if (std::isfinite(p) && p >= ROC_PERCENT_MIN && p <= ROC_PERCENT_MAX) {
-            *percent = p;
-            return true;
-        }
-        QLOG_WARN() << QStringLiteral("Configuration key %1/%2 gives an ROC of %3 % of the ROI, not %4 to %5 %; "
-                                      "it reads as missing")
-                           .arg(group, QLatin1String(name), numberText(p), numberText(ROC_PERCENT_MIN),
-                                numberText(ROC_PERCENT_MAX));
-        spoilt = true;
-        return false;
+    // Both ROC half-widths were written with one percentage: without a usable X
+    // axis the Y axis gives it back. Neither stored: missing (0). A half-width
+    // of 0 on an ROI of 0 fits any percentage. Anything else that gives no
+    // percentage (a half-width on an ROI of 0 or of none) reads as unread "RocX".
+    struct Axis
+    {
+        const char* roc;
+        ConfigReader::Found roiFound;
+        double roi;
     };
+    bool unusable = false;
     double percent = 0.0;
-    if (!percentOf(x, "RocX", &percent) && !percentOf(y, "RocY", &percent)) {
-        percent = 0.0;
-        if (spoilt)
-            reader.list(QStringLiteral("RocX"));
+    for (const Axis& axis : {Axis{"RocX", xFound, x}, Axis{"RocY", yFound, y}}) {
+        double roc = 0.0;
+        const ConfigReader::Found found = reader.read(key(group, axis.roc), &roc, false);
+        if (found == ConfigReader::Found::Absent)
+            continue;
+        if (found == ConfigReader::Found::Unusable || axis.roiFound != ConfigReader::Found::Usable
+            || axis.roi == 0.0) {
+            unusable = unusable || found == ConfigReader::Found::Unusable || roc != 0.0;
+            continue;
+        }
+        const double p = rocPercentOf(roc, axis.roi);
+        if (std::isfinite(p)) {
+            percent = p;
+            unusable = false;
+            break;
+        }
+        unusable = true;
+    }
+    if (unusable) {
+        QLOG_WARN() << QStringLiteral("Configuration keys %1/RocX and RocY give no ROC percentage of the ROI; "
+                                      "it reads as missing")
+                           .arg(group);
+        reader.list(QStringLiteral("RocX"));
     }
     assign(rocPercent, percent);
 }
@@ -555,7 +319,7 @@ bool ConfigSettings::setBeamOffTh(int bpm, double value)
 void ConfigSettings::getBeamOffTh(double* value, int bpm, QStringList* unread) const
 {
     const QString group = limitsGroup(bpm);
-    assign(value, group.isEmpty() ? 0.0 : Reader(m_path, unread).number(key(group, "BeamOffTh"), 0.0));
+    assign(value, group.isEmpty() ? 0.0 : ConfigReader(m_path, unread).number(key(group, "BeamOffTh"), 0.0));
 }
 
 // ---- PID_X, PID_Y, PID_I0 ----
@@ -606,25 +370,25 @@ template <typename R> void readPid(R&& reader, const QString& group, double* con
 void ConfigSettings::loadPIDX(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax,
                               double* omin, double* omax, double* ogain, double* offset, QStringList* unread) const
 {
-    readPid(Reader(m_path, unread), QStringLiteral("PID_X"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    readPid(ConfigReader(m_path, unread), QStringLiteral("PID_X"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
 void ConfigSettings::loadPIDY(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax,
                               double* omin, double* omax, double* ogain, double* offset, QStringList* unread) const
 {
-    readPid(Reader(m_path, unread), QStringLiteral("PID_Y"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
+    readPid(ConfigReader(m_path, unread), QStringLiteral("PID_Y"), {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
 void ConfigSettings::loadPIDI0(double* freq, double* kp, double* ki, double* kd, double* emin, double* imax,
                                double* omin, double* omax, double* ogain, double* offset, QStringList* unread) const
 {
-    readPid(Reader(m_path, unread), QStringLiteral("PID_I0"),
+    readPid(ConfigReader(m_path, unread), QStringLiteral("PID_I0"),
             {freq, kp, ki, kd, emin, imax, omin, omax, ogain, offset});
 }
 
 void ConfigSettings::getPIDenable(int* x, int* y, int* i0, QStringList* unread) const
 {
-    Reader reader(m_path, unread);
+    ConfigReader reader(m_path, unread);
     assign(x, reader.integer(QStringLiteral("PID_X/enable"), 0));
     assign(y, reader.integer(QStringLiteral("PID_Y/enable"), 0));
     assign(i0, reader.integer(QStringLiteral("PID_I0/enable"), 0));
@@ -652,10 +416,10 @@ bool ConfigSettings::writeLoops(const char* const (&keys)[3], int x, int y, int 
 void ConfigSettings::readLoops(const char* const (&keys)[3], const int (&defaults)[3], int* x, int* y, int* i0,
                                QStringList* unread) const
 {
-    Reader reader(m_path, unread);
+    ConfigReader reader(m_path, unread);
     int* const targets[3] = {x, y, i0};
     for (int loop = 0; loop < 3; ++loop)
-        assign(targets[loop], reader.choice(QLatin1String(keys[loop]), defaults[loop]));
+        assign(targets[loop], reader.integer(QLatin1String(keys[loop]), defaults[loop]));
 }
 
 bool ConfigSettings::setDACmap(int posX, int posY, int i0)
@@ -700,7 +464,7 @@ void ConfigSettings::writeIIRgroup(QSettings& settings, const QString& group, co
     settings.endGroup();
 }
 
-void ConfigSettings::readIIRgroup(Reader& reader, const QString& group, double a[IIR_COEFFICIENTS],
+void ConfigSettings::readIIRgroup(ConfigReader& reader, const QString& group, double a[IIR_COEFFICIENTS],
                                   double b[IIR_COEFFICIENTS])
 {
     // Ten entries whatever the file holds: there is no size key to trust.
@@ -736,7 +500,7 @@ void ConfigSettings::loadIIR(double aX[IIR_COEFFICIENTS], double bX[IIR_COEFFICI
                              double bY[IIR_COEFFICIENTS], double aI0[IIR_COEFFICIENTS],
                              double bI0[IIR_COEFFICIENTS]) const
 {
-    Reader reader(m_path, nullptr);
+    ConfigReader reader(m_path, nullptr);
     readIIRgroup(reader, QStringLiteral("IIR_X"), aX, bX);
     readIIRgroup(reader, QStringLiteral("IIR_Y"), aY, bY);
     readIIRgroup(reader, QStringLiteral("IIR_I0"), aI0, bI0);

@@ -2,20 +2,24 @@
 // The configuration file: beamline, limit and PID settings kept between runs.
 // Every accessor opens the file anew and drops it on return; nothing is cached.
 //
-// Reading: every number goes through one helper. A key that is absent gives its
-// default. A stored value that is no number, not finite, or outside the range
-// its field in the program can show, and every key of a file that cannot be
-// read, is logged at Warn level with the key, gives the default too (-1 for a
-// choice such as a channel, so that no item is selected), and its key name goes
-// to `unread` when the caller passes that list: it is never clamped into range.
+// Reading (ConfigReader): every reader gets the number the file holds whenever
+// it is a finite number, whatever a window can show of it. A key that is absent
+// gives its default. A stored value that is not a number (empty, text, NaN,
+// infinite; a fraction where a whole number belongs), and every key of a file
+// that cannot be read, is logged at Warn level with the key, gives the default
+// too, and its key name goes to `unread` when the caller passes that list: the
+// caller shows it as missing, never the default as a value.
 //
 // Writing: every setter returns false when the file did not take the change.
-// Numbers are written in their shortest round-trip form.
+// Numbers are written in their shortest round-trip form. A file that the
+// rewrite would cost lines (comments, lines that cannot be parsed) is copied
+// beside itself first (ConfigFileCopies).
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 
+class ConfigReader;
 class QSettings;
 
 class ConfigSettings
@@ -23,9 +27,8 @@ class ConfigSettings
 public:
     static constexpr const char* DEFAULT_PATH = "/opt/Tarquel/VORN/config.ini";
     static constexpr int IIR_COEFFICIENTS = 10;
-    // The ROC field's percentages of the ROI.
-    static constexpr double ROC_PERCENT_MIN = 100.0;
-    static constexpr double ROC_PERCENT_MAX = 1000.0;
+    // Significant digits of a percentage read back from two half-widths.
+    static constexpr int ROC_PERCENT_DIGITS = 12;
 
     explicit ConfigSettings(const QString& path = QString::fromLatin1(DEFAULT_PATH));
 
@@ -35,9 +38,9 @@ public:
     // "cannot be parsed"), or empty when it can be used.
     QString fileProblem() const;
 
-    // The range a stored number of this key (its name without the group, e.g.
-    // "Scale_X") must lie in; false for a key the store has no range for.
-    static bool keyRange(const QString& name, double* min, double* max);
+    // Whether the file has this key ("PID_X/Freq"), usable or not: a window
+    // tells a stored value from an absent key's default by it.
+    bool holds(const QString& fullKey) const;
 
     // BPMn groups; bpm 0 is "BPM1", 1 is "BPM2". Another bpm writes nothing
     // and reads the defaults.
@@ -55,7 +58,8 @@ public:
     void getQuadrants(int* top, int* right, int* bottom, int* left, int bpm, QStringList* unread = nullptr) const;
 
     // ROCandROI (bpm 0) and ROCandROI2 (bpm 1). The percentage comes from RocX
-    // over RoiX, or RocY over RoiY; one outside the ROC field's range lists "RocX".
+    // over RoiX, or else RocY over RoiY (rocPercentOf); a half-width stored
+    // where neither gives a percentage lists "RocX".
     bool saveROCandROI(int bpm, double roiX, double roiY, double roiI0min, double roiI0max, double rocPercent);
     void loadROCandROI(double* roiX, double* roiY, double* roiI0min, double* roiI0max, double* rocPercent, int bpm,
                        QStringList* unread = nullptr) const;
@@ -95,9 +99,12 @@ public:
 
     // The shortest text that reads back as exactly this number ("0.0002").
     static QString numberText(double value);
+    // The percentage of the ROI that an ROC half-width is, to ROC_PERCENT_DIGITS
+    // significant digits, so that what saveROCandROI stored reads back as it
+    // was given; NaN where the two give none (an ROI of 0).
+    static double rocPercentOf(double rocHalfWidth, double roiHalfWidth);
 
 private:
-    class Reader;
 
     // The shapes that many keys share.
     bool writeBpmNumber(int bpm, const char* name, double value);
@@ -109,15 +116,12 @@ private:
 
     static void writeIIRgroup(QSettings& settings, const QString& group, const double a[IIR_COEFFICIENTS],
                               const double b[IIR_COEFFICIENTS]);
-    static void readIIRgroup(Reader& reader, const QString& group, double a[IIR_COEFFICIENTS],
+    static void readIIRgroup(ConfigReader& reader, const QString& group, double a[IIR_COEFFICIENTS],
                              double b[IIR_COEFFICIENTS]);
 
-    // One write session: `fill` sets the keys; false when the file did not take them.
+    // One write session: `fill` sets the keys; false when the file did not take
+    // them, or when it would lose lines of which no copy could be kept.
     bool write(const std::function<void(QSettings&)>& fill);
-
-    // Before a write: a file QSettings cannot parse would lose its unparsed
-    // lines, so a copy is kept first; false when no copy could be made.
-    bool mayWrite() const;
 
     QString m_path;
 };

@@ -53,9 +53,15 @@ WidgetGraphXY::WidgetGraphXY(int bpmIndex, QWidget* parent)
     m_rocRect = new QCPItemRect(plot);
     m_rocRect->setPen(QPen(ROC_COLOUR, RECT_PEN_WIDTH));
 
+    // The limits as stored, whatever the ROC/ROI dialog's fields could show of
+    // them; one the file does not give is not drawn as a value.
     double roiX = 0.0, roiY = 0.0, rocPercent = 0.0;
-    CONFIG_SETTINGS->loadROCandROI(&roiX, &roiY, nullptr, nullptr, &rocPercent, m_bpm);
+    QStringList unread;
+    CONFIG_SETTINGS->loadROCandROI(&roiX, &roiY, nullptr, nullptr, &rocPercent, m_bpm, &unread);
     setRoiRects(roiX, roiY, rocPercent / 100.0);
+    const bool roiRead = !unread.contains(QStringLiteral("RoiX")) && !unread.contains(QStringLiteral("RoiY"));
+    m_roiRect->setVisible(roiRead);
+    m_rocRect->setVisible(roiRead && !unread.contains(QStringLiteral("RocX")));
 
     GraphFrame::applyBackground(plot, plot->height() - 1);
 

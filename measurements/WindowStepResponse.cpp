@@ -191,7 +191,8 @@ void WindowStepResponse::showWindow()
         biases[loop]->setValue(offsets[loop]);
         // Set after the box, whose change clears it: the box shows a stand-in, and a
         // run is refused rather than made from it.
-        m_storedOffsetUnusable[loop] = unread[loop].contains(QStringLiteral("Offset"));
+        m_storedOffsetUnusable[loop] =
+            unread[loop].contains(QStringLiteral("Offset")) || !withinOutputRange(offsets[loop]);
     }
     show();
 }

@@ -1,13 +1,12 @@
-// The configuration store's range for each stored number is the range of the
-// field that shows it: a value the field could not show reads as missing
-// instead of being clamped into it and written back.
+// The table of what each stored number's field can show is the fields' own
+// range: the windows decide by it, the store gives whatever the file holds.
 #include <QDoubleSpinBox>
 #include <QtTest>
 
 #include <optional>
 
 #include "BPM.h"
-#include "ConfigSettings.h"
+#include "ConfigFieldRanges.h"
 #include "RocLimits.h"
 #include "WidgetPIDparams.h"
 #include "WidgetRoc.h"
@@ -21,7 +20,7 @@ private slots:
     void initTestCase() { m_program.emplace(); }
     void cleanupTestCase() { m_program.reset(); }
 
-    void storeRangeIsTheFieldRange_data()
+    void tableRangeIsTheFieldRange_data()
     {
         QTest::addColumn<QString>("form");
         QTest::addColumn<QString>("field");
@@ -44,7 +43,7 @@ private slots:
             QTest::newRow(pidKeys[i]) << "PID" << pidFields[i] << pidKeys[i] << 1.0;
     }
 
-    void storeRangeIsTheFieldRange()
+    void tableRangeIsTheFieldRange()
     {
         QFETCH(QString, form);
         QFETCH(QString, field);
@@ -60,17 +59,41 @@ private slots:
         auto* box = widget->findChild<QDoubleSpinBox*>(field);
         QVERIFY(box);
         double min = 0.0, max = 0.0;
-        QVERIFY(ConfigSettings::keyRange(key, &min, &max));
+        QVERIFY(ConfigFieldRanges::rangeOf(key, &min, &max));
         QVERIFY2(qAbs(min - box->minimum() * unit) <= 1e-12 * qMax(1.0, qAbs(min)), qPrintable(QString::number(min)));
         QVERIFY2(qAbs(max - box->maximum() * unit) <= 1e-12 * qMax(1.0, qAbs(max)), qPrintable(QString::number(max)));
+    }
+
+    void containsKeepsToTheRange_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<double>("value");
+        QTest::addColumn<bool>("inside");
+
+        QTest::newRow("Offset at -12 V") << "Offset" << -12.0 << true;
+        QTest::newRow("Offset 99 V") << "Offset" << 99.0 << false;
+        QTest::newRow("Freq 0") << "Freq" << 0.0 << false;
+        QTest::newRow("DAC_posX 3") << "DAC_posX" << 3.0 << true;
+        QTest::newRow("DAC_posX 7") << "DAC_posX" << 7.0 << false;
+        QTest::newRow("Orient 7") << "Orient" << 7.0 << false;
+        QTest::newRow("NaN is never inside") << "Kp" << qQNaN() << false;
+        QTest::newRow("a key no field shows") << "RocX" << 1.0 << false;
+    }
+
+    void containsKeepsToTheRange()
+    {
+        QFETCH(QString, key);
+        QFETCH(double, value);
+        QFETCH(bool, inside);
+        QCOMPARE(ConfigFieldRanges::contains(key, value), inside);
     }
 
     void rocPercentIsTheFieldRange()
     {
         WidgetRoc roc;
         auto* box = roc.findChild<QDoubleSpinBox*>("rocFactorBox");
-        QCOMPARE(box->minimum(), ConfigSettings::ROC_PERCENT_MIN);
-        QCOMPARE(box->maximum(), ConfigSettings::ROC_PERCENT_MAX);
+        QCOMPARE(box->minimum(), ConfigFieldRanges::ROC_PERCENT_MIN);
+        QCOMPARE(box->maximum(), ConfigFieldRanges::ROC_PERCENT_MAX);
     }
 
 private:

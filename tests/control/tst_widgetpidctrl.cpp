@@ -14,6 +14,7 @@
 #include <cmath>
 #include <optional>
 
+#include "ConfigSettings.h"
 #include "Globals.h"
 #include "PidTransfer.h"
 #include "Prompts.h"
@@ -290,9 +291,9 @@ private slots:
             QCOMPARE(SimControl::sent().pid[channel].windAvg, 5);
     }
 
-    // A stored value that is not a number, or that its field cannot show, is
-    // never shown as a number nor sent: the field shows a dash, and Update is
-    // refused until the operator types a value.
+    // A stored value that is not a number is never shown as a number nor sent:
+    // the field shows a dash, and Update leaves its loop out (the others go)
+    // until the operator types a value.
     void unusableValueInTheFile_data()
     {
         QTest::addColumn<QString>("key");
@@ -304,9 +305,8 @@ private slots:
         QTest::newRow("Ki=-inf") << "Ki" << "-inf" << 2;
         QTest::newRow("Ogain=NaN") << "Ogain" << "NaN" << 8;
         QTest::newRow("Freq=nan") << "Freq" << "nan" << 0;
-        QTest::newRow("Omax=100, above the field's 99.99") << "Omax" << "100" << 7;
-        QTest::newRow("Kp=1e9, above the field") << "Kp" << "1e9" << 1;
-        QTest::newRow("Imax negative") << "Imax" << "-5" << 5;
+        QTest::newRow("Omax=text") << "Omax" << "high" << 7;
+        QTest::newRow("Imax empty") << "Imax" << "" << 5;
     }
 
     void unusableValueInTheFile()
@@ -319,7 +319,6 @@ private slots:
                                       "Omax=12\nOgain=-1\nOffset=0\n")
                                   .replace(QRegularExpression("\\n" + key + "=[^\\n]*"), "\n" + key + "=" + text);
         TestFiles::put(path(), (loopX + VALID_Y_AND_I0).toLatin1());
-        const QByteArray before = TestFiles::contents(path());
         // The editors take typing at admin only.
         USER_LEVEL = USER_LEVEL_ADMIN;
         WidgetPidCtrl panel;
@@ -332,15 +331,18 @@ private slots:
 
         pressUpdate(panel);
         QCOMPARE(Prompts::shown().size(), 1);
-        QCOMPARE(Prompts::shown()[0].title, QString("PID parameters not sent"));
-        QVERIFY2(Prompts::shown()[0].text.contains("PID X: " + LABELS[field]), qPrintable(Prompts::shown()[0].text));
-        QCOMPARE(SimControl::callCount("setPIDparams") + SimControl::callCount("setWindAvg") +
-                     SimControl::callCount("setOffset"),
-                 0);
-        QCOMPARE(TestFiles::contents(path()), before);
+        QCOMPARE(Prompts::shown()[0].title, QString("PID loops left out"));
+        const QString told = Prompts::shown()[0].text;
+        QVERIFY2(told.contains("Sent: PID Y, PID I0."), qPrintable(told));
+        QVERIFY2(told.contains("PID X: " + LABELS[field] + " not read from the configuration file"), qPrintable(told));
+        QVERIFY2(told.contains("press Update again"), qPrintable(told));
+        QCOMPARE(SimControl::callCount("setPIDparams", 0) + SimControl::callCount("setWindAvg", 0), 0);
+        QCOMPARE(SimControl::callCount("setPIDparams"), 2);
+        // The X loop's group keeps what it held.
+        QCOMPARE(QSettings(path(), QSettings::IniFormat).value("PID_X/" + key).toString(), text);
 
         // A typed value is the operator's: the update goes through and is stored as typed.
-        const double typed = field == 0 ? 500.0 : field == 8 ? -2.5 : 1.5;
+        const double typed = field == 0 ? 500.0 : field == 8 ? -2.5 : field == 7 ? 11.0 : 1.5;
         WidgetClicks::typeInto(box, QString::number(typed));
         QVERIFY(note->isHidden());
         pressUpdate(panel);
@@ -350,8 +352,97 @@ private slots:
             QCOMPARE(sentToLoop(0)[field - 1], typed);
     }
 
-    // The controller clamps the output only while O min is below O max: limits
-    // not in order (equal included) are refused, and nothing is sent or stored.
+    // A stored value beyond its editor is clamped into it, as the editor does
+    // with any value; a note says what the file holds. Update sends and stores
+    // what the editors show.
+    void storedValueBeyondTheEditor_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("field");
+        QTest::addColumn<double>("shown");
+
+        QTest::newRow("Omax=100, above the field's 99.99") << "Omax" << "100" << 7 << 99.99;
+        QTest::newRow("Kp=1e9, above the field") << "Kp" << "1e9" << 1 << 1e7;
+        QTest::newRow("Imax negative") << "Imax" << "-5" << 5 << 0.0;
+        QTest::newRow("Freq=2000") << "Freq" << "2000" << 0 << 1000.0;
+        QTest::newRow("Offset=99, beyond the outputs") << "Offset" << "99" << 9 << 12.0;
+        QTest::newRow("Offset=-12.5") << "Offset" << "-12.5" << 9 << -12.0;
+    }
+
+    void storedValueBeyondTheEditor()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, text);
+        QFETCH(int, field);
+        QFETCH(double, shown);
+
+        const QString loopX = QString("[PID_X]\nFreq=1000\nKp=0.5\nKi=0.25\nKd=0.125\nemin=0\nImax=10\nOmin=-12\n"
+                                      "Omax=12\nOgain=-1\nOffset=0\n")
+                                  .replace(QRegularExpression("\\n" + key + "=[^\\n]*"), "\n" + key + "=" + text);
+        TestFiles::put(path(), (loopX + VALID_Y_AND_I0).toLatin1());
+        WidgetPidCtrl panel;
+        QDoubleSpinBox* box = fieldOf(panel, 0, field);
+        QCOMPARE(box->value(), shown);
+        auto* note = editor(panel, 0)->findChild<QLabel*>("loadNote");
+        QVERIFY(!note->isHidden());
+        QVERIFY2(note->text().contains(LABELS[field] + ": the file holds PID_X/" + key + " = " +
+                                       ConfigSettings::numberText(text.toDouble())),
+                 qPrintable(note->text()));
+        QVERIFY2(note->text().contains("the field shows " + box->text()), qPrintable(note->text()));
+        QVERIFY(editor(panel, 0)->unloadedNames().isEmpty());
+        // Nothing is sent before Update.
+        QCOMPARE(SimControl::callCount("setPIDparams") + SimControl::callCount("setOffset"), 0);
+
+        pressUpdate(panel);
+        QVERIFY(Prompts::shown().isEmpty());
+        QCOMPARE(QSettings(path(), QSettings::IniFormat).value("PID_X/" + key).toDouble(), shown);
+        if (field == 9)
+            QCOMPARE(SimControl::sent().pidOffset[0], shown);
+        else if (field >= 1)
+            QCOMPARE(sentToLoop(0)[field - 1], shown);
+        else
+            QCOMPARE(SimControl::sent().pid[0].windAvg, 100);
+    }
+
+    // A file without PID groups gives O min and O max of 0 in every loop: no
+    // loop can be sent. At user level the editors take no edits, so the
+    // refusal names every loop and the level that can change them.
+    void fileWithoutPidGroupsNamesTheLoopsAndTheLevel_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<QString>("remedy");
+
+        QTest::newRow("user") << int(USER_LEVEL_USER) << "Changing them needs the admin level (Settings > Login).";
+        QTest::newRow("cruise") << int(USER_LEVEL_CRUISE) << "Changing them needs the admin level (Settings > Login).";
+        QTest::newRow("admin") << int(USER_LEVEL_ADMIN) << "Correct them and press Update again.";
+    }
+
+    void fileWithoutPidGroupsNamesTheLoopsAndTheLevel()
+    {
+        QFETCH(int, level);
+        QFETCH(QString, remedy);
+
+        USER_LEVEL = level;
+        WidgetPidCtrl panel;
+        pressUpdate(panel);
+        QCOMPARE(Prompts::shown().size(), 1);
+        QCOMPARE(Prompts::shown()[0].kind, Prompts::Kind::Warning);
+        QCOMPARE(Prompts::shown()[0].title, QString("PID parameters not sent"));
+        const QString told = Prompts::shown()[0].text;
+        QVERIFY2(told.startsWith("Nothing was sent or stored."), qPrintable(told));
+        for (const char* loop : {"PID X", "PID Y", "PID I0"})
+            QVERIFY2(told.contains(QString(loop) + ": O min (0) is not below O max (0)"), qPrintable(told));
+        QVERIFY2(told.endsWith(remedy), qPrintable(told));
+        QCOMPARE(SimControl::callCount("setWindAvg") + SimControl::callCount("setOffset") +
+                     SimControl::callCount("setPIDparams"),
+                 0);
+        QCOMPARE(QSettings(path(), QSettings::IniFormat).allKeys(), QStringList());
+    }
+
+    // The controller clamps the output only while O min is below O max: a loop
+    // whose limits are not in order (equal included) is left out and named; the
+    // others are sent and stored, its offset going with theirs in their one call.
     void limitsNotInOrderAreRefused_data()
     {
         QTest::addColumn<int>("channel");
@@ -372,7 +463,8 @@ private slots:
         QFETCH(double, omax);
         QFETCH(bool, refused);
 
-        const QByteArray before = storeLoops({loopValues(1), loopValues(2), loopValues(0)});
+        const QList<PidParams> before{loopValues(1), loopValues(2), loopValues(0)};
+        storeLoops(before);
         WidgetPidCtrl panel;
         PidParams loops[3] = {loopValues(0), loopValues(1), loopValues(2)};
         loops[channel].Omin = omin;
@@ -390,20 +482,28 @@ private slots:
             checkFileHolds({loops[0], loops[1], loops[2]});
             return;
         }
-        QCOMPARE(SimControl::callCount("setWindAvg") + SimControl::callCount("setOffset") +
-                     SimControl::callCount("setPIDparams"),
-                 0);
-        QCOMPARE(TestFiles::contents(path()), before);
+        QCOMPARE(SimControl::callCount("setWindAvg", channel) + SimControl::callCount("setPIDparams", channel), 0);
+        QCOMPARE(SimControl::callCount("setOffset"), 1);
+        QList<PidParams> expected{loops[0], loops[1], loops[2]};
+        expected[channel] = before[channel];
+        for (int c = 0; c < 3; ++c) {
+            QCOMPARE(SimControl::sent().pidOffset[c], loops[c].Offset);
+            if (c != channel)
+                QCOMPARE(sentToLoop(c), asList(loops[c]).mid(1, 8));
+        }
+        checkFileHolds(expected);
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
-        QCOMPARE(shown[0].title, QString("Output limits not in order"));
-        QVERIFY2(shown[0].text.contains(name), qPrintable(shown[0].text));
+        QCOMPARE(shown[0].title, QString("PID loops left out"));
+        QVERIFY2(shown[0].text.contains(name + ": O min"), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains("the Offset of " + name + " went with the others"), qPrintable(shown[0].text));
         QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Warn).size(), 1);
         QVERIFY(LogCapture::messagesAt(QsLogging::Warn)[0].startsWith(name + " parameters not sent"));
 
-        // The next start shows what the file held, not the refused limits.
+        // The next start shows what the file held for the loop left out.
         WidgetPidCtrl next;
-        QCOMPARE(asList(editor(next, 1)->params()), asList(loopValues(2)));
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(asList(editor(next, c)->params()), asList(expected[c]));
     }
 
     // With no gain the loop's output is its offset: X settles at 3 V.

@@ -1,7 +1,8 @@
 // The ROC/ROI dialog's OK and Apply against the simulated controller: what they
 // refuse to send (a zero half-width with its check, a value neither read from
 // the file nor typed, BPM 2's limits without its device), what a file the dialog
-// cannot use gives, and that the file takes only what the controller took.
+// cannot use gives, that a percentage reads back as applied, and that the file
+// takes only what the controller took.
 #include <QDir>
 #include <QFile>
 #include <QSettings>
@@ -124,8 +125,8 @@ private slots:
         QVERIFY(Form(dialog, 1).widget->isEnabled());
     }
 
-    // What the dialog shows of a stored value it cannot use, what Apply sends,
-    // and what the file holds afterwards.
+    // What the dialog shows of a stored value that is not a number, what Apply
+    // sends, and what the file holds afterwards.
     void unusableStoredLimit_data()
     {
         QTest::addColumn<QByteArray>("line");
@@ -136,19 +137,18 @@ private slots:
 
         QTest::newRow("RoiX nan") << QByteArray("RoiX=nan") << "roiXDoubleSpinBox" << "roiX" << "80"
                                   << QByteArray("RoiX=80\n");
-        QTest::newRow("RoiY above 1000 um") << QByteArray("RoiY=1500") << "roiYDoubleSpinBox" << "roiY" << "999.5"
-                                            << QByteArray("RoiY=999.5\n");
-        QTest::newRow("RoiI0max 2 mA, above the box's 1000 uA")
-            << QByteArray("RoiI0max=2e-3") << "roiI0maxBox" << "ROI I0 max" << "200"
-            << QByteArray("RoiI0max=0.0002\n");
-        QTest::newRow("RoiI0min negative") << QByteArray("RoiI0min=-1e-6") << "roiI0minBox" << "ROI I0 min" << "0.7"
-                                           << QByteArray("RoiI0min=7e-07\n");
-        QTest::newRow("RocX giving 5000 %") << QByteArray("RocX=5000") << "rocFactorBox" << "ROC" << "120"
-                                            << QByteArray("RocX=120\n");
+        QTest::newRow("RoiY text") << QByteArray("RoiY=wide") << "roiYDoubleSpinBox" << "roiY" << "999.5"
+                                   << QByteArray("RoiY=999.5\n");
+        QTest::newRow("RoiI0max nan") << QByteArray("RoiI0max=nan") << "roiI0maxBox" << "ROI I0 max" << "200"
+                                      << QByteArray("RoiI0max=0.0002\n");
+        QTest::newRow("RoiI0min empty") << QByteArray("RoiI0min=") << "roiI0minBox" << "ROI I0 min" << "0.7"
+                                        << QByteArray("RoiI0min=7e-07\n");
+        QTest::newRow("RocX text") << QByteArray("RocX=wide") << "rocFactorBox" << "ROC" << "120"
+                                   << QByteArray("RocX=120\n");
         QTest::newRow("BeamOffTh inf") << QByteArray("BeamOffTh=inf") << "beamOffTh" << "Beam Off Threshold" << "10"
                                        << QByteArray("BeamOffTh=1e-05\n");
-        QTest::newRow("BeamOffTh negative") << QByteArray("BeamOffTh=-3") << "beamOffTh" << "Beam Off Threshold"
-                                            << "0.25" << QByteArray("BeamOffTh=2.5e-07\n");
+        QTest::newRow("BeamOffTh -inf") << QByteArray("BeamOffTh=-inf") << "beamOffTh" << "Beam Off Threshold"
+                                        << "0.25" << QByteArray("BeamOffTh=2.5e-07\n");
     }
 
     void unusableStoredLimit()
@@ -163,7 +163,7 @@ private slots:
         const QByteArray file = TestFiles::replacingKey(
             QByteArray("[ROCandROI]\nRoiX=100\nRoiY=100\nRoiI0min=0\nRoiI0max=0.0002\nRocX=110\nRocY=110\n"
                        "BeamOffTh=1e-06\n")
-                .replace("RocY=110", line.startsWith("RocX") ? "RocY=5000" : "RocY=110"),
+                .replace("RocY=110", line.startsWith("RocX") ? "RocY=wide" : "RocY=110"),
             line);
         TestFiles::put(configPath(), file);
 
@@ -189,6 +189,51 @@ private slots:
         press(dialog, QDialogButtonBox::Apply);
         QCOMPARE(Prompts::shown().size(), 1);
         QVERIFY2(TestFiles::contents(configPath()).contains(storedLine), TestFiles::contents(configPath()).constData());
+    }
+
+    // What Apply stores reads back as it was typed, at any ROI: the field shows
+    // the same percentage, without a note, and the scatter draws that ROC.
+    void percentageReadsBackAsApplied_data()
+    {
+        QTest::addColumn<double>("roi");
+        QTest::addColumn<double>("percent");
+
+        // Without rounding these read back a last bit off (1000.0000000000002, 999.9999999999998, ...).
+        QTest::newRow("1000 % of 0.47 um") << 0.47 << 1000.0;
+        QTest::newRow("1000 % of 0.07 um") << 0.07 << 1000.0;
+        QTest::newRow("1000 % of 999.99 um") << 999.99 << 1000.0;
+        QTest::newRow("110 % of 0.29 um") << 0.29 << 110.0;
+        QTest::newRow("100 % of 0.01 um") << 0.01 << 100.0;
+        QTest::newRow("537 % of 12.34 um") << 12.34 << 537.0;
+    }
+
+    void percentageReadsBackAsApplied()
+    {
+        QFETCH(double, roi);
+        QFETCH(double, percent);
+
+        WidgetGraphXY scatter(0);
+        WindowROC_ROI dialog;
+        dialog.setGraphXY(&scatter, 0);
+        dialog.showAndRefresh();
+        const Form f(dialog, 0);
+        Limits typed;
+        typed.roiX = roi;
+        typed.roiY = roi;
+        typed.rocPercent = percent;
+        f.fill(typed);
+        press(dialog, QDialogButtonBox::Apply);
+        QVERIFY(Prompts::shown().isEmpty());
+        QCOMPARE(stored(0).rocPercent, percent);
+
+        f.roc()->setValue(100.0);
+        dialog.showAndRefresh();
+        QCOMPARE(f.roc()->value(), percent);
+        QVERIFY2(f.label("loadNote")->isHidden(), qPrintable(f.label("loadNote")->text()));
+        // A scatter built now draws the ROC from the file.
+        WidgetGraphXY fresh(0);
+        QVERIFY(near(drawnRects(&fresh).second.x(), roi * percent / 100.0));
+        QVERIFY(near(drawnRects(&scatter).second.x(), roi * percent / 100.0));
     }
 
     void unreadableFileSendsNothing()

@@ -47,6 +47,11 @@ private slots:
     void corruptFileIsCopiedBeforeFirstWrite();
     void corruptAgainGetsANewCopy();
     void corruptFileWithoutPossibleCopyIsReported();
+    void corruptFileBackedUpOnceOverManySaves();
+    void earlierCopyOfTheSameContentIsKept();
+    void commentedFileIsCopiedOnce_data();
+    void commentedFileIsCopiedOnce();
+    void plainFileGetsNoCopy();
     void fileProblem_data();
     void fileProblem();
     void refusedWriteIsLogged_data();
@@ -56,6 +61,7 @@ private:
     QString writeFile(const QByteArray& content) const;
     QByteArray readFile() const;
     QStringList corruptCopies() const;
+    QStringList commentCopies() const;
     QVariant rawValue(const QString& key) const;
     bool reportsFormatError() const;
 
@@ -109,6 +115,11 @@ QByteArray TestConfigSettings::readFile() const
 QStringList TestConfigSettings::corruptCopies() const
 {
     return QDir(m_dir->path()).entryList({QStringLiteral("config.ini.corrupt-*")}, QDir::Files, QDir::Name);
+}
+
+QStringList TestConfigSettings::commentCopies() const
+{
+    return QDir(m_dir->path()).entryList({QStringLiteral("config.ini.with-comments-*")}, QDir::Files, QDir::Name);
 }
 
 QVariant TestConfigSettings::rawValue(const QString& key) const
@@ -232,7 +243,7 @@ void TestConfigSettings::limitsRoundTrip()
     QFETCH(QString, group);
 
     ConfigSettings config(m_path);
-    config.saveROCandROI(bpm, 100.0, 50.0, 1e-9, 2.5e-6, 120.0);
+    config.saveROCandROI(bpm, 100.0, 50.0, 1e-9, 2.5e-6, 80.0);
     config.setBeamOffTh(bpm, 3e-10);
 
     // RocX and RocY hold the half-widths, not the percentage.
@@ -240,8 +251,8 @@ void TestConfigSettings::limitsRoundTrip()
     QCOMPARE(rawValue(group + "/RoiY").toDouble(), 50.0);
     QCOMPARE(rawValue(group + "/RoiI0min").toDouble(), 1e-9);
     QCOMPARE(rawValue(group + "/RoiI0max").toDouble(), 2.5e-6);
-    QCOMPARE(rawValue(group + "/RocX").toDouble(), 120.0);
-    QCOMPARE(rawValue(group + "/RocY").toDouble(), 60.0);
+    QCOMPARE(rawValue(group + "/RocX").toDouble(), 80.0);
+    QCOMPARE(rawValue(group + "/RocY").toDouble(), 40.0);
     QCOMPARE(rawValue(group + "/BeamOffTh").toDouble(), 3e-10);
     QCOMPARE(QSettings(m_path, QSettings::IniFormat).childGroups(), QStringList({group}));
 
@@ -251,7 +262,7 @@ void TestConfigSettings::limitsRoundTrip()
     QCOMPARE(y, 50.0);
     QCOMPARE(lo, 1e-9);
     QCOMPARE(hi, 2.5e-6);
-    QCOMPARE(percent, 120.0);
+    QCOMPARE(percent, 80.0);
     config.getBeamOffTh(&th, bpm);
     QCOMPARE(th, 3e-10);
 }
@@ -261,8 +272,8 @@ void TestConfigSettings::rocPercentWithoutRoiX_data()
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<double>("percent");
 
-    QTest::newRow("RoiX 0, RoiY 50, RocY 60: Y gives 120")
-        << QByteArray("[ROCandROI]\nRoiX=0\nRocX=0\nRoiY=50\nRocY=60\n") << 120.0;
+    QTest::newRow("RoiX 0, RoiY 50, RocY 40: Y gives 80")
+        << QByteArray("[ROCandROI]\nRoiX=0\nRocX=0\nRoiY=50\nRocY=40\n") << 80.0;
     QTest::newRow("RoiX 0 with RocX 10, RoiY 0: 0")
         << QByteArray("[ROCandROI]\nRoiX=0\nRocX=10\nRoiY=0\nRocY=5\n") << 0.0;
     QTest::newRow("RoiX missing, RocX present: 0") << QByteArray("[ROCandROI]\nRocX=5\n") << 0.0;
@@ -497,6 +508,8 @@ void TestConfigSettings::corruptFileIsCopiedBeforeFirstWrite_data()
 
     QTest::newRow("line without =") << CORRUPT;
     QTest::newRow("unterminated group") << UNTERMINATED_GROUP;
+    // QSettings takes no "#" for a comment: without "=" the line cannot be parsed.
+    QTest::newRow("a # note") << QByteArray("[BPM1]\nOrient=1\nScale_X=2.5\n# measured 2026-03-01\n[Beamline]\nDAC_posX=3\n");
 }
 
 void TestConfigSettings::corruptFileIsCopiedBeforeFirstWrite()
@@ -580,6 +593,106 @@ void TestConfigSettings::corruptFileWithoutPossibleCopyIsReported()
     QCOMPARE(readFile(), CORRUPT);
     QVERIFY(corruptCopies().isEmpty());
     QTRY_VERIFY(!LogCapture::messagesAt(QsLogging::Error).isEmpty());
+}
+
+// Every dialog's save writes several times; a session saves many times. One
+// copy of what the file held is enough, and a later save must not add another.
+void TestConfigSettings::corruptFileBackedUpOnceOverManySaves()
+{
+    QVERIFY(!writeFile(CORRUPT).isEmpty());
+    for (int save = 0; save < 7; ++save) {
+        ConfigSettings config(m_path);
+        config.setOrient(save % 2, 0);
+        config.setScaleX(0, 100.0 + save);
+        config.setQuadrants(0, 1, 2, 3, 0);
+        config.saveROCandROI(0, 10, 10, 0, 1e-4, 110);
+        config.setBeamOffTh(0, 1e-6);
+        config.savePIDX(100, 1, 0, 0, 0, 0, -1, 1, 1, 0);
+    }
+    const QStringList copies = corruptCopies();
+    QCOMPARE(copies.size(), 1);
+    QFile copy(m_dir->filePath(copies[0]));
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), CORRUPT);
+    QVERIFY(commentCopies().isEmpty());
+    QCOMPARE(ConfigSettings(m_path).getScaleX(0), 106.0);
+}
+
+// A later run of the program finds the file as the earlier one left it (say a
+// write failed): the copy that run made is the one kept, not a second.
+void TestConfigSettings::earlierCopyOfTheSameContentIsKept()
+{
+    QVERIFY(!writeFile(CORRUPT).isEmpty());
+    const QString earlier = m_dir->filePath(QStringLiteral("config.ini.corrupt-20200101-000000"));
+    QFile copy(earlier);
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.write(CORRUPT);
+    copy.close();
+
+    ConfigSettings config(m_path);
+    QVERIFY(config.setScaleY(0, 4.0));
+    QCOMPARE(corruptCopies(), QStringList({"config.ini.corrupt-20200101-000000"}));
+    QCOMPARE(config.getScaleY(0), 4.0);
+    QTRY_VERIFY(!LogCapture::messagesAt(QsLogging::Info).isEmpty());
+    QVERIFY2(LogCapture::messagesAt(QsLogging::Info).last().contains(QDir::toNativeSeparators(earlier)),
+             qPrintable(LogCapture::messagesAt(QsLogging::Info).last()));
+}
+
+void TestConfigSettings::commentedFileIsCopiedOnce_data()
+{
+    QTest::addColumn<QByteArray>("file");
+
+    QTest::newRow("a line starting with ;")
+        << QByteArray("; Beamline 7, set up by the vendor\n[BPM1]\nScale_X=2.5\n[Beamline]\nDAC_posX=3\n");
+    QTest::newRow("a comment after a value") << QByteArray("[BPM1]\nScale_X=2.5 ; from the survey\n");
+    QTest::newRow("an indented comment") << QByteArray("[PID_X]\n   ; tuned by hand\nKp=0.5\n");
+}
+
+// QSettings drops comments when it writes: the first save keeps the file as it
+// was beside it, the next saves find it already kept, and the settings in it
+// read as before.
+void TestConfigSettings::commentedFileIsCopiedOnce()
+{
+    QFETCH(QByteArray, file);
+
+    QVERIFY(!writeFile(file).isEmpty());
+    ConfigSettings config(m_path);
+    QVERIFY(config.setOrient(1, 1));
+    QVERIFY(!readFile().contains(';'));
+    for (int save = 0; save < 5; ++save) {
+        QVERIFY(config.setScaleY(1, save));
+        QVERIFY(ConfigSettings(m_path).setOffsetX(1, save));
+    }
+    const QStringList copies = commentCopies();
+    QCOMPARE(copies.size(), 1);
+    QVERIFY2(QRegularExpression("^config\\.ini\\.with-comments-\\d{8}-\\d{6}$").match(copies[0]).hasMatch(),
+             qPrintable(copies[0]));
+    QFile copy(m_dir->filePath(copies[0]));
+    QVERIFY(copy.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), file);
+    QVERIFY(corruptCopies().isEmpty());
+    QCOMPARE(config.getOrient(1), 1);
+
+    QTRY_COMPARE(LogCapture::messagesAt(QsLogging::Info).size(), 1);
+    const QString line = LogCapture::messagesAt(QsLogging::Info).at(0);
+    QVERIFY2(line.contains(QDir::toNativeSeparators(m_dir->filePath(copies[0]))), qPrintable(line));
+    QVERIFY2(line.contains("comments"), qPrintable(line));
+
+    // Comments written in again by hand are kept again, beside the first copy.
+    QVERIFY(!writeFile("; second note\n" + readFile()).isEmpty());
+    QVERIFY(config.setScaleY(1, 9.0));
+    QCOMPARE(commentCopies().size(), 2);
+}
+
+void TestConfigSettings::plainFileGetsNoCopy()
+{
+    QVERIFY(!writeFile("[Beamline]\nDAC_posX=3\n[BPM1]\nScale_X=2.5\nOrient=1\n").isEmpty());
+    ConfigSettings config(m_path);
+    QVERIFY(config.setScaleY(0, 4.0));
+    QVERIFY(config.setOrient(0, 0));
+    QVERIFY(commentCopies().isEmpty());
+    QVERIFY(corruptCopies().isEmpty());
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({"config.ini"}));
 }
 
 void TestConfigSettings::fileProblem_data()
