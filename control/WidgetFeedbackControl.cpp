@@ -513,6 +513,12 @@ void WidgetFeedbackControl::refreshFields()
         setNote(Note::Intensity, tr("I0 bar: no reading of the BPM statistics."));
         return;
     }
+    // An unread selector names no BPM: showing BPM2's intensity would be a guess.
+    if (BPM_SEL_I0 == BPM_SEL_UNKNOWN) {
+        ui->i0slider->setValue(0.0f);
+        setNote(Note::Intensity, tr("I0 bar: the BPM feeding the intensity loop is not known (getBPMselector)."));
+        return;
+    }
     setNote(Note::Intensity, QString());
     const BpmStats stats = MAILBOX_COMM->bpmStats();
     const int bpm = BPM_SEL_I0 == 0 ? 0 : 1;

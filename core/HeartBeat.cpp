@@ -74,6 +74,8 @@ HeartBeat::HeartBeat(QWidget* parent, OutputOwner* outputs)
     // Gated by the level in force first, so that a lock status that cannot be
     // read at once leaves the panel as that level has it, not as the form does.
     applyLevel(USER_LEVEL);
+    if (USER_LEVEL >= 0)
+        m_lastReadLevel = USER_LEVEL;
     checkUserLevel();
     refreshFields();
 }
@@ -96,6 +98,10 @@ void HeartBeat::checkUserLevel()
     // A failed read is no level: the one read before stays in force.
     const int level = getLockStatus();
     if (level < 0) {
+        // A refused login stores the library's failure in USER_LEVEL; that is no
+        // level either, so the last one read stays in force instead.
+        if (USER_LEVEL < 0)
+            USER_LEVEL = m_lastReadLevel;
         if (!m_levelFailing)
             QLOG_WARN() << QStringLiteral("getLockStatus() failed: the user level stays %1 until the lock status "
                                           "can be read")
@@ -106,6 +112,7 @@ void HeartBeat::checkUserLevel()
             QLOG_INFO() << QStringLiteral("getLockStatus() answers again: user level %1").arg(levelName(level));
         m_levelFailing = false;
         USER_LEVEL = level;
+        m_lastReadLevel = level;
     }
     // A level that was not read changes nothing here, as a level outside 0..2 does not.
     if (level >= 0)

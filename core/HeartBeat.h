@@ -60,6 +60,8 @@ private:
     PID_Status_Type m_shownStatus = PID_STATUS_OFF;
     // While the lock status cannot be read, USER_LEVEL keeps the level read before.
     bool m_levelFailing = false;
+    // The last level the lock status gave (the start level until one is read).
+    int m_lastReadLevel = 0;
     // Made once: the button shows one of these two.
     QIcon m_playIcon;
     QIcon m_stopIcon;

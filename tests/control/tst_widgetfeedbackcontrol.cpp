@@ -537,9 +537,8 @@ private slots:
     {
         SimControl::failCall("getPIDstatus");
         m_program->link->refreshData();
-        const int status = m_program->link->pidStatus();
-        if (status >= PID_STATUS_OFF && status <= PID_STATUS_ON)
-            QSKIP("the device link keeps the last status it read");
+        // A tool asking for the status while the polls fail is told it is unknown.
+        QCOMPARE(m_program->link->pidStatus(), PID_STATUS_UNKNOWN);
         WidgetFeedbackControl panel;
         panel.show();
         const Form form(panel);
@@ -1236,6 +1235,21 @@ private slots:
         // The bar moves, the handle and the field do not.
         QCOMPARE(form.handle->value(), 40);
         QCOMPARE(form.fieldI0->value(), field);
+    }
+
+    void unknownI0SelectorEmptiesTheBar()
+    {
+        SimControl::setBeamIntensityFactor(0.11);
+        SimControl::step(1.5);
+        m_program->link->refreshData();
+        WidgetFeedbackControl panel;
+        const Form form(panel);
+        QVERIFY(form.bar->value() > 0);
+
+        BPM_SEL_I0 = BPM_SEL_UNKNOWN;
+        QVERIFY(QMetaObject::invokeMethod(&panel, "refreshFields"));
+        QCOMPARE(form.bar->value(), 0);
+        QVERIFY2(form.noteText().contains("getBPMselector"), qPrintable(form.noteText()));
     }
 
     void noBeamEmptiesTheBar()

@@ -525,6 +525,23 @@ private slots:
         QVERIFY(noteLabel(panel)->isHidden());
     }
 
+    void refusedLoginThenFailedLockStatusKeepsTheLevelRead()
+    {
+        SimControl::setLockStatus(1);
+        HeartBeat panel;
+        tick(panel);
+        QSignalSpy spy(&panel, &HeartBeat::userLevelChanged);
+        // What a refused login leaves behind: the library's failure as the level.
+        USER_LEVEL = -1;
+        SimControl::failCall("getLockStatus", -1);
+        tick(panel);
+        QCOMPARE(USER_LEVEL, 1);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.last().at(0).toInt(), 1);
+        QVERIFY(panel.isEnabled());
+        SimControl::clearFailure("getLockStatus");
+    }
+
 private:
     static int warningsAbout(const QString& call)
     {
