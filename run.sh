@@ -21,7 +21,21 @@ if [ -z "${DISPLAY:-}" ]; then
     n=99
     while [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ]; do n=$((n + 1)); done
     auth="$PWD/build/xvfb.auth"
+    : > "$auth"
+    xauth -q -f "$auth" add ":$n" MIT-MAGIC-COOKIE-1 "$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
+    # The X server runs in a session of its own: Ctrl+C in this terminal then
+    # reaches only the program, which shuts down cleanly before the server goes.
+    setsid Xvfb ":$n" -screen 0 1920x1080x24 -auth "$auth" -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    trap 'kill "$xvfb_pid" 2>/dev/null' EXIT
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        kill -0 "$xvfb_pid" 2>/dev/null || { echo "The virtual X server did not start." >&2; exit 1; }
+        sleep 0.1
+    done
     echo "No display: the program runs on the virtual screen :$n (1920x1080); to see it, take a screenshot: XAUTHORITY=$auth DISPLAY=:$n import -window root screenshot.png"
-    exec xvfb-run -n "$n" -f "$auth" -s "-screen 0 1920x1080x24" build/vorn_rivuz_gui "$@"
+    status=0
+    DISPLAY=":$n" XAUTHORITY="$auth" build/vorn_rivuz_gui "$@" || status=$?
+    exit "$status"
 fi
 exec build/vorn_rivuz_gui "$@"
