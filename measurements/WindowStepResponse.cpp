@@ -324,6 +324,19 @@ void WindowStepResponse::stepRespProcedure()
                              .arg(QLatin1String(DAC_KEYS[selectedLoop()])));
         return;
     }
+    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
+        const int channel = stim.channels[size_t(loop)];
+        if (channel >= 0 && channel < StepStimulus::OUTPUT_CHANNELS)
+            continue;
+        // Its bias would reach no output, and the output it steers would drop to 0 V.
+        clearResult(tr("The output map names a channel that does not exist: nothing measured."));
+        Prompts::warning(this, TOOL_NAME,
+                         tr("The beamline configuration's Beamline/%1 holds %2; only output channel indices 0 to 3 "
+                            "exist.\nNothing was measured.")
+                             .arg(QLatin1String(DAC_KEYS[loop]))
+                             .arg(channel));
+        return;
+    }
     const QString refusal = rangeRefusal(stim);
     if (!refusal.isEmpty()) {
         clearResult(tr("Outside the output range: nothing measured."));

@@ -244,18 +244,31 @@ private slots:
         QVERIFY(bench.bias(0)->text() != dash());
     }
 
-    // An output map key that cannot be read would put a bias on an output
-    // nobody chose: refused, naming the key.
-    void unreadableOutputMap()
+    // An output map key that cannot be read, or names a channel the unit does
+    // not have, would put a bias on an output nobody chose (or none): refused,
+    // naming the key, also for a loop that is not stepped.
+    void unusableOutputMap_data()
     {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("Y's channel is text") << "Beamline/DAC_posY" << "second";
+        QTest::newRow("Y's channel is 7") << "Beamline/DAC_posY" << "7";
+        QTest::newRow("I0's channel is -1") << "Beamline/DAC_I0" << "-1";
+        QTest::newRow("X's channel is 4") << "Beamline/DAC_posX" << "4";
+    }
+
+    void unusableOutputMap()
+    {
+        QFETCH(QString, key);
+        QFETCH(QString, stored);
         Bench bench;
-        bench.store("Beamline/DAC_posY", "second");
+        bench.store(key, stored);
         bench.window.showWindow();
         bench.run();
         const QList<Prompts::Shown> shown = Prompts::shown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].kind, Prompts::Kind::Warning);
-        QVERIFY2(shown[0].text.contains("Beamline/DAC_posY"), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains(key), qPrintable(shown[0].text));
         QVERIFY(!bench.reachedTheController());
         QVERIFY(!bench.showsFigures());
     }
