@@ -2,6 +2,7 @@
 // own disturbances: how many results lie within the tolerances, how many are
 // refused and how many lie outside (which must be none), and how long one
 // analysis takes. bench_step_analysis [seeds per case, 1000 by default]
+// [part/parts: every parts-th case from the part-th, to share out the cases]
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -11,10 +12,18 @@
 int main(int argc, char** argv)
 {
     const int seeds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000;
+    int part = 0, parts = 1;
+    if (argc > 2 && std::sscanf(argv[2], "%d/%d", &part, &parts) != 2)
+        part = 0, parts = 1;
+    parts = std::max(1, parts);
     double seconds = 0.0;
     long analyses = 0;
     std::printf("%-50s %8s %8s %8s\n", "case", "within", "refused", "outside");
-    for (const StepAnalysisCase& c : stepAnalysisCases()) {
+    const std::vector<StepAnalysisCase> cases = stepAnalysisCases();
+    for (size_t i = 0; i < cases.size(); ++i) {
+        if (int(i % size_t(parts)) != part)
+            continue;
+        const StepAnalysisCase& c = cases[i];
         int counts[3] = {0, 0, 0};
         for (int seed = 1; seed <= seeds; ++seed) {
             SyntheticStepRecord record = c.record;

@@ -261,7 +261,8 @@ void StepResponseFit::levenbergMarquardt(arma::vec& p)
     for (int iteration = 0; iteration < MAX_ITERATIONS; ++iteration) {
         const arma::mat gram = m_whitened.t() * m_whitened;
         const arma::vec gradient = m_whitened.t() * m_residual;
-        const arma::vec scale = 1.0 / arma::sqrt(arma::max(gram.diag(), arma::vec(PARAMETERS, arma::fill::value(1e-300))));
+        const arma::vec floor(PARAMETERS, arma::fill::value(1e-300));
+        const arma::vec scale = 1.0 / arma::sqrt(arma::max(gram.diag(), floor));
         const arma::mat scaledGram = arma::diagmat(scale) * gram * arma::diagmat(scale);
         const arma::vec scaledGradient = scale % gradient;
         bool improved = false;
@@ -317,7 +318,9 @@ double StepResponseFit::likeliestWalk(const arma::vec& p)
     arma::vec fitted;
     model(p, fitted, nullptr);
     const arma::vec residual = m_y - fitted;
-    auto rhoAt = [](int step) { return step < 0 ? 0.0 : WALK_LOWEST * std::pow(10.0, double(step) / WALK_STEPS_PER_DECADE); };
+    auto rhoAt = [](int step) {
+        return step < 0 ? 0.0 : WALK_LOWEST * std::pow(10.0, double(step) / WALK_STEPS_PER_DECADE);
+    };
     const int last = WALK_DECADES * WALK_STEPS_PER_DECADE;
     std::vector<double> likelihood(size_t(last + 2), std::numeric_limits<double>::quiet_NaN());
     auto at = [&](int step) -> double {
@@ -354,8 +357,8 @@ double StepResponseFit::levelOver(int from, int to) const
         return 0.0;
     arma::vec fitted;
     model(m_p, fitted, nullptr);
-    return m_offset + arma::mean(m_y.subvec(size_t(from), size_t(to - 1)) - fitted.subvec(size_t(from), size_t(to - 1))) +
-           value(Slope) * arma::mean(m_columns.col(Slope).subvec(size_t(from), size_t(to - 1)));
+    const arma::span stretch(size_t(from), size_t(to - 1));
+    return m_offset + arma::mean(m_y(stretch) - fitted(stretch)) + value(Slope) * arma::mean(m_columns(stretch, Slope));
 }
 
 double StepResponseFit::standardError(const Vector& gradient) const

@@ -222,7 +222,8 @@ void WindowStepResponse::showWindow()
                           .arg(DAC_OUTPUT_MAX_V);
         if (!problem.isEmpty()) {
             // Never the store's stand-in nor the box's clamp of it: a dash, and no run from it.
-            QLOG_WARN() << "Step Response: the stored offset" << key << problem << "; its bias shows a dash";
+            QLOG_WARN() << QStringLiteral("Step Response: the stored offset %1 %2; its bias shows a dash")
+                               .arg(key, problem);
             m_unloaded->mark(biasBox(loop), true);
         } else {
             m_unloaded->mark(biasBox(loop), false);
