@@ -1,25 +1,41 @@
 #include "StepResponseAnalysis.h"
 
+#include <armadillo>
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <initializer_list>
+#include <utility>
 #include <limits>
+
+#include "StepResponseFit.h"
 
 namespace {
 
 using Fault = StepResponseResult::Fault;
 
 constexpr double PI = 3.14159265358979323846;
-// The fit window ends this many time constants after the response starts:
-// 0.7 % of the step is left, and the next edge's level stretch starts there.
-constexpr double SETTLED_TIME_CONSTANTS = 5.0;
 // The recorded output may differ this much (of the step) from the bias and bias + step.
 constexpr double OUTPUT_TOLERANCE = 0.1;
 // Samples beside an edge that may lie between the two output levels.
 constexpr int EDGE_GUARD = 2;
-constexpr double MIN_TIME_CONSTANT_SAMPLES = 0.05;
-constexpr int FIT_WINDOW_ROUNDS = 3;
-constexpr int MAX_SEARCH_STEPS = 400;
+// The response counts as settled this many time constants after it starts (0.7 % left).
+constexpr double SETTLED_TIME_CONSTANTS = 5.0;
+// Each edge must stand out of the noise by this many of its standard errors.
+constexpr double DETECTION_ERRORS = 5.0;
+// Rise and fall may differ by this many standard errors of their difference.
+constexpr double AGREEMENT_ERRORS = 4.0;
+// A line period must span this many samples to be told from the response.
+constexpr double MIN_SAMPLES_PER_LINE_PERIOD = 4.0;
+// More samples than a block of the display stream could ever hold.
+constexpr size_t MAX_SAMPLES = size_t(1) << 24;
+// Below these the fit's numbers are rounding, not noise: relative for
+// amplitudes (of the record's own size), in samples for times.
+constexpr double AMPLITUDE_PRECISION = 1e-9;
+constexpr double TIME_PRECISION_SAMPLES = 1e-3;
+// Delays tried for the first guess, evenly over the high phase.
+constexpr int DELAY_GUESSES = 16;
 
 const double LN_10_9 = std::log(10.0 / 9.0);
 const double LN_9 = std::log(9.0);
@@ -70,212 +86,6 @@ Fault findEdges(const std::vector<double>& u, int count, double bias, double ste
     return Fault::None;
 }
 
-// The mains line at every sample.
-struct Line
-{
-    Line(int count, double sampleRate) : sine(size_t(count)), cosine(size_t(count))
-    {
-        for (int k = 0; k < count; ++k) {
-            const double phase = 2.0 * PI * STEP_LINE_HZ * double(k) / sampleRate;
-            sine[size_t(k)] = std::sin(phase);
-            cosine[size_t(k)] = std::cos(phase);
-        }
-    }
-    std::vector<double> sine, cosine;
-};
-
-double mean(const std::vector<double>& y, int from, int to)
-{
-    double sum = 0.0;
-    for (int k = from; k < to; ++k)
-        sum += y[size_t(k)];
-    return sum / double(to - from);
-}
-
-// Solves the 4 x 4 system in place (partial pivoting); false when it is singular.
-bool solve4(double a[4][4], double b[4], double x[4])
-{
-    for (int i = 0; i < 4; ++i) {
-        int pivot = i;
-        for (int r = i + 1; r < 4; ++r)
-            if (std::fabs(a[r][i]) > std::fabs(a[pivot][i]))
-                pivot = r;
-        if (!(std::fabs(a[pivot][i]) > 1e-300))
-            return false;
-        std::swap(a[i], a[pivot]);
-        std::swap(b[i], b[pivot]);
-        for (int r = i + 1; r < 4; ++r) {
-            const double f = a[r][i] / a[i][i];
-            for (int c = i; c < 4; ++c)
-                a[r][c] -= f * a[i][c];
-            b[r] -= f * b[i];
-        }
-    }
-    for (int i = 3; i >= 0; --i) {
-        double s = b[i];
-        for (int c = i + 1; c < 4; ++c)
-            s -= a[i][c] * x[c];
-        x[i] = s / a[i][i];
-    }
-    return true;
-}
-
-struct EdgeFit
-{
-    double level = 0.0;
-    double amplitude = 0.0;
-    double start = 0.0;  // t0, samples
-    double tau = 1.0;    // samples
-    double sse = std::numeric_limits<double>::infinity();
-    int samples = 0;
-};
-
-// g(k) for k = from, from + 1, ...: 0 up to `start`, then the first-order rise.
-class Rise
-{
-public:
-    Rise(int from, double start, double tau)
-        : m_first(std::max(from, int(std::ceil(start))))
-        , m_decay(std::exp(-1.0 / tau))
-        , m_remaining(std::exp(-(double(m_first) - start) / tau))
-        , m_k(from)
-    {
-    }
-    double next()
-    {
-        if (m_k++ < m_first)
-            return 0.0;
-        const double g = 1.0 - m_remaining;
-        m_remaining *= m_decay;
-        return g;
-    }
-
-private:
-    int m_first;
-    double m_decay;
-    double m_remaining;
-    int m_k;
-};
-
-// One stretch of the response, with the sums that do not depend on the rise.
-// The response is taken about its mean there, which keeps the sums small.
-struct FitWindow
-{
-    FitWindow(const std::vector<double>& response, const Line& line, int first, int last)
-        : y(response), sine(line.sine), cosine(line.cosine), from(first), to(last)
-    {
-        offset = mean(response, from, to);
-        for (int k = from; k < to; ++k) {
-            const double v = y[size_t(k)] - offset, s = sine[size_t(k)], c = cosine[size_t(k)];
-            n += 1.0;
-            sumS += s;
-            sumC += c;
-            sumSS += s * s;
-            sumSC += s * c;
-            sumCC += c * c;
-            sumY += v;
-            sumYS += v * s;
-            sumYC += v * c;
-            sumYY += v * v;
-        }
-    }
-    const std::vector<double>& y;
-    const std::vector<double>& sine;
-    const std::vector<double>& cosine;
-    int from, to;
-    double offset = 0.0;
-    double n = 0.0, sumS = 0.0, sumC = 0.0, sumSS = 0.0, sumSC = 0.0, sumCC = 0.0;
-    double sumY = 0.0, sumYS = 0.0, sumYC = 0.0, sumYY = 0.0;
-};
-
-// Level, amplitude and line by least squares for a given start and tau.
-EdgeFit fitLinear(const FitWindow& w, double start, double tau)
-{
-    EdgeFit fit;
-    fit.start = start;
-    fit.tau = tau;
-    fit.samples = w.to - w.from;
-    double sumG = 0.0, sumGG = 0.0, sumGS = 0.0, sumGC = 0.0, sumGY = 0.0;
-    Rise rise(w.from, start, tau);
-    for (int k = w.from; k < w.to; ++k) {
-        const double g = rise.next();
-        if (g == 0.0)
-            continue;
-        sumG += g;
-        sumGG += g * g;
-        sumGS += g * w.sine[size_t(k)];
-        sumGC += g * w.cosine[size_t(k)];
-        sumGY += g * (w.y[size_t(k)] - w.offset);
-    }
-    double a[4][4] = {{w.n, sumG, w.sumS, w.sumC},
-                      {sumG, sumGG, sumGS, sumGC},
-                      {w.sumS, sumGS, w.sumSS, w.sumSC},
-                      {w.sumC, sumGC, w.sumSC, w.sumCC}};
-    double b[4] = {w.sumY, sumGY, w.sumYS, w.sumYC};
-    const double rhs[4] = {b[0], b[1], b[2], b[3]};
-    double c[4];
-    if (!solve4(a, b, c))
-        return fit;
-    fit.level = w.offset + c[0];
-    fit.amplitude = c[1];
-    // At the least-squares solution the residual sum is sum(y^2) - c . X'y.
-    fit.sse = std::max(0.0, w.sumYY - (c[0] * rhs[0] + c[1] * rhs[1] + c[2] * rhs[2] + c[3] * rhs[3]));
-    return fit;
-}
-
-// Start and tau by a compass search from the first guess; the start never
-// lies before the output's edge.
-EdgeFit fitEdge(const FitWindow& window, double edgeAt, double start, double tau, double firstStep)
-{
-    auto evaluate = [&](double s, double t) {
-        return fitLinear(window, std::clamp(s, edgeAt, double(window.to - 1)), std::max(t, MIN_TIME_CONSTANT_SAMPLES));
-    };
-    EdgeFit best = evaluate(start, tau);
-    // Both in samples; a thousandth of a sample is 20 ns at 50000 samples per second.
-    double size = std::max(0.5, firstStep * best.tau);
-    for (int i = 0; i < MAX_SEARCH_STEPS && size > 1e-3; ++i) {
-        bool moved = false;
-        // Start and tau trade against each other along a narrow valley: the diagonals follow it.
-        const double tries[8][2] = {{size, 0.0}, {-size, 0.0}, {0.0, size}, {0.0, -size},
-                                    {size, -size}, {-size, size}, {size, size}, {-size, -size}};
-        for (const auto& d : tries) {
-            const EdgeFit candidate = evaluate(best.start + d[0], best.tau + d[1]);
-            if (candidate.sse < best.sse) {
-                best = candidate;
-                moved = true;
-            }
-        }
-        if (!moved)
-            size /= 2.0;
-    }
-    return best;
-}
-
-// Fits the edge at `edge` from one line period before it to five time constants
-// after the response starts; that end must come before `settledBy`.
-Fault fitSettledEdge(const std::vector<double>& y, const Line& line, int period, int edge, double edgeAt,
-                     int settledBy, double start, double tau, EdgeFit& fit)
-{
-    const int from = edge - period;
-    if (settledBy <= edge + 2)
-        return Fault::NotSettled;
-    auto settledAt = [](double s, double t) { return s + SETTLED_TIME_CONSTANTS * t; };
-    int to = std::clamp(int(std::ceil(settledAt(start, tau))) + 1, edge + 2, settledBy);
-    for (int round = 0; round < FIT_WINDOW_ROUNDS; ++round) {
-        // Later rounds only move the window's end a little.
-        fit = fitEdge(FitWindow(y, line, from, to), edgeAt, start, tau, round == 0 ? 0.25 : 0.02);
-        start = fit.start;
-        tau = fit.tau;
-        const int wanted = std::clamp(int(std::ceil(settledAt(start, tau))) + 1, edge + 2, settledBy);
-        if (wanted == to)
-            break;
-        to = wanted;
-    }
-    if (!std::isfinite(fit.sse) || settledAt(fit.start, fit.tau) > double(settledBy))
-        return Fault::NotSettled;
-    return Fault::None;
-}
-
 // The first place from `from` on where the centred `width`-sample mean of z
 // passes `level` upwards; `fallback` when it never does before `to`.
 double firstPassing(const std::vector<double>& z, int from, int to, double level, int width, double fallback)
@@ -283,6 +93,8 @@ double firstPassing(const std::vector<double>& z, int from, int to, double level
     const int half = width / 2;
     from = std::max(from, half);
     to = std::min(to, int(z.size()) - half);
+    if (from + half >= int(z.size()))
+        return fallback;
     double sum = 0.0;
     for (int k = from - half; k <= from + half; ++k)
         sum += z[size_t(k)];
@@ -297,6 +109,107 @@ double firstPassing(const std::vector<double>& z, int from, int to, double level
     return fallback;
 }
 
+// Where to start the fit: a baseline, the line and the high phase's level by
+// linear least squares, the response taken as sudden after the delay that fits
+// best (a long dead time would otherwise hide the step), then the 10 % and 90 %
+// crossings of the cleaned, evenly smoothed response.
+struct FirstGuess
+{
+    double step = 0.0;   // the response's, signed
+    double delay = 0.0;  // samples after the edge
+    double tau = 1.0;    // samples
+};
+
+FirstGuess guessEdges(const std::vector<double>& y, int count, double sampleRate, const Edges& edges)
+{
+    FirstGuess guess;
+    const double radiansPerSample = 2.0 * PI * STEP_LINE_HZ / sampleRate;
+    // Columns 1, x, sin, cos, and running sums of them and of y times them, so
+    // that each shifted high phase costs a 5 x 5 solve.
+    constexpr int BASE = 4;
+    arma::mat base(size_t(count), BASE);
+    for (int k = 0; k < count; ++k) {
+        const double phase = radiansPerSample * double(k);
+        base(size_t(k), 0) = 1.0;
+        base(size_t(k), 1) = 2.0 * double(k) / double(count - 1) - 1.0;
+        base(size_t(k), 2) = std::sin(phase);
+        base(size_t(k), 3) = std::cos(phase);
+    }
+    const arma::vec observed(y.data(), size_t(count));
+    const arma::mat baseGram = base.t() * base;
+    const arma::vec baseY = base.t() * observed;
+    const double yy = arma::dot(observed, observed);
+    arma::mat running(size_t(count) + 1, BASE + 1, arma::fill::zeros);  // row k: sums over samples before k
+    for (int k = 0; k < count; ++k) {
+        for (int c = 0; c < BASE; ++c)
+            running(size_t(k) + 1, size_t(c)) = running(size_t(k), size_t(c)) + base(size_t(k), size_t(c));
+        running(size_t(k) + 1, BASE) = running(size_t(k), BASE) + y[size_t(k)];
+    }
+    const int high = edges.fall - edges.rise;
+    arma::vec c;
+    double bestSse = std::numeric_limits<double>::infinity();
+    int bestShift = 0;
+    for (int i = 0; i < DELAY_GUESSES; ++i) {
+        const int shift = i * high / DELAY_GUESSES;
+        const int from = std::min(count, edges.rise + shift), to = std::min(count, edges.fall + shift);
+        arma::mat gram(BASE + 1, BASE + 1);
+        arma::vec xy(BASE + 1);
+        gram.submat(0, 0, BASE - 1, BASE - 1) = baseGram;
+        xy.head(BASE) = baseY;
+        for (int col = 0; col < BASE; ++col)
+            gram(BASE, size_t(col)) = gram(size_t(col), BASE) =
+                running(size_t(to), size_t(col)) - running(size_t(from), size_t(col));
+        gram(BASE, BASE) = double(to - from);
+        xy(BASE) = running(size_t(to), BASE) - running(size_t(from), BASE);
+        arma::vec trial;
+        if (!arma::solve(trial, gram, xy, arma::solve_opts::no_approx) || !trial.is_finite())
+            continue;
+        // At the least-squares solution the residual sum is y'y - c'X'y.
+        const double sse = yy - arma::dot(trial, xy);
+        if (sse < bestSse) {
+            bestSse = sse;
+            bestShift = shift;
+            c = trial;
+        }
+    }
+    if (c.n_elem == 0 || !(std::fabs(c(BASE)) > 0.0))
+        return guess;
+    guess.step = c(BASE);
+    const arma::vec background = base * c.head(BASE);
+    std::vector<double> z(static_cast<size_t>(count));
+    for (int k = 0; k < count; ++k)
+        z[size_t(k)] = (y[size_t(k)] - background(size_t(k))) / guess.step;
+    const int smoothing = 2 * std::max(1, int(sampleRate / 2000.0)) + 1;  // about 1 ms
+    // The crossings are looked for from half a shift step before the best shift on.
+    const int from = std::max(edges.rise, edges.rise + bestShift - high / (2 * DELAY_GUESSES));
+    const double t10 = firstPassing(z, from, edges.fall, 0.1, smoothing, from + 1.0);
+    const double t90 = firstPassing(z, int(t10) + 1, edges.fall, 0.9, smoothing, t10 + 1.0);
+    guess.tau = std::max(1.0, (t90 - t10) / LN_9);
+    guess.delay = std::max(0.0, t10 - guess.tau * LN_10_9 - edges.riseAt);
+    return guess;
+}
+
+bool allFinite(const std::vector<double>& x, int count)
+{
+    return std::all_of(x.begin(), x.begin() + count, [](double v) { return std::isfinite(v); });
+}
+
+using Fit = StepResponseFit;
+
+// Gradients of the figures in the fit's parameters.
+Fit::Vector combination(std::initializer_list<std::pair<Fit::Parameter, double>> terms)
+{
+    Fit::Vector g{};
+    for (const auto& [parameter, weight] : terms)
+        g[size_t(parameter)] = weight;
+    return g;
+}
+
+Fit::Vector only(Fit::Parameter p)
+{
+    return combination({{p, 1.0}});
+}
+
 }  // namespace
 
 StepResponseResult analyseStepResponse(const std::vector<double>& stimulus, const std::vector<double>& response,
@@ -304,10 +217,19 @@ StepResponseResult analyseStepResponse(const std::vector<double>& stimulus, cons
 {
     StepResponseResult r;
     r.du = step;
-    const int count = int(std::min(stimulus.size(), response.size()));
-    const int period = sampleRate > 0.0 ? std::max(1, int(std::lround(sampleRate / STEP_LINE_HZ))) : 0;
-    if (!(step > 0.0) || !(sampleRate > 0.0) || count < 4 * period)
+    const size_t available = std::min(stimulus.size(), response.size());
+    // Checked in floating point first: a rate of 1e11 is 2e9 samples a line period.
+    const double periodSamples = sampleRate / STEP_LINE_HZ;
+    if (!(step > 0.0) || !std::isfinite(step) || !(sampleRate > 0.0) || !std::isfinite(sampleRate) ||
+        available > MAX_SAMPLES || !(periodSamples >= MIN_SAMPLES_PER_LINE_PERIOD) ||
+        !(4.0 * periodSamples <= double(available)))
         return r;
+    const int count = int(available);
+    const int period = int(std::lround(periodSamples));
+    if (!std::isfinite(bias) || !allFinite(stimulus, count) || !allFinite(response, count)) {
+        r.fault = Fault::NotFinite;
+        return r;
+    }
 
     Edges edges;
     r.fault = findEdges(stimulus, count, bias, step, edges);
@@ -317,81 +239,103 @@ StepResponseResult analyseStepResponse(const std::vector<double>& stimulus, cons
         r.fault = Fault::TooLittleBefore;
         return r;
     }
-    const int settledBeforeFall = edges.fall - period;
-    if (settledBeforeFall <= edges.rise + 2) {
+    if (edges.fall - edges.rise < 3) {
         r.fault = Fault::NotSettled;
         return r;
     }
 
-    // First guess: whole line periods before the rise and before the fall give
-    // the two levels and the line; the rise then is found on the cleaned,
-    // evenly smoothed response.
-    std::vector<double> y(response.begin(), response.begin() + count);
-    const Line line(count, sampleRate);
-    const int beforeRise = edges.rise - period, beforeFall = edges.fall - period;
-    const double low = mean(y, beforeRise, edges.rise), high = mean(y, beforeFall, edges.fall);
-    double lineSine = 0.0, lineCosine = 0.0;
-    for (int k = beforeRise; k < edges.rise; ++k) {
-        lineSine += (y[size_t(k)] - low) * line.sine[size_t(k)];
-        lineCosine += (y[size_t(k)] - low) * line.cosine[size_t(k)];
-    }
-    for (int k = beforeFall; k < edges.fall; ++k) {
-        lineSine += (y[size_t(k)] - high) * line.sine[size_t(k)];
-        lineCosine += (y[size_t(k)] - high) * line.cosine[size_t(k)];
-    }
-    lineSine /= double(period);
-    lineCosine /= double(period);
-    if (!(high != low)) {
+    const FirstGuess guess = guessEdges(response, count, sampleRate, edges);
+    if (!(std::fabs(guess.step) > 0.0)) {
         r.fault = Fault::NoResponse;
         return r;
     }
-    r.inverted = high < low;
-    const double sign = r.inverted ? -1.0 : 1.0;
-    for (double& v : y)
-        v *= sign;
-    std::vector<double> z(size_t(count), 0.0);
+    Fit::Setup setup;
+    setup.count = count;
+    setup.lineRadiansPerSample = 2.0 * PI * STEP_LINE_HZ / sampleRate;
+    // Nothing answers before its edge; the rise answers before the fall.
+    setup.riseEarliest = edges.riseAt;
+    setup.riseLatest = double(edges.fall);
+    setup.fallEarliest = edges.fallAt;
+    setup.fallLatest = double(count - 1);
+    const Fit fit(response, setup, {guess.step, edges.riseAt + guess.delay, guess.tau},
+                  {-guess.step, edges.fallAt + guess.delay, guess.tau});
+    if (!fit.converged()) {
+        r.fault = Fault::NoResponse;
+        return r;
+    }
+
+    // The rounding floor: errors never count as smaller than the numbers can hold.
+    double size = 0.0;
     for (int k = 0; k < count; ++k)
-        z[size_t(k)] = (y[size_t(k)] - sign * (low + lineSine * line.sine[size_t(k)] +
-                                               lineCosine * line.cosine[size_t(k)])) /
-                       std::fabs(high - low);
-    const int smoothing = 2 * std::max(1, int(sampleRate / 2000.0)) + 1;  // about 1 ms
-    const double t10 = firstPassing(z, edges.rise, settledBeforeFall, 0.1, smoothing, edges.rise + 1.0);
-    const double t90 = firstPassing(z, int(t10) + 1, settledBeforeFall, 0.9, smoothing, t10 + 1.0);
-    const double tau0 = std::max(1.0, (t90 - t10) / LN_9);
-    const double start0 = std::max(edges.riseAt, t10 - tau0 * LN_10_9);
+        size = std::max(size, std::fabs(response[size_t(k)]));
+    const double amplitudeFloor = AMPLITUDE_PRECISION * size;
+    auto amplitudeError = [&](const Fit::Vector& g) { return std::max(fit.standardError(g), amplitudeFloor); };
+    auto timeError = [&](const Fit::Vector& g) { return std::max(fit.standardError(g), TIME_PRECISION_SAMPLES); };
 
-    EdgeFit rise, fall;
-    r.fault = fitSettledEdge(y, line, period, edges.rise, edges.riseAt, settledBeforeFall, start0, tau0, rise);
-    if (!r.valid())
-        return r;
-    // What is left of the rise when the output falls belongs to the rise, not to the fall's level.
-    Rise riseTail(beforeFall, rise.start, rise.tau);
-    for (int k = beforeFall; k < count; ++k)
-        y[size_t(k)] += rise.amplitude * (1.0 - riseTail.next());
-    r.fault = fitSettledEdge(y, line, period, edges.fall, edges.fallAt, count,
-                             edges.fallAt + (rise.start - edges.riseAt), rise.tau, fall);
-    if (!r.valid())
-        return r;
-
-    // Both edges move the response the same way, each by more than one sample's noise.
-    const double riseStep = rise.amplitude, fallStep = -fall.amplitude;
-    auto noise = [](const EdgeFit& f) { return std::sqrt(f.sse / std::max(1, f.samples - 6)); };
-    if (!(riseStep > noise(rise)) || !(fallStep > noise(fall))) {
+    // The figures are of the response that rises with the output.
+    const Fit::Edge rise = fit.rise(), fall = fit.fall();
+    r.inverted = rise.amplitude < 0.0;
+    const double sign = r.inverted ? -1.0 : 1.0;
+    const double riseStep = sign * rise.amplitude, fallStep = -sign * fall.amplitude;
+    if (!(riseStep > DETECTION_ERRORS * amplitudeError(only(Fit::RiseAmplitude))) ||
+        !(fallStep > DETECTION_ERRORS * amplitudeError(only(Fit::FallAmplitude)))) {
         r.fault = Fault::NoResponse;
         return r;
     }
+    if (!(rise.tau >= 1.0) || !(fall.tau >= 1.0)) {
+        r.fault = Fault::TooFast;
+        return r;
+    }
+    if (rise.start + SETTLED_TIME_CONSTANTS * rise.tau > double(edges.fall) ||
+        fall.start + SETTLED_TIME_CONSTANTS * fall.tau > double(count)) {
+        r.fault = Fault::NotSettled;
+        return r;
+    }
 
+    // One plant answers both edges: the same step, time constant and delay,
+    // within what the noise allows.
+    const double riseDelay = rise.start - edges.riseAt, fallDelay = fall.start - edges.fallAt;
+    if (!(std::fabs(riseStep - fallStep) <=
+          AGREEMENT_ERRORS * amplitudeError(combination({{Fit::RiseAmplitude, sign}, {Fit::FallAmplitude, sign}}))) ||
+        !(std::fabs(rise.tau - fall.tau) <=
+          AGREEMENT_ERRORS * timeError(combination({{Fit::RiseTau, 1.0}, {Fit::FallTau, -1.0}}))) ||
+        !(std::fabs(riseDelay - fallDelay) <=
+          AGREEMENT_ERRORS * timeError(combination({{Fit::RiseStart, 1.0}, {Fit::FallStart, -1.0}})))) {
+        r.fault = Fault::EdgesDisagree;
+        return r;
+    }
+
+    // Averages of the two edges, in samples and response units.
+    const double delay = (riseDelay + fallDelay) / 2.0;
+    const double tau = (rise.tau + fall.tau) / 2.0;
     r.dy = (riseStep + fallStep) / 2.0;
-    r.lo = rise.level;
+    r.lo = sign * fit.levelOver(edges.rise - period, edges.rise);
     r.hi = r.lo + r.dy;
     r.gain = r.dy / step;
-    r.delay = ((rise.start - edges.riseAt) + (fall.start - edges.fallAt)) / 2.0 / sampleRate;
-    r.timeConstant = (rise.tau + fall.tau) / 2.0 / sampleRate;
+    r.delay = delay / sampleRate;
+    r.timeConstant = tau / sampleRate;
     r.deadTime = r.delay + r.timeConstant * LN_10_9;
     r.settlingTime = r.timeConstant * LN_9;
     r.edgeTime = edges.riseAt / sampleRate;
     r.fallTime = edges.fallAt / sampleRate;
     r.time10 = r.edgeTime + r.deadTime;
     r.time90 = r.time10 + r.settlingTime;
+
+    const double half = sign / 2.0;
+    r.gainError = amplitudeError(combination({{Fit::RiseAmplitude, half}, {Fit::FallAmplitude, -half}})) / step;
+    r.deadTimeError = timeError(combination({{Fit::RiseStart, 0.5},
+                                             {Fit::FallStart, 0.5},
+                                             {Fit::RiseTau, 0.5 * LN_10_9},
+                                             {Fit::FallTau, 0.5 * LN_10_9}})) /
+                      sampleRate;
+    r.settlingTimeError =
+        timeError(combination({{Fit::RiseTau, 0.5 * LN_9}, {Fit::FallTau, 0.5 * LN_9}})) / sampleRate;
+    if (!(STEP_CONFIDENCE * r.gainError <= STEP_GAIN_TOLERANCE * r.gain) ||
+        !(STEP_CONFIDENCE * r.deadTimeError <= STEP_DEAD_TIME_TOLERANCE_S) ||
+        !(STEP_CONFIDENCE * r.settlingTimeError <= STEP_SETTLING_TOLERANCE_S)) {
+        r.fault = Fault::Imprecise;
+        return r;
+    }
+    r.fault = Fault::None;
     return r;
 }

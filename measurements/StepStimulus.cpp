@@ -8,6 +8,7 @@ StepStimulus StepStimulus::build(const double bias[LOOPS], const double step[LOO
     StepStimulus s;
     for (int loop = LoopX; loop < LOOPS; ++loop) {
         const int d = dacChannel[loop];
+        s.channels[size_t(loop)] = d;
         if (d < 0 || d >= OUTPUT_CHANNELS)
             continue;
         s.low[size_t(d)] = bias[loop];

@@ -14,6 +14,7 @@ struct StepStimulus
     double bias = 0.0;       // of the selected loop
     double step = 0.0;       // of the selected loop
     int outputChannel = 0;   // index of the selected loop's output, 0..3 when valid
+    std::array<int, LOOPS> channels{};  // every loop's output index, as the map gave it
     int stimulusWord = 8;    // the output-voltage word of that channel
     int responseWord = 0;    // position or intensity word of the observed monitor
 

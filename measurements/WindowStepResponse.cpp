@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPushButton>
 
+#include <cmath>
 #include <memory>
 
 #include <qcustomplot.h>
@@ -15,6 +16,7 @@
 #include "Prompts.h"
 #include "QsLog.h"
 #include "StepResponseAnalysis.h"
+#include "UnloadedFields.h"
 #include "VornRecords.h"
 #include "ui_windowstepresponse.h"
 
@@ -78,6 +80,7 @@ QString number(double value)
 const QString TOOL_NAME = QStringLiteral("Step Response");
 const char* const LOOP_NAMES[StepStimulus::LOOPS] = {"X", "Y", "I0"};
 const char* const PID_GROUPS[StepStimulus::LOOPS] = {"PID_X", "PID_Y", "PID_I0"};
+const char* const DAC_KEYS[StepStimulus::LOOPS] = {"DAC_posX", "DAC_posY", "DAC_I0"};
 
 // `slack` forgives the rounding of a sum of two-decimal box values.
 bool withinOutputRange(double volts, double slack = 0.0)
@@ -85,14 +88,16 @@ bool withinOutputRange(double volts, double slack = 0.0)
     return volts >= DAC_OUTPUT_MIN_V - slack && volts <= DAC_OUTPUT_MAX_V + slack;
 }
 
-QString faultText(StepResponseResult::Fault fault)
+QString faultText(const StepResponseResult& result)
 {
     using Fault = StepResponseResult::Fault;
-    switch (fault) {
+    switch (result.fault) {
     case Fault::None:
         break;
     case Fault::BadInput:
         return WindowStepResponse::tr("the record is too short to analyse.");
+    case Fault::NotFinite:
+        return WindowStepResponse::tr("the record holds samples that are not numbers.");
     case Fault::StartsHigh:
         return WindowStepResponse::tr("the record begins after the step had started (the display stream was "
                                       "read late). Run again.");
@@ -107,6 +112,21 @@ QString faultText(StepResponseResult::Fault fault)
         return WindowStepResponse::tr("the response does not settle while the step stands.");
     case Fault::NoResponse:
         return WindowStepResponse::tr("the response to the step does not stand out of the noise.");
+    case Fault::TooFast:
+        return WindowStepResponse::tr("the response is faster than one sample: the record cannot resolve it.");
+    case Fault::EdgesDisagree:
+        return WindowStepResponse::tr("the response to the rise and to the fall differ by more than the noise "
+                                      "allows. Run again.");
+    case Fault::Imprecise:
+        return WindowStepResponse::tr("the noise leaves the figures too uncertain (K \u00b1%1 %, Tdead \u00b1%2 ms, "
+                                      "Tset \u00b1%3 ms; at most \u00b1%4 %, \u00b1%5 ms and \u00b1%6 ms are shown). "
+                                      "Use a larger step.")
+            .arg(number(100.0 * STEP_CONFIDENCE * result.gainError / result.gain))
+            .arg(number(1e3 * STEP_CONFIDENCE * result.deadTimeError))
+            .arg(number(1e3 * STEP_CONFIDENCE * result.settlingTimeError))
+            .arg(number(100.0 * STEP_GAIN_TOLERANCE))
+            .arg(number(1e3 * STEP_DEAD_TIME_TOLERANCE_S))
+            .arg(number(1e3 * STEP_SETTLING_TOLERANCE_S));
     }
     return QString();
 }
@@ -130,13 +150,16 @@ WindowStepResponse::WindowStepResponse(OutputOwner& outputs, MeasurementClock& c
     connect(ui->stepInI0button, &QRadioButton::clicked, this, &WindowStepResponse::selector_radioButton_changed);
     ui->stepInXbutton->setChecked(true);
     selector_radioButton_changed();
-    QDoubleSpinBox* const biases[StepStimulus::LOOPS] = {ui->posXbiasDoubleSpinBox, ui->posYbiasDoubleSpinBox,
-                                                         ui->i0biasDoubleSpinBox};
-    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
-        // A bias chosen in the box replaces the stored offset it was refused for.
-        connect(biases[loop], &QDoubleSpinBox::valueChanged, this,
-                [this, loop] { m_storedOffsetUnusable[loop] = false; });
-    }
+    m_unloaded = new UnloadedFields(this);
+    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop)
+        m_unloaded->watch(biasBox(loop), tr("%1 bias").arg(QLatin1String(LOOP_NAMES[loop])),
+                          QStringLiteral("Offset"));
+    // A bias set in the box replaces the stored offset it was refused for.
+    connect(m_unloaded, &UnloadedFields::changed, this, [this] {
+        for (int loop = 0; loop < StepStimulus::LOOPS; ++loop)
+            if (!m_unloaded->isUnloaded(biasBox(loop)))
+                m_offsetProblem[loop].clear();
+    });
     setupPlot();
 }
 
@@ -185,14 +208,26 @@ void WindowStepResponse::showWindow()
     CONFIG_SETTINGS->loadPIDX(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[0], &unread[0]);
     CONFIG_SETTINGS->loadPIDY(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[1], &unread[1]);
     CONFIG_SETTINGS->loadPIDI0(&freq, &kp, &ki, &kd, &emin, &imax, &omin, &omax, &ogain, &offsets[2], &unread[2]);
-    QDoubleSpinBox* const biases[StepStimulus::LOOPS] = {ui->posXbiasDoubleSpinBox, ui->posYbiasDoubleSpinBox,
-                                                         ui->i0biasDoubleSpinBox};
     for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
-        biases[loop]->setValue(offsets[loop]);
-        // Set after the box, whose change clears it: the box shows a stand-in, and a
-        // run is refused rather than made from it.
-        m_storedOffsetUnusable[loop] =
-            unread[loop].contains(QStringLiteral("Offset")) || !withinOutputRange(offsets[loop]);
+        const QString key = QStringLiteral("%1/Offset").arg(QLatin1String(PID_GROUPS[loop]));
+        QString problem;
+        if (unread[loop].contains(QStringLiteral("Offset")))
+            problem = tr("is not a number (the log names the value)");
+        else if (!std::isfinite(offsets[loop]) || !withinOutputRange(offsets[loop]))
+            problem = tr("is %1 V, outside the output range of %2 to %3 V")
+                          .arg(offsets[loop])
+                          .arg(DAC_OUTPUT_MIN_V)
+                          .arg(DAC_OUTPUT_MAX_V);
+        if (!problem.isEmpty()) {
+            // Never the store's stand-in nor the box's clamp of it: a dash, and no run from it.
+            QLOG_WARN() << QStringLiteral("Step Response: the stored offset %1 %2; its bias shows a dash")
+                               .arg(key, problem);
+            m_unloaded->mark(biasBox(loop), true);
+        } else {
+            m_unloaded->mark(biasBox(loop), false);
+            biasBox(loop)->setValue(offsets[loop]);
+        }
+        m_offsetProblem[loop] = problem;
     }
     show();
 }
@@ -224,26 +259,30 @@ StepStimulus::Loop WindowStepResponse::selectedLoop() const
     return StepStimulus::LoopX;
 }
 
-StepStimulus WindowStepResponse::buildStimulus() const
+QDoubleSpinBox* WindowStepResponse::biasBox(int loop) const
+{
+    QDoubleSpinBox* const biases[StepStimulus::LOOPS] = {ui->posXbiasDoubleSpinBox, ui->posYbiasDoubleSpinBox,
+                                                         ui->i0biasDoubleSpinBox};
+    return biases[loop];
+}
+
+StepStimulus WindowStepResponse::buildStimulus(QStringList* unread) const
 {
     const double bias[StepStimulus::LOOPS] = {ui->posXbiasDoubleSpinBox->value(), ui->posYbiasDoubleSpinBox->value(),
                                               ui->i0biasDoubleSpinBox->value()};
     const double step[StepStimulus::LOOPS] = {ui->posXStepDoubleSpinBox->value(), ui->posYStepDoubleSpinBox->value(),
                                               ui->i0StepDoubleSpinBox->value()};
     int dac[StepStimulus::LOOPS] = {0, 1, 2};
-    CONFIG_SETTINGS->getDACmap(&dac[0], &dac[1], &dac[2]);
+    CONFIG_SETTINGS->getDACmap(&dac[0], &dac[1], &dac[2], unread);
     return StepStimulus::build(bias, step, dac, selectedLoop(), ui->useBPM2checkbox->isChecked());
 }
 
 QString WindowStepResponse::rangeRefusal(const StepStimulus& stim) const
 {
     for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
-        if (m_storedOffsetUnusable[loop])
-            return tr("The stored offset of the %1 loop (%2) is not a number or lies outside the output range of "
-                      "%3 to %4 V (the log names the value).\nSet its bias in this window.")
-                .arg(QLatin1String(LOOP_NAMES[loop]), QLatin1String(PID_GROUPS[loop]))
-                .arg(DAC_OUTPUT_MIN_V)
-                .arg(DAC_OUTPUT_MAX_V);
+        if (m_unloaded->isUnloaded(biasBox(loop)))
+            return tr("The stored offset of the %1 loop (%2) %3.\nSet its bias in this window.")
+                .arg(QLatin1String(LOOP_NAMES[loop]), QLatin1String(PID_GROUPS[loop]), m_offsetProblem[loop]);
     }
     const double top = stim.bias + stim.step;
     if (!withinOutputRange(top, 1e-9))
@@ -258,19 +297,43 @@ QString WindowStepResponse::rangeRefusal(const StepStimulus& stim) const
 
 void WindowStepResponse::stepRespProcedure()
 {
-    const StepStimulus stim = buildStimulus();
+    QStringList unreadMap;
+    const StepStimulus stim = buildStimulus(&unreadMap);
     // Refused before anything reaches the controller: there would be nothing to measure.
     if (stim.step == 0.0) {
         clearResult(tr("Step is 0: nothing measured."));
+        return;
+    }
+    if (!unreadMap.isEmpty()) {
+        // The stand-in channel of an unreadable key would put a bias on an output nobody chose.
+        clearResult(tr("The output map could not be read: nothing measured."));
+        Prompts::warning(this, TOOL_NAME,
+                         tr("The beamline configuration's output map could not be read (Beamline/%1).\n"
+                            "Set the output channels in the beamline configuration.\nNothing was measured.")
+                             .arg(unreadMap.join(QStringLiteral(", Beamline/"))));
         return;
     }
     if (!stim.valid()) {
         clearResult(tr("Output channel %1 of the stepped loop does not exist: nothing measured.")
                         .arg(stim.outputChannel + 1));
         Prompts::warning(this, TOOL_NAME,
-                         tr("The stepped loop drives output channel index %1 in the beamline configuration; "
-                            "only indices 0 to 3 exist.\nNothing was measured.")
-                             .arg(stim.outputChannel));
+                         tr("The stepped loop drives output channel index %1 in the beamline configuration "
+                            "(Beamline/%2); only indices 0 to 3 exist.\nNothing was measured.")
+                             .arg(stim.outputChannel)
+                             .arg(QLatin1String(DAC_KEYS[selectedLoop()])));
+        return;
+    }
+    for (int loop = 0; loop < StepStimulus::LOOPS; ++loop) {
+        const int channel = stim.channels[size_t(loop)];
+        if (channel >= 0 && channel < StepStimulus::OUTPUT_CHANNELS)
+            continue;
+        // Its bias would reach no output, and the output it steers would drop to 0 V.
+        clearResult(tr("The output map names a channel that does not exist: nothing measured."));
+        Prompts::warning(this, TOOL_NAME,
+                         tr("The beamline configuration's Beamline/%1 holds %2; only output channel indices 0 to 3 "
+                            "exist.\nNothing was measured.")
+                             .arg(QLatin1String(DAC_KEYS[loop]))
+                             .arg(channel));
         return;
     }
     const QString refusal = rangeRefusal(stim);
@@ -298,7 +361,7 @@ void WindowStepResponse::stepRespProcedure()
     }
     const StepResponseResult result = analyseStepResponse(stimulus, response, stim.bias, stim.step, RUN_SAMPLE_RATE);
     if (!result.valid()) {
-        const QString why = faultText(result.fault);
+        const QString why = faultText(result);
         QLOG_WARN() << "Step Response: no result:" << why;
         clearResult(tr("No result: %1").arg(why));
         return;

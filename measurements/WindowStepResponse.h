@@ -16,6 +16,8 @@
 
 class MeasurementClock;
 class OutputOwner;
+class UnloadedFields;
+class QDoubleSpinBox;
 struct StepResponseResult;
 
 namespace Ui {
@@ -35,12 +37,14 @@ public:
     WindowStepResponse(OutputOwner& outputs, MeasurementClock& clock, QWidget* parent = nullptr);
     ~WindowStepResponse() override;
 
-    // Bias boxes from the PID offsets, then show. An offset outside the output
-    // range refuses the runs until its box is set by hand.
+    // Bias boxes from the PID offsets, then show. A stored offset the window
+    // cannot use (not read, or outside the output range) shows a dash and
+    // refuses the runs until its box is set by hand.
     void showWindow();
 
-    // The low and high records and the words to analyse, from the boxes and the DAC map.
-    StepStimulus buildStimulus() const;
+    // The low and high records and the words to analyse, from the boxes and the
+    // DAC map; the map's keys that could not be read go to `unread`.
+    StepStimulus buildStimulus(QStringList* unread = nullptr) const;
 
 public slots:
     void selector_radioButton_changed();
@@ -49,6 +53,7 @@ public slots:
 private:
     void setupPlot();
     StepStimulus::Loop selectedLoop() const;
+    QDoubleSpinBox* biasBox(int loop) const;
     // Why the form may not drive the outputs; empty when it may.
     QString rangeRefusal(const StepStimulus& stim) const;
     // A run whose calls failed: its reasons, and the display device's own box.
@@ -68,10 +73,10 @@ private:
     QCPItemText* m_deadText = nullptr;
     QCPItemText* m_settleText = nullptr;
     QCPItemText* m_amplitudeText = nullptr;
-    // Stored PID offsets outside the output range, per loop, until the box is edited.
-    // The file held the loop's offset in a form that cannot be used (not a number,
-    // outside the output range); cleared when the operator sets the bias.
-    bool m_storedOffsetUnusable[StepStimulus::LOOPS] = {false, false, false};
+    // Bias boxes whose stored offset could not be used: a dash until the operator sets them.
+    UnloadedFields* m_unloaded = nullptr;
+    // Per loop, why its stored offset could not be used; empty when it could.
+    QString m_offsetProblem[StepStimulus::LOOPS];
     OutputOwner& m_outputs;
     MeasurementClock& m_clock;
 };
