@@ -36,6 +36,21 @@ Refusal checkSettings(double start, double stop, int length)
     return Refusal::None;
 }
 
+RefusedFields refusedFields(const QString& start, const QString& stop, const QString& length)
+{
+    bool startRead = false, stopRead = false, lengthRead = false;
+    const double from = start.toDouble(&startRead);
+    const double to = stop.toDouble(&stopRead);
+    const int points = length.toInt(&lengthRead);
+    RefusedFields refused;
+    refused.start = !startRead || checkSettings(from, 1000.0, 2) == Refusal::Start;
+    refused.stop = !stopRead || checkSettings(0.1, to, 2) == Refusal::Stop;
+    refused.length = !lengthRead || checkSettings(0.1, 1000.0, points) == Refusal::Length;
+    if (!refused.start && !refused.stop && from >= to)
+        refused.start = refused.stop = true;
+    return refused;
+}
+
 QVector<double> frequencyList(double start, double stop, int length, bool linear)
 {
     QVector<double> list;
@@ -95,6 +110,33 @@ int spanMs(int rateHz)
 int stepWaitMs(float f)
 {
     return std::max(tableWaitMs(f), spanMs(chooseRate(f).rateHz) + WAIT_MARGIN_MS);
+}
+
+int settledRecords(int waitMs, int rateHz)
+{
+    if (waitMs <= WAIT_MARGIN_MS || rateHz <= 0)
+        return 0;
+    return int(std::min<long long>(RECORDS_PER_READ, (long long)(waitMs - WAIT_MARGIN_MS) * rateHz / 1000));
+}
+
+int longRecordRate(float f)
+{
+    const int standard = chooseRate(f).rateHz;
+    for (int rate : {1000, 2000, 5000, 10000})
+        if (rate >= 10.0f * f)
+            return std::min(rate, standard);
+    return standard;
+}
+
+double longRecordSeconds(float f)
+{
+    return double(RECORDS_PER_READ) / longRecordRate(f);
+}
+
+int longRecordWaitMs(float f)
+{
+    const int span = int((RECORDS_PER_READ * 1000LL + longRecordRate(f) - 1) / longRecordRate(f));
+    return std::max(tableWaitMs(f), span + WAIT_MARGIN_MS);
 }
 
 bool extractNewest(const DisplayRecord* records, int wholeRecords, int inputWord, double scale,
