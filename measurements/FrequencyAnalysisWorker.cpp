@@ -48,6 +48,11 @@ void FrequencyAnalysisWorker::setMeasurementClock(MeasurementClock& clock)
     m_clock = &clock;
 }
 
+void FrequencyAnalysisWorker::setDisplayRateBefore(int hz)
+{
+    m_rateBefore = hz;
+}
+
 int FrequencyAnalysisWorker::chooseRate(float f, int& periods, int& settleMs)
 {
     const RateChoice choice = FrequencyResponse::chooseRate(f);
@@ -101,7 +106,6 @@ struct FrequencyAnalysisWorker::Record
     arma::vec signal;
     arma::vec refA;
     arma::vec refB;
-    int rateHz = 0;
 };
 
 void FrequencyAnalysisWorker::noteFailure(const QString& reason)
@@ -145,7 +149,7 @@ void FrequencyAnalysisWorker::run()
 
     if (m_failures.isEmpty()) {
         const int savedRate = loadSampFreq();
-        learnLinesFromHistory(buffers, savedRate);
+        learnLinesFromHistory(buffers, m_rateBefore > 0 ? m_rateBefore : savedRate);
         const int n = int(m_frequencies.size());
         for (int i = 0; i < n && !stopRequested(); ++i)
             if (!measureStep(i, buffers))
@@ -252,10 +256,9 @@ bool FrequencyAnalysisWorker::takeRecord(float f, int rateHz, int waitMs, RunBuf
     return !stopRequested();
 }
 
-bool FrequencyAnalysisWorker::extract(const RunBuffers& b, size_t got, int count, int rateHz, Record& into) const
+bool FrequencyAnalysisWorker::extract(const RunBuffers& b, size_t got, int count, Record& into) const
 {
     count = int(std::min<size_t>(got, size_t(std::max(count, 0))));
-    into.rateHz = rateHz;
     into.signal.set_size(arma::uword(count));
     into.refA.set_size(arma::uword(count));
     into.refB.set_size(arma::uword(count));
@@ -287,7 +290,7 @@ bool FrequencyAnalysisWorker::measureStep(int i, RunBuffers& b)
     const QString notFinite = tr("the display read held a sample that is not a number");
     Record window, settled;
     const int settledCount = std::max(RECORDS_PER_STEP, settledRecords(waitMs, rate));
-    if (!extract(b, got, RECORDS_PER_STEP, rate, window) || !extract(b, got, settledCount, rate, settled)) {
+    if (!extract(b, got, RECORDS_PER_STEP, window) || !extract(b, got, settledCount, settled)) {
         leaveOut(i, f, notFinite);
         return true;
     }
@@ -322,7 +325,7 @@ bool FrequencyAnalysisWorker::measureStep(int i, RunBuffers& b)
         if (!takeRecord(f, longRate, longRecordWaitMs(f), b, got))
             return false;
         Record longer;
-        if (!extract(b, got, RECORDS_PER_READ, longRate, longer)) {
+        if (!extract(b, got, RECORDS_PER_READ, longer)) {
             leaveOut(i, f, notFinite);
             return true;
         }

@@ -40,6 +40,9 @@ public:
 
     // Real time unless a test steps the simulated clock instead.
     void setMeasurementClock(MeasurementClock& clock);
+    // The rate the controller reported for the display stream before the sweep,
+    // which the records it already holds were taken at; unset, SAMP_FREQ.
+    void setDisplayRateBefore(int hz);
 
     // Display rate for frequency f, with the generator periods and the extra
     // settling time to wait.
@@ -86,7 +89,7 @@ private:
     bool takeRecord(float f, int rateHz, int waitMs, RunBuffers& buffers, size_t& got);
     // The newest `count` records of the read as signal and references; false
     // when one of their samples is not a finite number.
-    bool extract(const RunBuffers& buffers, size_t got, int count, int rateHz, Record& into) const;
+    bool extract(const RunBuffers& buffers, size_t got, int count, Record& into) const;
     void reportPoint(int i, float f, const LockInFit::Fit& fit, const SweepPoint::Assessment& assessment,
                      float amplitudeSent);
     void leaveOut(int i, float f, const QString& reason);
@@ -107,6 +110,7 @@ private:
     const double m_bpmScale;
 
     MeasurementClock* m_clock;
+    int m_rateBefore = 0;
     QStringList m_failures;  // of this run, on the sweep thread
     SweepPoint::Lines m_lines;          // disturbance lines seen in this run
     std::optional<double> m_lastPhase;  // of the last point shown as measured

@@ -463,7 +463,6 @@ Fit fit(const arma::vec& signal, const arma::vec* refA, const arma::vec* refB, d
     const double response = excitation ? std::hypot(s.beta[arma::uword(r.excitationColumn())],
                                                     s.beta[arma::uword(r.excitationColumn() + 1)])
                                        : 0.0;
-    const double distanceFloor = resolution;
     // A line matters when what it could leave in the response, about its share
     // over pi times its distance in resolutions, is not negligible.
     const auto matters = [&](const Line& line) {
@@ -471,7 +470,7 @@ Fit fit(const arma::vec& signal, const arma::vec* refA, const arma::vec* refB, d
             return true;
         if (!line.amplitudeKnown || !(response > 0.0))
             return true;
-        const double distance = std::max(std::fabs(line.hz - settings.excitationHz), distanceFloor) * seconds;
+        const double distance = std::max(std::fabs(line.hz - settings.excitationHz), resolution) * seconds;
         return line.amplitude / response / (PI * distance) > RELEVANT_LEAKAGE;
     };
 
@@ -555,7 +554,7 @@ Fit fit(const arma::vec& signal, const arma::vec* refA, const arma::vec* refB, d
         line.hz = lineHz[l];
         line.amplitude = std::hypot(s.beta[c], s.beta[c + 1]);
         line.amplitudeKnown = true;
-        line.hzError = resolution;
+        // Unrefined, a line keeps the frequency, and the error, it came with.
         if (refined[l]) {
             if (determined)
                 line.hzError = std::sqrt(std::max(0.0, covariance(k, k)));

@@ -319,7 +319,7 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
 
     bool savedFilter = false;
     bool filterRead = false;
-    MAILBOX_COMM->getDisplayFreq(&savedFilter, &filterRead);
+    const double rateBefore = MAILBOX_COMM->getDisplayFreq(&savedFilter, &filterRead);
     if (!filterRead) {
         // The sweep could not put the filter back as it found it.
         Prompts::critical(this, QStringLiteral("Error"),
@@ -421,6 +421,7 @@ void WindowFrequencyAnalysis::slotStartSweepPushButton()
     auto* worker = new FrequencyAnalysisWorker(std::move(display), m_frequencies, savedFilter, id, c, m_bpmScale,
                                                amplitudes, offsets, inputWord, useBPMscaling);
     worker->setMeasurementClock(*m_clock);
+    worker->setDisplayRateBefore(int(rateBefore));
     {
         QMutexLocker lock(&m_workerLock);
         m_worker = worker;

@@ -340,6 +340,28 @@ private slots:
         }
     }
 
+    // The records the display holds before the sweep were taken at the rate the
+    // controller reports: read at another, the mains line would seem elsewhere
+    // and a first point on it would pass for measured.
+    void historyAtTheRateTheControllerReports()
+    {
+        SimControl::setNoiseSeed(3);
+        SimControl::setDisturbances(true);
+        QVERIFY(setDisplayFreq(2000, 0) >= 0);
+        SimControl::step(8.0);
+        QCOMPARE(loadSampFreq(), 1000);
+        SweepSettings s;
+        s.frequencies = {50.0, 70.0};
+        auto worker = makeWorker(s);
+        worker->setDisplayRateBefore(2000);
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(*worker, clock);
+        QCOMPARE(r.unreliable.size(), 1);
+        QCOMPARE(r.unreliable.first().step.freq, 50.0);
+        QCOMPARE(r.steps.size(), 1);
+        QCOMPARE(r.steps.first().freq, 70.0);
+    }
+
     // A sample that is not a finite number leaves that one point out, with the
     // reason and a Warn line; the others are measured as usual.
     void nonFiniteSampleLeavesThePointOut_data()
