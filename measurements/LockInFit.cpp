@@ -369,8 +369,10 @@ std::vector<Peak> findPeaks(const Periodogram& p, double rate, double scale)
 
 // How much more noise lies around `hz` than the record holds on average: the
 // response's errors come from the noise at its own frequency, and drift and
-// the like make it rise towards low frequencies. The higher of the two sides
-// counts; never below 1.
+// the like make it rise towards low frequencies. From the noise just below and
+// just above it (their geometric mean: right for a spectrum that falls as a
+// power of the frequency), or from one side where the record has no other;
+// never below 1.
 double localNoiseFactor(const Periodogram& p, double hz, double rate, const std::vector<double>& lineHz)
 {
     if (p.power.empty())
@@ -379,8 +381,9 @@ double localNoiseFactor(const Periodogram& p, double hz, double rate, const std:
     const size_t lo = std::max<size_t>(1, p.bins(2.0));
     const size_t hi = std::min(p.power.size() - 1, p.bin(HIGHEST_LINE_SHARE * rate));
     const size_t centre = p.bin(hz);
-    const size_t exclude = p.bins(2.0);
-    const size_t side = p.bins(8.0);
+    // The fit takes out what lies within a resolution of the excitation.
+    const size_t exclude = p.bins(1.5);
+    const size_t side = p.bins(6.0);
     std::vector<double> below, above, all;
     for (size_t k = lo; k <= hi; ++k) {
         if (nearAny(double(k) * p.binHz, lineHz, 3.0 / p.seconds))
@@ -396,10 +399,14 @@ double localNoiseFactor(const Periodogram& p, double hz, double rate, const std:
     const double overall = medianOf(all);
     if (!(overall > 0.0))
         return 1.0;
+    constexpr size_t FEWEST = 4;
     double local = 0.0;
-    for (const std::vector<double>* v : {&below, &above})
-        if (v->size() >= 8)
-            local = std::max(local, medianOf(*v));
+    if (below.size() >= FEWEST && above.size() >= FEWEST)
+        local = std::sqrt(medianOf(below) * medianOf(above));
+    else if (below.size() >= FEWEST)
+        local = medianOf(below);
+    else if (above.size() >= FEWEST)
+        local = medianOf(above);
     return std::max(1.0, local / overall);
 }
 
