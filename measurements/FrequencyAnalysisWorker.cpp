@@ -258,19 +258,10 @@ bool FrequencyAnalysisWorker::takeRecord(float f, int rateHz, int waitMs, RunBuf
 
 bool FrequencyAnalysisWorker::extract(const RunBuffers& b, size_t got, int count, Record& into) const
 {
-    count = int(std::min<size_t>(got, size_t(std::max(count, 0))));
-    into.signal.set_size(arma::uword(count));
-    into.refA.set_size(arma::uword(count));
-    into.refB.set_size(arma::uword(count));
-    const double scale = m_scaling ? m_bpmScale : 1.0;
-    // The device hands out the newest records, oldest first.
-    const DisplayRecord* first = b.records.get() + (got - size_t(count));
-    for (int k = 0; k < count; ++k) {
-        const DisplayRecord& r = first[k];
-        into.signal[arma::uword(k)] = r.word[m_inputWord] * scale;
-        into.refA[arma::uword(k)] = double(r.inPhaseReference());
-        into.refB[arma::uword(k)] = double(r.quadratureReference());
-    }
+    const int whole = int(std::min<size_t>(got, size_t(RECORDS_PER_READ)));
+    if (!extractNewest(b.records.get(), whole, m_inputWord, m_scaling ? m_bpmScale : 1.0, into.signal, into.refA,
+                       into.refB, std::min(count, whole)))
+        return false;
     return into.signal.is_finite() && into.refA.is_finite() && into.refB.is_finite();
 }
 

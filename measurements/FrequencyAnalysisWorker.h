@@ -87,8 +87,8 @@ private:
     // Drives the generator at f with the display at `rateHz`, waits `waitMs` and
     // reads; false when the sweep must end. The generator is off again on return.
     bool takeRecord(float f, int rateHz, int waitMs, RunBuffers& buffers, size_t& got);
-    // The newest `count` records of the read as signal and references; false
-    // when one of their samples is not a finite number.
+    // The newest `count` records of the read (at most all of it) as signal and
+    // references; false when one of their samples is not a finite number.
     bool extract(const RunBuffers& buffers, size_t got, int count, Record& into) const;
     void reportPoint(int i, float f, const LockInFit::Fit& fit, const SweepPoint::Assessment& assessment,
                      float amplitudeSent);

@@ -140,21 +140,21 @@ int longRecordWaitMs(float f)
 }
 
 bool extractNewest(const DisplayRecord* records, int wholeRecords, int inputWord, double scale,
-                   arma::vec& signal, arma::vec& refA, arma::vec& refB)
+                   arma::vec& signal, arma::vec& refA, arma::vec& refB, int count)
 {
-    if (wholeRecords < RECORDS_PER_STEP || inputWord < 0 || inputWord >= 32)
+    if (count < 1 || wholeRecords < count || inputWord < 0 || inputWord >= 32)
         return false;
-    signal.set_size(RECORDS_PER_STEP);
-    refA.set_size(RECORDS_PER_STEP);
-    refB.set_size(RECORDS_PER_STEP);
+    signal.set_size(arma::uword(count));
+    refA.set_size(arma::uword(count));
+    refB.set_size(arma::uword(count));
     // The device hands out the newest records, oldest first: the last ones are
     // those taken after the wait, whatever came before them.
-    const DisplayRecord* first = records + (wholeRecords - RECORDS_PER_STEP);
-    for (int k = 0; k < RECORDS_PER_STEP; ++k) {
+    const DisplayRecord* first = records + (wholeRecords - count);
+    for (int k = 0; k < count; ++k) {
         const DisplayRecord& r = first[k];
-        signal[k] = r.word[inputWord] * scale;
-        refA[k] = double(r.inPhaseReference());
-        refB[k] = double(r.quadratureReference());
+        signal[arma::uword(k)] = r.word[inputWord] * scale;
+        refA[arma::uword(k)] = double(r.inPhaseReference());
+        refB[arma::uword(k)] = double(r.quadratureReference());
     }
     return true;
 }

@@ -79,11 +79,11 @@ double longRecordSeconds(float f);
 int longRecordWaitMs(float f);
 
 // ---- demodulation ------------------------------------------------------------------
-// Fills the three vectors (RECORDS_PER_STEP each) from the newest records of a
-// read of `wholeRecords` records, oldest first. `scale` multiplies the signal.
-// Returns false when the read holds fewer than RECORDS_PER_STEP records.
+// Fills the three vectors (`count` each) from the newest records of a read of
+// `wholeRecords` records, oldest first. `scale` multiplies the signal.
+// Returns false when the read holds fewer than `count` records.
 bool extractNewest(const DisplayRecord* records, int wholeRecords, int inputWord, double scale,
-                   arma::vec& signal, arma::vec& refA, arma::vec& refB);
+                   arma::vec& signal, arma::vec& refA, arma::vec& refB, int count = RECORDS_PER_STEP);
 
 // Amplitudes of the signal's parts in phase with reference A (the generator's
 // sine) and with reference B (its cosine).

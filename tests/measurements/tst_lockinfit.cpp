@@ -135,6 +135,40 @@ private slots:
         }
     }
 
+    // Magnitude and phase against the generator's sine, over whole periods and
+    // over windows that end inside one: in phase reads 0 degrees, a response in
+    // quadrature with Q > 0 reads +90.
+    void phaseAgainstTheGeneratorsSine_data()
+    {
+        QTest::addColumn<double>("excitationHz");
+        QTest::addColumn<double>("rate");
+        QTest::addColumn<double>("phaseDeg");
+        QTest::newRow("in phase, whole periods") << 10000.0 / 3583.0 * 10.0 << 10000.0 << 0.0;
+        QTest::newRow("quadrature, whole periods") << 10000.0 / 3583.0 * 10.0 << 10000.0 << 90.0;
+        QTest::newRow("lag, 1.79 periods (1 Hz at 2 kHz)") << 1.0 << 2000.0 << -35.0;
+        QTest::newRow("lag, 3.58 periods (10 Hz at 10 kHz)") << 10.0 << 10000.0 << -22.2;
+        QTest::newRow("deep lag, 3.72 periods") << 10.4 << 10000.0 << -160.0;
+        QTest::newRow("358 periods (1 kHz)") << 1000.0 << 10000.0 << 117.0;
+    }
+    void phaseAgainstTheGeneratorsSine()
+    {
+        QFETCH(double, excitationHz);
+        QFETCH(double, rate);
+        QFETCH(double, phaseDeg);
+        Record r;
+        r.rate = rate;
+        r.excitationHz = excitationHz;
+        r.phaseDeg = phaseDeg;
+        r.amplitude = 0.3;
+        r.noise = 0.0;
+        r.ramp = 4.7;
+        const LockInFit::Fit f = r.make().fit();
+        QVERIFY(f.ok);
+        QVERIFY2(qAbs(f.responseAmplitude() - 0.3) < 1e-5, qPrintable(QString::number(f.responseAmplitude(), 'g', 10)));
+        const double phase = std::atan2(f.quadrature, f.inPhase) * 180.0 / PI;
+        QVERIFY2(qAbs(phase - phaseDeg) < 0.01, qPrintable(QString::number(phase, 'g', 10)));
+    }
+
     // The errors the fit states are the scatter its results have.
     void errorsMatchTheScatter_data()
     {
