@@ -36,6 +36,21 @@ Refusal checkSettings(double start, double stop, int length)
     return Refusal::None;
 }
 
+RefusedFields refusedFields(const QString& start, const QString& stop, const QString& length)
+{
+    bool startRead = false, stopRead = false, lengthRead = false;
+    const double from = start.toDouble(&startRead);
+    const double to = stop.toDouble(&stopRead);
+    const int points = length.toInt(&lengthRead);
+    RefusedFields refused;
+    refused.start = !startRead || checkSettings(from, 1000.0, 2) == Refusal::Start;
+    refused.stop = !stopRead || checkSettings(0.1, to, 2) == Refusal::Stop;
+    refused.length = !lengthRead || checkSettings(0.1, 1000.0, points) == Refusal::Length;
+    if (!refused.start && !refused.stop && from >= to)
+        refused.start = refused.stop = true;
+    return refused;
+}
+
 QVector<double> frequencyList(double start, double stop, int length, bool linear)
 {
     QVector<double> list;
@@ -97,22 +112,49 @@ int stepWaitMs(float f)
     return std::max(tableWaitMs(f), spanMs(chooseRate(f).rateHz) + WAIT_MARGIN_MS);
 }
 
-bool extractNewest(const DisplayRecord* records, int wholeRecords, int inputWord, double scale,
-                   arma::vec& signal, arma::vec& refA, arma::vec& refB)
+int settledRecords(int waitMs, int rateHz)
 {
-    if (wholeRecords < RECORDS_PER_STEP || inputWord < 0 || inputWord >= 32)
+    if (waitMs <= WAIT_MARGIN_MS || rateHz <= 0)
+        return 0;
+    return int(std::min<long long>(RECORDS_PER_READ, (long long)(waitMs - WAIT_MARGIN_MS) * rateHz / 1000));
+}
+
+int longRecordRate(float f)
+{
+    const int standard = chooseRate(f).rateHz;
+    for (int rate : {1000, 2000, 5000, 10000})
+        if (rate >= 10.0f * f)
+            return std::min(rate, standard);
+    return standard;
+}
+
+double longRecordSeconds(float f)
+{
+    return double(RECORDS_PER_READ) / longRecordRate(f);
+}
+
+int longRecordWaitMs(float f)
+{
+    const int span = int((RECORDS_PER_READ * 1000LL + longRecordRate(f) - 1) / longRecordRate(f));
+    return std::max(tableWaitMs(f), span + WAIT_MARGIN_MS);
+}
+
+bool extractNewest(const DisplayRecord* records, int wholeRecords, int inputWord, double scale,
+                   arma::vec& signal, arma::vec& refA, arma::vec& refB, int count)
+{
+    if (count < 1 || wholeRecords < count || inputWord < 0 || inputWord >= 32)
         return false;
-    signal.set_size(RECORDS_PER_STEP);
-    refA.set_size(RECORDS_PER_STEP);
-    refB.set_size(RECORDS_PER_STEP);
+    signal.set_size(arma::uword(count));
+    refA.set_size(arma::uword(count));
+    refB.set_size(arma::uword(count));
     // The device hands out the newest records, oldest first: the last ones are
     // those taken after the wait, whatever came before them.
-    const DisplayRecord* first = records + (wholeRecords - RECORDS_PER_STEP);
-    for (int k = 0; k < RECORDS_PER_STEP; ++k) {
+    const DisplayRecord* first = records + (wholeRecords - count);
+    for (int k = 0; k < count; ++k) {
         const DisplayRecord& r = first[k];
-        signal[k] = r.word[inputWord] * scale;
-        refA[k] = double(r.inPhaseReference());
-        refB[k] = double(r.quadratureReference());
+        signal[arma::uword(k)] = r.word[inputWord] * scale;
+        refA[arma::uword(k)] = double(r.inPhaseReference());
+        refB[arma::uword(k)] = double(r.quadratureReference());
     }
     return true;
 }

@@ -3,6 +3,7 @@
 // frequency list and its refusals, the display rate and wait per frequency,
 // and the lock-in demodulation of the display records against the generator's
 // reference words.
+#include <QString>
 #include <QVector>
 
 #include <armadillo>
@@ -16,6 +17,7 @@ constexpr int RECORD_BYTES = 256;
 constexpr int RECORDS_PER_STEP = 3583;
 // One read of the display device: 14336 records.
 constexpr int READ_BYTES = 3670016;
+constexpr int RECORDS_PER_READ = READ_BYTES / RECORD_BYTES;
 // The first demodulated record follows the generator's start by at least this.
 constexpr int WAIT_MARGIN_MS = 250;
 
@@ -23,6 +25,18 @@ constexpr int WAIT_MARGIN_MS = 250;
 enum class Refusal { None, Start, Stop, StartNotBelowStop, Length };
 // Checked in this order; anything that is not a finite number in range is refused.
 Refusal checkSettings(double start, double stop, int length);
+
+// Which of the three fields hold a value the sweep refuses: each one out of its
+// range or not a number, and both frequencies when start is not below stop.
+struct RefusedFields
+{
+    bool start = false;
+    bool stop = false;
+    bool length = false;
+
+    bool any() const { return start || stop || length; }
+};
+RefusedFields refusedFields(const QString& start, const QString& stop, const QString& length);
 
 // `length` points from start to stop, evenly spaced on a log scale, or on a
 // linear one when `linear`; the last point is set from stop exactly.
@@ -50,13 +64,26 @@ int spanMs(int rateHz);
 // The wait of one step: the table's, but never so short that the demodulated
 // records could predate the generator's start or the rate change.
 int stepWaitMs(float f);
+// How many of a step's newest records were all taken after the generator
+// started and settled: the records a wait of `waitMs` at `rateHz` leaves clean.
+int settledRecords(int waitMs, int rateHz);
+
+// ---- the longer record ----------------------------------------------------------
+// A point that a disturbance line near its frequency makes uncertain is measured
+// again over one whole read, at a lower rate so that the read lasts longer:
+// the lowest of 1, 2, 5 and 10 kHz giving ten samples a period, never above
+// the point's own rate.
+int longRecordRate(float f);
+double longRecordSeconds(float f);
+// Long enough for the whole read to follow the generator's start.
+int longRecordWaitMs(float f);
 
 // ---- demodulation ------------------------------------------------------------------
-// Fills the three vectors (RECORDS_PER_STEP each) from the newest records of a
-// read of `wholeRecords` records, oldest first. `scale` multiplies the signal.
-// Returns false when the read holds fewer than RECORDS_PER_STEP records.
+// Fills the three vectors (`count` each) from the newest records of a read of
+// `wholeRecords` records, oldest first. `scale` multiplies the signal.
+// Returns false when the read holds fewer than `count` records.
 bool extractNewest(const DisplayRecord* records, int wholeRecords, int inputWord, double scale,
-                   arma::vec& signal, arma::vec& refA, arma::vec& refB);
+                   arma::vec& signal, arma::vec& refA, arma::vec& refB, int count = RECORDS_PER_STEP);
 
 // Amplitudes of the signal's parts in phase with reference A (the generator's
 // sine) and with reference B (its cosine).

@@ -44,9 +44,17 @@ struct Step
     double freq, amp, pha;
 };
 
+struct Unreliable
+{
+    Step step;
+    QString reason;
+};
+
 struct SweepResult
 {
     QList<Step> steps;
+    QList<Unreliable> unreliable;
+    QList<QPair<double, QString>> leftOut;
     QList<int> progress;
     QStringList failures;
     int finished = 0;
@@ -59,6 +67,11 @@ class Worker : public FrequencyAnalysisWorker
 public:
     using FrequencyAnalysisWorker::FrequencyAnalysisWorker;
     bool failAllocation = false;
+    // Read number `corruptRead` (0 first) gets `corruptValue` in the newest
+    // record's word `corruptWord` (-1: the reference words).
+    int corruptRead = -1;
+    int corruptWord = 0;
+    double corruptValue = 0.0;
 
 protected:
     std::unique_ptr<DisplayRecord[]> allocateRecords(size_t count) override
@@ -67,6 +80,22 @@ protected:
             return nullptr;
         return FrequencyAnalysisWorker::allocateRecords(count);
     }
+
+    size_t readDisplay(DisplayRecord* into, size_t count, QString& error) override
+    {
+        const size_t got = FrequencyAnalysisWorker::readDisplay(into, count, error);
+        if (m_reads++ == corruptRead && got > 0) {
+            DisplayRecord& newest = into[got - 1];
+            if (corruptWord < 0)
+                newest.setReferences(float(corruptValue), newest.quadratureReference());
+            else
+                newest.word[corruptWord] = corruptValue;
+        }
+        return got;
+    }
+
+private:
+    int m_reads = 0;
 };
 
 std::unique_ptr<Worker> makeWorker(const SweepSettings& s)
@@ -85,6 +114,8 @@ SweepResult runSweep(Worker& worker, SteppedMeasurementClock& clock)
     QSignalSpy steps(&worker, &FrequencyAnalysisWorker::frequencyStepDone);
     QSignalSpy progress(&worker, &FrequencyAnalysisWorker::progressUpdated);
     QSignalSpy failed(&worker, &FrequencyAnalysisWorker::failed);
+    QSignalSpy unreliable(&worker, &FrequencyAnalysisWorker::frequencyStepUnreliable);
+    QSignalSpy leftOut(&worker, &FrequencyAnalysisWorker::pointLeftOut);
     QSignalSpy finished(&worker, &FrequencyAnalysisWorker::finished);
     worker.run();
     SweepResult r;
@@ -94,6 +125,10 @@ SweepResult runSweep(Worker& worker, SteppedMeasurementClock& clock)
         r.steps << Step{s[0].toInt(), s[1].toDouble(), s[2].toDouble(), s[3].toDouble()};
     for (const QList<QVariant>& p : progress)
         r.progress << p[0].toInt();
+    for (const QList<QVariant>& u : unreliable)
+        r.unreliable << Unreliable{{u[0].toInt(), u[1].toDouble(), u[2].toDouble(), u[3].toDouble()}, u[4].toString()};
+    for (const QList<QVariant>& l : leftOut)
+        r.leftOut << qMakePair(l[1].toDouble(), l[2].toString());
     r.finished = int(finished.size());
     return r;
 }
@@ -188,6 +223,200 @@ private slots:
         qInfo("largest deviation from the plant: %.3f dB, %.2f deg", worstDb, worstDeg);
     }
 
+    // The sweep as the window opens with it (10 to 100 Hz, 11 points, 0.1 Vpp,
+    // BPM1 X through OUT1), the plant's disturbances on, at several seeds and
+    // starting times (so that the mains line meets each step at another phase):
+    // every point within 0.5 dB and 3 degrees of the plant, or shown as
+    // unreliable, and only within the lock-in's resolution of the line.
+    void defaultSweepAgainstThePlant_data()
+    {
+        QTest::addColumn<uint64_t>("seed");
+        QTest::addColumn<double>("startS");
+        QTest::addColumn<int>("bpm");
+        QTest::addColumn<int>("axis");
+        QTest::newRow("seed 1") << uint64_t(1) << 0.0137 << 0 << 0;
+        QTest::newRow("seed 2, 2.6 s later") << uint64_t(2) << 2.61 << 0 << 0;
+        QTest::newRow("seed 3, 7.3 s later") << uint64_t(3) << 7.3 << 0 << 0;
+        QTest::newRow("seed 4, 40 s later") << uint64_t(4) << 40.008 << 0 << 0;
+        QTest::newRow("seed 5, BPM2 Y") << uint64_t(5) << 1.234 << 1 << 1;
+    }
+    void defaultSweepAgainstThePlant()
+    {
+        QFETCH(uint64_t, seed);
+        QFETCH(double, startS);
+        QFETCH(int, bpm);
+        QFETCH(int, axis);
+        SimControl::setNoiseSeed(seed);
+        SimControl::setDisturbances(true);
+        SimControl::step(startS);
+        SweepSettings s;
+        s.frequencies = FrequencyResponse::frequencyList(10.0, 100.0, 11, false);
+        s.vpp = 0.1f;
+        s.channel = axis;
+        s.inputWord = 4 * bpm + axis;
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(s, clock);
+
+        QCOMPARE(r.finished, 1);
+        QVERIFY(r.failures.isEmpty());
+        QVERIFY(r.leftOut.isEmpty());
+        QCOMPARE(r.steps.size() + r.unreliable.size(), 11);
+        QCOMPARE(r.progress.last(), 100);
+        double worstDb = 0.0, worstDeg = 0.0, worstHz = 0.0;
+        for (const Step& step : r.steps) {
+            const std::complex<double> truth = BodeTruth::response(bpm, step.freq);
+            const double db = BodeTruth::decibels(step.amp, std::abs(truth));
+            const double deg = BodeTruth::wrappedDegrees(step.pha - BodeTruth::phaseDegrees(truth));
+            if (qMax(qAbs(db) / 0.5, qAbs(deg) / 3.0) > qMax(worstDb / 0.5, worstDeg / 3.0)) {
+                worstDb = qAbs(db);
+                worstDeg = qAbs(deg);
+                worstHz = step.freq;
+            }
+            QVERIFY2(qAbs(db) <= 0.5 && qAbs(deg) <= 3.0,
+                     qPrintable(QString("%1 Hz: %2 dB, %3 deg from the plant").arg(step.freq).arg(db).arg(deg)));
+        }
+        // The lock-in of one step resolves 1/T: 3583 records at 10 kHz.
+        const double resolution = 10000.0 / FrequencyResponse::RECORDS_PER_STEP;
+        for (const Unreliable& u : r.unreliable)
+            QVERIFY2(qAbs(u.step.freq - PlantConstants::LINE_HZ) < resolution,
+                     qPrintable(QString("%1 Hz shown as unreliable: %2").arg(u.step.freq).arg(u.reason)));
+        qInfo("worst point %.2f Hz: %.3f dB, %.2f deg; %d shown as unreliable", worstHz, worstDb, worstDeg,
+              int(r.unreliable.size()));
+        // One longer record, at the point next to the line; no step waits for nothing.
+        QCOMPARE(clock.calls.load(), 12);
+    }
+
+    // Points on or near a disturbance line: separated by a longer record where
+    // that can resolve them, shown as unreliable, with the line named, where
+    // nothing can: on the line itself.
+    void pointsOnTheLine_data()
+    {
+        QTest::addColumn<double>("startHz");
+        QTest::addColumn<double>("stopHz");
+        QTest::addColumn<int>("points");
+        QTest::addColumn<bool>("linear");
+        QTest::addColumn<QList<double>>("unreliableHz");
+        // The first point on the line: only the display's history has seen it.
+        QTest::newRow("sweep from 50 Hz") << 50.0 << 100.0 << 4 << false << QList<double>{50.0};
+        QTest::newRow("1 Hz steps across it") << 46.0 << 54.0 << 9 << true << QList<double>{50.0};
+        QTest::newRow("10 to 100 Hz in steps of 9") << 10.0 << 100.0 << 11 << true << QList<double>{};
+    }
+    void pointsOnTheLine()
+    {
+        QFETCH(double, startHz);
+        QFETCH(double, stopHz);
+        QFETCH(int, points);
+        QFETCH(bool, linear);
+        QFETCH(QList<double>, unreliableHz);
+        LogCapture::install();
+        SimControl::setNoiseSeed(11);
+        SimControl::setDisturbances(true);
+        SimControl::step(0.77);
+        SweepSettings s;
+        s.frequencies = FrequencyResponse::frequencyList(startHz, stopHz, points, linear);
+        s.vpp = 0.1f;
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(s, clock);
+
+        QVERIFY(r.failures.isEmpty());
+        QCOMPARE(r.steps.size() + r.unreliable.size(), points);
+        QList<double> flagged;
+        for (const Unreliable& u : r.unreliable) {
+            flagged << u.step.freq;
+            QVERIFY2(u.reason.contains("a disturbance line at 50.00 Hz"), qPrintable(u.reason));
+            // Drawn where it was measured, so that the operator sees how far off it is.
+            QVERIFY(u.step.amp > 0.0 && std::isfinite(u.step.pha));
+            QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn)
+                            .contains(QString("Frequency analysis: the point at %1 Hz is shown as unreliable: %2 ")
+                                          .arg(QString::number(u.step.freq, 'g', 6), u.reason)));
+        }
+        QCOMPARE(flagged, unreliableHz);
+        for (const Step& step : r.steps) {
+            const std::complex<double> truth = BodeTruth::response(0, step.freq);
+            const double db = BodeTruth::decibels(step.amp, std::abs(truth));
+            const double deg = BodeTruth::wrappedDegrees(step.pha - BodeTruth::phaseDegrees(truth));
+            QVERIFY2(qAbs(db) <= 0.5 && qAbs(deg) <= 3.0,
+                     qPrintable(QString("%1 Hz: %2 dB, %3 deg from the plant").arg(step.freq).arg(db).arg(deg)));
+        }
+    }
+
+    // The records the display holds before the sweep were taken at the rate the
+    // controller reports: read at another, the mains line would seem elsewhere
+    // and a first point on it would pass for measured.
+    void historyAtTheRateTheControllerReports()
+    {
+        SimControl::setNoiseSeed(3);
+        SimControl::setDisturbances(true);
+        QVERIFY(setDisplayFreq(2000, 0) >= 0);
+        SimControl::step(8.0);
+        QCOMPARE(loadSampFreq(), 1000);
+        SweepSettings s;
+        s.frequencies = {50.0, 70.0};
+        auto worker = makeWorker(s);
+        worker->setDisplayRateBefore(2000);
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(*worker, clock);
+        QCOMPARE(r.unreliable.size(), 1);
+        QCOMPARE(r.unreliable.first().step.freq, 50.0);
+        QCOMPARE(r.steps.size(), 1);
+        QCOMPARE(r.steps.first().freq, 70.0);
+    }
+
+    // A sample that is not a finite number leaves that one point out, with the
+    // reason and a Warn line; the others are measured as usual.
+    void nonFiniteSampleLeavesThePointOut_data()
+    {
+        QTest::addColumn<int>("read");   // which display read of the run (0 is the history)
+        QTest::addColumn<int>("word");   // -1: the reference words
+        QTest::addColumn<double>("value");
+        QTest::addColumn<double>("leftOutHz");  // 0: nothing left out
+        QTest::newRow("NaN in the position of the second step") << 2 << 0 << std::nan("") << 40.0;
+        QTest::newRow("infinity in the position of the first step") << 1 << 0 << HUGE_VAL << 20.0;
+        QTest::newRow("NaN in a reference of the third step") << 3 << -1 << std::nan("") << 80.0;
+        QTest::newRow("NaN in the history only") << 0 << 0 << std::nan("") << 0.0;
+        QTest::newRow("NaN in a word the sweep does not read") << 2 << 5 << std::nan("") << 0.0;
+    }
+    void nonFiniteSampleLeavesThePointOut()
+    {
+        QFETCH(int, read);
+        QFETCH(int, word);
+        QFETCH(double, value);
+        QFETCH(double, leftOutHz);
+        LogCapture::install();
+        SweepSettings s;
+        s.frequencies = {20.0, 40.0, 80.0};
+        auto worker = makeWorker(s);
+        worker->corruptRead = read;
+        worker->corruptWord = word;
+        worker->corruptValue = value;
+        SteppedMeasurementClock clock;
+        const SweepResult r = runSweep(*worker, clock);
+
+        QCOMPARE(r.finished, 1);
+        QVERIFY(r.failures.isEmpty());
+        QCOMPARE(r.progress, QList<int>({33, 66, 100}));
+        QList<double> measured;
+        for (const Step& step : r.steps) {
+            measured << step.freq;
+            QVERIFY(std::isfinite(step.amp) && std::isfinite(step.pha));
+        }
+        QVERIFY(r.unreliable.isEmpty());
+        if (leftOutHz == 0.0) {
+            QVERIFY(r.leftOut.isEmpty());
+            QCOMPARE(measured, QList<double>({20.0, 40.0, 80.0}));
+            return;
+        }
+        QCOMPARE(r.leftOut.size(), 1);
+        QCOMPARE(r.leftOut.first().first, leftOutHz);
+        QCOMPARE(r.leftOut.first().second, QString("the display read held a sample that is not a number"));
+        QVERIFY(!measured.contains(leftOutHz));
+        QCOMPARE(measured.size(), 2);
+        QTRY_VERIFY(LogCapture::messagesAt(QsLogging::Warn)
+                        .contains(QString("Frequency analysis: no point at %1 Hz: the display read held a sample "
+                                          "that is not a number ")
+                                      .arg(leftOutHz)));
+    }
+
     void eachStepSetsRateAndGenerator()
     {
         SweepSettings s;
@@ -205,7 +434,8 @@ private slots:
         };
         const SweepResult r = runSweep(s, clock);
 
-        QCOMPARE(r.steps.size(), 3);
+        // OUT3 steers no beam here: every step reports, though none as measured.
+        QCOMPARE(r.steps.size() + r.unreliable.size() + r.leftOut.size(), 3);
         QCOMPARE(r.progress, QList<int>({33, 66, 100}));
         QCOMPARE(sampFreqDuringWait, QList<int>({2000, 10000, 10000}));
         for (int i = 0; i < 3; ++i) {

@@ -185,6 +185,88 @@ private slots:
         QVERIFY(stepWaitMs(f) >= spanMs(chooseRate(f).rateHz) + WAIT_MARGIN_MS);
     }
 
+    // A point next to a disturbance line is measured again over a whole read at
+    // a lower rate: as long as ten samples a period allow, never above its own rate.
+    void longerRecord_data()
+    {
+        QTest::addColumn<float>("f");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("waitMs");
+        QTest::newRow("50.12 Hz: 1 kHz, 14.3 s") << 50.12f << 1000 << 14336 + WAIT_MARGIN_MS;
+        QTest::newRow("100 Hz: still 1 kHz") << 100.0f << 1000 << 14336 + WAIT_MARGIN_MS;
+        QTest::newRow("150 Hz: 2 kHz") << 150.0f << 2000 << 7168 + WAIT_MARGIN_MS;
+        QTest::newRow("300 Hz: 5 kHz") << 300.0f << 5000 << 2868 + WAIT_MARGIN_MS;
+        QTest::newRow("1000 Hz: its own 10 kHz") << 1000.0f << 10000 << 1434 + WAIT_MARGIN_MS;
+        QTest::newRow("5 Hz: 1 kHz, below its own 2 kHz") << 5.0f << 1000 << 14336 + WAIT_MARGIN_MS;
+        // Below 1 Hz the point's own rate is the lower: the table's wait is the longer.
+        QTest::newRow("0.5 Hz: its own 500 Hz") << 0.5f << 500 << 40000;
+        QTest::newRow("0.1 Hz: its own 100 Hz") << 0.1f << 100 << 200000;
+    }
+    void longerRecord()
+    {
+        QFETCH(float, f);
+        QFETCH(int, rate);
+        QFETCH(int, waitMs);
+        QCOMPARE(longRecordRate(f), rate);
+        QCOMPARE(longRecordSeconds(f), double(RECORDS_PER_READ) / rate);
+        QCOMPARE(longRecordWaitMs(f), waitMs);
+        QVERIFY(longRecordRate(f) <= chooseRate(f).rateHz);
+    }
+
+    void settledRecordsFollowTheWait_data()
+    {
+        QTest::addColumn<int>("waitMs");
+        QTest::addColumn<int>("rate");
+        QTest::addColumn<int>("records");
+        QTest::newRow("50.12 Hz: 1159 ms at 10 kHz") << 1159 << 10000 << 9090;
+        QTest::newRow("more than a read") << 1800 << 10000 << RECORDS_PER_READ;
+        QTest::newRow("no longer than the margin") << WAIT_MARGIN_MS << 10000 << 0;
+        QTest::newRow("no rate") << 1000 << 0 << 0;
+    }
+    void settledRecordsFollowTheWait()
+    {
+        QFETCH(int, waitMs);
+        QFETCH(int, rate);
+        QFETCH(int, records);
+        QCOMPARE(settledRecords(waitMs, rate), records);
+    }
+
+    // Which fields a refusal marks.
+    void refusedFieldsAreNamed_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("stop");
+        QTest::addColumn<QString>("length");
+        QTest::addColumn<QString>("refused");  // of "start", "stop", "length"
+        QTest::newRow("the defaults") << "10" << "100" << "11" << "";
+        QTest::newRow("start 0.05") << "0.05" << "100" << "11" << "start";
+        QTest::newRow("start not a number") << "ten" << "100" << "11" << "start";
+        QTest::newRow("empty stop") << "10" << "" << "11" << "stop";
+        QTest::newRow("stop 2000") << "10" << "2000" << "11" << "stop";
+        QTest::newRow("start not below stop: both") << "50" << "50" << "11" << "start stop";
+        QTest::newRow("600 and 2000: both refused") << "600" << "2000" << "11" << "start stop";
+        QTest::newRow("length 1") << "10" << "100" << "1" << "length";
+        QTest::newRow("length 2.5") << "10" << "100" << "2.5" << "length";
+        QTest::newRow("everything") << "x" << "y" << "z" << "start stop length";
+    }
+    void refusedFieldsAreNamed()
+    {
+        QFETCH(QString, start);
+        QFETCH(QString, stop);
+        QFETCH(QString, length);
+        QFETCH(QString, refused);
+        const RefusedFields r = refusedFields(start, stop, length);
+        QStringList named;
+        if (r.start)
+            named << "start";
+        if (r.stop)
+            named << "stop";
+        if (r.length)
+            named << "length";
+        QCOMPARE(named.join(' '), refused);
+        QCOMPARE(r.any(), !refused.isEmpty());
+    }
+
     void unwrap_data()
     {
         QTest::addColumn<double>("previous");
