@@ -71,11 +71,12 @@ public:
     // (unless the program itself is ending). Runs once; the destructor calls it.
     void end();
 
+    // Switches the feedback off and checks that the controller took it; the
+    // reason when it did not, empty when it is off. The step test uses it too.
+    static QString switchFeedbackOff();
+
 private:
     QString failureText() const;
-    // Switches the feedback off and checks that the controller took it; the
-    // reason when it did not, empty when it is off.
-    QString switchFeedbackOff();
 
     QPointer<QWidget> m_window;
     QString m_tool;

@@ -13,6 +13,7 @@
 #include "MailboxComm.h"
 #include "MeasurementClock.h"
 #include "QsLog.h"
+#include "ScanSession.h"
 
 namespace {
 
@@ -51,8 +52,15 @@ StepRunOutcome StepResponseRun::run(const StepStimulus& stimulus, MeasurementClo
         return out;
     }
 
-    if (MAILBOX_COMM->pidStatus() != PID_STATUS_OFF)
-        MAILBOX_COMM->setFBenable(0);
+    // A step against a live loop measures the loop: a feedback that did not go off ends the run here.
+    if (MAILBOX_COMM->pidStatus() != PID_STATUS_OFF) {
+        const QString feedbackProblem = ScanSession::switchFeedbackOff();
+        if (!feedbackProblem.isEmpty()) {
+            note(out.problems, feedbackProblem);
+            DeviceIo::close(outputFd);
+            return out;
+        }
+    }
 
     storeSampFreq(SAMPLE_RATE);
     const bool rateSet = MAILBOX_COMM->setDisplayFreq(1) >= 0;

@@ -17,6 +17,10 @@
 #include <qcustomplot.h>
 
 #include "DeviceIo.h"
+#include "Globals.h"
+#include "Prompts.h"
+#include "SimControl.h"
+#include "VornLibrary.h"
 #include "QsLog.h"
 #include "UnloadedFields.h"
 #include "WindowStepResponse.h"
@@ -104,6 +108,39 @@ private:
 private slots:
     void initTestCase() { LogCapture::install(); }
     void init() { LogCapture::clear(); }
+
+    // A feedback that does not go off would fight the step: the run ends before anything is written.
+    void feedbackThatStaysOnEndsTheRun_data()
+    {
+        QTest::addColumn<int>("result");  // what the failing setFBenable returns
+        QTest::addColumn<QString>("message");
+        QTest::newRow("setFBenable(0) fails") << -1 << "setFBenable(0) failed";
+        QTest::newRow("setFBenable(0) answers but the loop stays on") << 0 << "still reports the feedback on";
+    }
+
+    void feedbackThatStaysOnEndsTheRun()
+    {
+        QFETCH(int, result);
+        QFETCH(QString, message);
+        Bench bench;
+        bench.window.showWindow();
+        QVERIFY(setFBenable(1) >= 0);
+        SimControl::step(1.0);
+        bench.setup.link->refreshData();
+        QCOMPARE(bench.setup.link->pidStatus(), PID_STATUS_ON);
+        Prompts::clear();
+        SimControl::failCall("setFBenable", result);
+        bench.run();
+
+        QVERIFY(!bench.showsFigures());
+        QVERIFY2(bench.remark().contains(message), qPrintable(bench.remark()));
+        QCOMPARE(Prompts::shown().size(), 1);
+        QVERIFY2(Prompts::shown().at(0).text.contains(message), qPrintable(Prompts::shown().at(0).text));
+        QVERIFY(!bench.reachedTheController());
+        QCOMPARE(SimControl::sent().fbEnable, uint8_t(1));
+        QVERIFY(!bench.setup.outputs.isHeld());
+        SimControl::clearFailures();
+    }
 
     // Only a display device that cannot be opened ends the program; a read
     // that delivers less ends the run with its own message.
