@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QTimer>
 
+#include "DialogLogin.h"
 #include "MailboxComm.h"
 #include "OutputOwner.h"
 #include "Prompts.h"
@@ -27,18 +28,11 @@ QIcon stopIcon()
     return QApplication::style()->standardIcon(QStyle::SP_MediaStop);
 }
 
+// The level's name, or its number where it has none (a note must say something).
 QString levelName(int level)
 {
-    switch (level) {
-    case USER_LEVEL_CRUISE:
-        return QStringLiteral("cruise");
-    case USER_LEVEL_USER:
-        return QStringLiteral("user");
-    case USER_LEVEL_ADMIN:
-        return QStringLiteral("admin");
-    default:
-        return QString::number(level);
-    }
+    const QString name = DialogLogin::levelName(level);
+    return name.isEmpty() ? QString::number(level) : name;
 }
 
 }  // namespace
